@@ -1,0 +1,54 @@
+#include "cli/ModuleHost.h"
+
+#include <limits.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+namespace vek {
+
+ExportModule::ExportModule(const std::string& path)
+{
+    module = LoadLibrary(path.c_str());
+    if (!module)
+        throw std::runtime_error(path + ": cannot load the export module: " + GetLastErrorText());
+    auto numberClasses = reinterpret_cast<LibNumberClassesFn>(GetProcAddress(module, "LibNumberClasses"));
+    auto classDesc = reinterpret_cast<LibClassDescFn>(GetProcAddress(module, "LibClassDesc"));
+    if (!numberClasses || !classDesc) {
+        FreeLibrary(module);
+        throw std::runtime_error(path + ": not an export module (LibNumberClasses or LibClassDesc missing)");
+    }
+    int n = numberClasses();
+    for (int k = 0; k < n && !desc; k++) {
+        ClassDesc* cd = classDesc(k);
+        if (cd && cd->SuperClassID() == SCENE_EXPORT_CLASS_ID)
+            desc = cd;
+    }
+    if (!desc) {
+        FreeLibrary(module);
+        throw std::runtime_error(path + ": the module offers no scene exporter");
+    }
+}
+
+ExportModule::~ExportModule() { FreeLibrary(module); }
+
+std::unique_ptr<SceneExport> ExportModule::CreateExporter()
+{
+    return std::unique_ptr<SceneExport>(static_cast<SceneExport*>(desc->Create(FALSE)));
+}
+
+std::string DefaultModulePath()
+{
+    char buf[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
+    std::string dir = ".";
+    if (n > 0) {
+        std::string exe(buf, size_t(n));
+        size_t slash = exe.rfind('/');
+        if (slash != std::string::npos)
+            dir = exe.substr(0, slash);
+    }
+    return dir + "/ExportToVek.dle";
+}
+
+} // namespace vek

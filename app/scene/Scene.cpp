@@ -1,0 +1,74 @@
+#include "SceneModel.h"
+
+namespace vek {
+
+// ---- nodes ----
+
+INode* SceneNode::GetChildNode(int i) { return i >= 0 && size_t(i) < children.size() ? children[size_t(i)] : nullptr; }
+
+const ObjectState& SceneNode::EvalWorldState(TimeValue, BOOL)
+{
+    state.obj = object;
+    return state;
+}
+
+bool SceneNode::Animated() const
+{
+    return (tmControl.position && tmControl.position->HasKeys()) ||
+           (tmControl.rotation && tmControl.rotation->HasKeys());
+}
+
+Matrix3 SceneNode::LocalTM(TimeValue t) const
+{
+    if (!Animated())
+        return transform.matrix;
+    Quat q = transform.rotation;
+    if (tmControl.rotation && tmControl.rotation->HasKeys())
+        q = tmControl.rotation->RotationAt(t);
+    Point3 p = transform.translation;
+    if (tmControl.position && tmControl.position->HasKeys())
+        p = tmControl.position->PositionAt(t);
+    Matrix3 r;
+    q.MakeMatrix(r);
+    return transform.stretch * r * TransMatrix(p);
+}
+
+Matrix3 SceneNode::GetNodeTM(TimeValue t, Interval* valid)
+{
+    Matrix3 tm;
+    bool animated = false;
+    for (SceneNode* n = this; n; n = n->parent) {
+        tm = tm * n->LocalTM(t);
+        animated = animated || n->Animated();
+    }
+    if (valid && animated)
+        NarrowToInstant(*valid, t);
+    return tm;
+}
+
+Matrix3 SceneNode::GetObjTMAfterWSM(TimeValue t, Interval* valid) { return objectOffset * GetNodeTM(t, valid); }
+
+// ---- the scene ----
+
+Scene::Scene() : d(std::make_unique<Impl>())
+{
+    d->rootNode.root = true;
+}
+
+Scene::~Scene() = default;
+
+HWND Scene::GetMAXHWnd() { return GetApplicationWindow(); }
+INode* Scene::GetRootNode() { return &d->rootNode; }
+TimeValue Scene::GetTime() { return d->time; }
+Interval Scene::GetAnimRange() { return d->animRange; }
+const MCHAR* Scene::GetDir(int which) { return which == APP_PLUGCFG_DIR ? d->pluginConfigDir.c_str() : ""; }
+int Scene::GetRendWidth() { return d->renderWidth; }
+int Scene::GetRendHeight() { return d->renderHeight; }
+Point3 Scene::GetAmbient(TimeValue t, Interval& valid) { return d->ambient.Value(t, valid); }
+BOOL Scene::GetRendAtmosphere() { return d->atmosphereRendered; }
+int Scene::NumAtmospheric() { return d->atmosphereCount; }
+void Scene::SetPluginConfigDir(const std::string& dir) { d->pluginConfigDir = dir; }
+void Scene::Activate() { SetTicksPerFrame(d->ticksPerFrame); }
+int Scene::TicksPerFrame() const { return d->ticksPerFrame; }
+
+} // namespace vek

@@ -1,0 +1,63 @@
+// The collection pass: before anything is written, gathers the materials (or wire
+// colours), one representative node per shared object, and the collision boxes.
+#include "export/SceneExporter.h"
+#include "lists/BoxList.h"
+#include "lists/MaterialList.h"
+#include "writers/NodeWriter.h"
+
+ErrorFlags SceneExporter::CollectNode(INode* node, Interface* i)
+{
+    ErrorFlags errors = 0;
+
+    if (!GetExportSelectedOnly() || node->Selected() == 1) {
+        TimeValue t = ExportTime();
+        Object* obj = node->EvalWorldState(t, TRUE).obj;
+        // A node without an object is treated like one that is not geometry.
+        if (obj && obj->SuperClassID() == GEOMOBJECT_CLASS_ID && obj->ClassID() != Class_ID(TARGET_CLASS_ID, 0)) {
+            if (!IsCollisionBoxName(node->GetName())) {
+                Object* ref = node->GetObjectRef();
+                if (instanceObjects.insert(ref).second) {
+                    Mtl* mtl = node->GetMtl();
+                    if (options.exportMaterials && mtl) {
+                        CollectMaterial(mtl);
+                    } else {
+                        Color* color = new Color(node->GetWireColor());
+                        if (!materialList->AddColor(node->GetName(), color))
+                            delete color;
+                    }
+                    instanceNodes.Append(1, &node, 25);
+                }
+            } else {
+                int mustDelete = 0;
+                TriObject* tri = NodeWriter::AcquireTriObject(node, t, mustDelete);
+                if (!tri)
+                    return ERROR_BOX;
+                Mesh& mesh = tri->GetMesh();
+                if (mesh.getNumVerts() == 8 || mesh.getNumFaces() == 12)
+                    errors = boxList->AddBox(node, &mesh);
+                if (mustDelete)
+                    delete tri;
+            }
+        }
+    }
+
+    for (int c = 0; c < node->NumberOfChildren(); c++)
+        errors |= CollectNode(node->GetChildNode(c), i);
+    return errors;
+}
+
+ErrorFlags SceneExporter::CollectMaterial(Mtl* mtl)
+{
+    // Empty sub-material slots are passed over.
+    if (!mtl)
+        return 0;
+    int numSubs = mtl->NumSubMtls();
+    if (mtl->ClassID() == Class_ID(MIXMAT_CLASS_ID, 0) || numSubs == 0) {
+        materialList->AddMaterial(mtl);
+        return 0;
+    }
+    ErrorFlags errors = 0;
+    for (int k = 0; k < numSubs; k++)
+        errors |= CollectMaterial(mtl->GetSubMtl(k));
+    return errors;
+}

@@ -1,0 +1,176 @@
+// One export, from the host's call to the result message.
+#include "export/SceneExporter.h"
+#include "lists/BoxList.h"
+#include "lists/MaterialList.h"
+#include "plugin/Plugin.h"
+#include "resources/resource.h"
+#include "writers/BoxWriter.h"
+#include "writers/MaterialWriter.h"
+#include "writers/TopologyWriter.h"
+
+namespace {
+
+BOOL exportSelectedOnly = FALSE;
+
+// Result markers, in bit order.
+struct ErrorMarker {
+    ErrorFlags bit;
+    const char* line;
+};
+constexpr ErrorMarker errorMarkers[] = {
+    {ERROR_DUMMY, "#ERROR_EXPORT_DUMMY\n"},   {ERROR_GEOMETRY, "#ERROR_EXPORT_GEOM3D\n"},
+    {ERROR_LIGHT, "#ERROR_EXPORT_LIGHT\n"},   {ERROR_CAMERA, "#ERROR_EXPORT_CAMERA\n"},
+    {ERROR_MATERIAL, "#ERROR_EXPORT_MTL\n"},  {ERROR_TOPOLOGY, "#ERROR_EXPORT_TOPO\n"},
+    {ERROR_ANIMATION, "#ERROR_EXPORT_ANIM\n"}, {ERROR_BOX, "#ERROR_EXPORT_BOX\n"},
+};
+static_assert(std::size(errorMarkers) == 8);
+
+const char* const MSG_CANNOT_LOAD_OPTIONS = "Impossible de charger les param\xc3\xa8tres sauvegard\xc3\xa9s";
+const char* const MSG_CANNOT_CREATE = "Cr\xc3\xa9" "ation du fichier impossible";
+const char* const MSG_NO_BOX = "Aucune boite de collision n'a \xc3\xa9t\xc3\xa9 trouv\xc3\xa9";
+const char* const MSG_CANNOT_CREATE_BOX = "Cr\xc3\xa9" "ation du fichier \".box\" impossible";
+const char* const MSG_SUCCESS = "Conversion r\xc3\xa9ussit";
+const char* const MSG_PARTIAL = "Certain param\xc3\xa8tres n'ont pas pu \xc3\xaatre export\xc3\xa9s";
+
+// The box file is named after the output file with its last four characters (the
+// extension and its dot) replaced by ".box". A name too short to hold an extension
+// keeps all its characters.
+CStr BoxFilePath(const TCHAR* name)
+{
+    CStr path(name);
+    if (path.Length() >= 4)
+        path.Resize(path.Length() - 4);
+    path += ".box";
+    return path;
+}
+
+} // namespace
+
+BOOL GetExportSelectedOnly() { return exportSelectedOnly; }
+
+void SetExportSelectedOnly(BOOL selectedOnly) { exportSelectedOnly = selectedOnly; }
+
+SceneExporter::SceneExporter() = default;
+
+SceneExporter::~SceneExporter() { instanceNodes.Init(); }
+
+void SceneExporter::WriteHeader(FILE* file)
+{
+    std::fprintf(file, "# %s\n", GetText(IDS_LIBDESCRIPTION));
+    std::fprintf(file, "# %s\n", GetText(IDS_COPYRIGHT));
+    std::fprintf(file, "# Version: %4.2f\n", Version() * 0.01f);
+    std::fprintf(file, options.legacyFormat ? "# Vek Version: 1\n" : "# Vek Version: 2\n");
+    std::fprintf(file, "\n");
+}
+
+int SceneExporter::DoExport(const TCHAR* name, ExpInterface* ei, Interface* i, BOOL suppressPrompts, DWORD exportOptions)
+{
+    (void)ei;
+    ip = i;
+    HWND parent = ip ? ip->GetMAXHWnd() : nullptr;
+
+    if (!LoadOptions()) {
+        MessageBox(parent, MSG_CANNOT_LOAD_OPTIONS, "Attention", MB_OK);
+        return 0;
+    }
+    if (!suppressPrompts &&
+        DialogBoxParam(hInstance, MAKEINTRESOURCE(IDD_PREFS), parent, PrefsDlgProc, reinterpret_cast<LPARAM>(this)))
+        return 1;
+
+    SetExportSelectedOnly((exportOptions & SCENE_EXPORT_SELECTED) ? TRUE : FALSE);
+
+    outFile = _tfopen(name, "wt");
+    if (!outFile) {
+        MessageBox(parent, MSG_CANNOT_CREATE, "Erreur", MB_OK);
+        return 0;
+    }
+
+    INode* root = ip ? ip->GetRootNode() : nullptr;
+    int numChildren = root ? root->NumberOfChildren() : 0;
+
+    materialList = new MaterialList;
+    boxList = new BoxList;
+    ErrorFlags errors = 0;
+
+    // Every export gathers its own instances: nodes kept from an earlier export of
+    // this exporter object may belong to a scene that no longer exists.
+    instanceNodes.ZeroCount();
+    instanceObjects.clear();
+
+    for (int idx = 0; idx < numChildren; idx++)
+        errors |= CollectNode(root->GetChildNode(idx), ip);
+
+    WriteHeader(outFile);
+
+    if (options.exportGeometry) {
+        MaterialWriter* writer = new MaterialWriter(outFile, materialList);
+        writer->gouraud = options.gouraud;
+        writer->lighting = options.lighting;
+        writer->SetLegacyFormat(options.legacyFormat);
+        errors |= writer->Export(nullptr);
+        delete writer;
+    }
+
+    if (options.exportTopology && !options.legacyFormat) {
+        TopologyWriter* writer = new TopologyWriter(outFile, ip, 0, instanceNodes);
+        writer->SetTime(ExportTime());
+        writer->SetIndentation(options.indentation);
+        writer->SetDecimals(options.decimals);
+        writer->SetMaterials(options.exportMaterials);
+        writer->SetMerge(options.mergeVertices, options.mergePrecision);
+        writer->SetLegacyFormat(options.legacyFormat);
+        writer->SetQuadFaces(options.quadFaces);
+        errors |= writer->Export(nullptr);
+        delete writer;
+    }
+
+    for (int idx = 0; idx < numChildren; idx++)
+        errors |= ExportNode(root->GetChildNode(idx), ip, 0);
+
+    if (options.exportBoxes) {
+        if (boxList->BoxCount() < 1) {
+            MessageBox(parent, MSG_NO_BOX, "Attention", MB_OK);
+        } else {
+            CStr boxPath = BoxFilePath(name);
+            boxFile = _tfopen(boxPath, "wt");
+            if (!boxFile) {
+                MessageBox(parent, MSG_CANNOT_CREATE_BOX, "Erreur", MB_OK);
+                std::fclose(outFile);
+                outFile = nullptr;
+                delete materialList;
+                delete boxList;
+                materialList = nullptr;
+                boxList = nullptr;
+                return 0;
+            }
+            BoxWriter* writer = new BoxWriter(boxFile, ip, boxList);
+            errors |= writer->Export(nullptr);
+            std::fclose(boxFile);
+            boxFile = nullptr;
+            delete writer;
+        }
+    }
+
+    delete materialList;
+    delete boxList;
+    materialList = nullptr;
+    boxList = nullptr;
+
+    if (errors == 0) {
+        std::fprintf(outFile, "#EXPORT_OK\n");
+    } else {
+        for (const ErrorMarker& m : errorMarkers)
+            if (errors & m.bit)
+                std::fprintf(outFile, "%s", m.line);
+    }
+
+    if (errors == 0)
+        MessageBox(parent, MSG_SUCCESS, "Message", MB_OK);
+    else
+        MessageBox(parent, MSG_PARTIAL, "Warning", MB_OK);
+
+    std::fclose(outFile);
+    outFile = nullptr;
+    SaveOptions();
+    return 1;
+}

@@ -1,0 +1,133 @@
+// The node pass: one block per exported node, nested as the scene is nested.
+#include "export/SceneExporter.h"
+#include "writers/CameraWriter.h"
+#include "writers/DummyWriter.h"
+#include "writers/GeometryWriter.h"
+#include "writers/LightWriter.h"
+#include "writers/NumberFormat.h"
+
+#include <cctype>
+
+bool IsCollisionBoxName(const TCHAR* name)
+{
+    static const char PREFIX[] = "BOX_";
+    if (!name)
+        return false;
+    for (int k = 0; k < 4; k++)
+        if (std::toupper(static_cast<unsigned char>(name[k])) != PREFIX[k])
+            return false;
+    return true;
+}
+
+TimeValue SceneExporter::ExportTime()
+{
+    if (options.exportAnimation)
+        return 0;
+    if (options.currentFrame)
+        return ip ? ip->GetTime() : 0;
+    return options.frameNumber * GetTicksPerFrame();
+}
+
+ErrorFlags SceneExporter::ExportNode(INode* node, Interface* i, int depth)
+{
+    ErrorFlags errors = 0;
+    bool blockWritten = false;
+
+    if (GetExportSelectedOnly() && node->Selected() != 1) {
+        depth--;
+    } else {
+        TimeValue t = ExportTime();
+        Object* obj = node->EvalWorldState(t, TRUE).obj;
+        // A node without an object is treated like one of an unexported kind.
+        switch (obj ? obj->SuperClassID() : 0) {
+        case GEOMOBJECT_CLASS_ID:
+            if (obj->ClassID() == Class_ID(TARGET_CLASS_ID, 0)) {
+                depth--;
+            } else if (!options.exportGeometry && !options.exportAnimation) {
+                depth--;
+            } else if (IsCollisionBoxName(node->GetName())) {
+                // Collision boxes go to the box file only.
+            } else {
+                GeometryWriter* writer = new GeometryWriter(outFile, i, depth, instanceNodes);
+                writer->SetGeometry(options.exportGeometry);
+                writer->SetTime(t);
+                writer->SetDecimals(options.decimals);
+                writer->SetMerge(options.mergeVertices, options.mergePrecision);
+                writer->SetIndentation(options.indentation);
+                writer->SetMaterials(options.exportMaterials);
+                writer->SetLegacyFormat(options.legacyFormat);
+                writer->SetQuadFaces(options.quadFaces);
+                writer->SetTopology(options.exportTopology);
+                writer->SetAnimation(options.exportAnimation);
+                errors = writer->Export(node);
+                blockWritten = writer->OpenedBlock();
+                delete writer;
+            }
+            break;
+        case LIGHT_CLASS_ID: {
+            if (!options.exportLights) {
+                depth--;
+                break;
+            }
+            GenLight* light = static_cast<GenLight*>(obj);
+            int type = light->Type();
+            if ((type == OMNI_LIGHT || type == TSPOT_LIGHT || type == FSPOT_LIGHT) && light->GetUseLight()) {
+                LightWriter* writer = new LightWriter(outFile, i, depth);
+                writer->SetTime(t);
+                writer->SetDecimals(options.decimals);
+                writer->SetIndentation(options.indentation);
+                errors = writer->Export(node);
+                blockWritten = writer->OpenedBlock();
+                delete writer;
+            }
+            break;
+        }
+        case CAMERA_CLASS_ID: {
+            if (!options.exportCameras) {
+                depth--;
+                break;
+            }
+            CameraWriter* writer = new CameraWriter(outFile, i, depth);
+            writer->SetTime(t);
+            writer->SetDecimals(options.decimals);
+            writer->SetIndentation(options.indentation);
+            errors = writer->Export(node);
+            blockWritten = writer->OpenedBlock();
+            delete writer;
+            break;
+        }
+        case HELPER_CLASS_ID:
+            if (obj->ClassID() == Class_ID(DUMMY_CLASS_ID, 0)) {
+                if (options.exportDummies) {
+                    DummyWriter* writer = new DummyWriter(outFile, i, depth);
+                    writer->SetTime(t);
+                    writer->SetDecimals(options.decimals);
+                    writer->SetIndentation(options.indentation);
+                    errors = writer->Export(node);
+                    blockWritten = writer->OpenedBlock();
+                    delete writer;
+                } else {
+                    depth--;
+                }
+            } else if (obj->ClassID() == Class_ID(BONE_CLASS_ID, 0)) {
+                std::fprintf(outFile, "BONE\n");
+            } else {
+                depth--;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+
+    for (int c = 0; c < node->NumberOfChildren(); c++)
+        errors |= ExportNode(node->GetChildNode(c), i, depth + 1);
+
+    if (blockWritten) {
+        long long n = (long long)ClampIndentation(options.indentation) * depth;
+        for (long long k = 0; k < n; k++)
+            std::fputc(' ', outFile);
+        std::fprintf(outFile, "}\n");
+    }
+    return errors;
+}

@@ -1,0 +1,90 @@
+// The exporter object the host creates through the class descriptor. One DoExport
+// call runs one whole export; everything else is called from there.
+#pragma once
+
+#include "max.h"
+#include "options/ExportOptions.h"
+
+#include <cstdio>
+#include <unordered_set>
+
+class MaterialList;
+class BoxList;
+
+// One representative node per distinct object reference, in the order met.
+typedef Tab<INode*> InstanceNodeList;
+
+// Failure bits of one export; every writer and both passes return a set of them.
+typedef int ErrorFlags;
+#define ERROR_DUMMY 0x01
+#define ERROR_GEOMETRY 0x02
+#define ERROR_LIGHT 0x04
+#define ERROR_CAMERA 0x08
+#define ERROR_MATERIAL 0x10
+#define ERROR_TOPOLOGY 0x20
+#define ERROR_ANIMATION 0x40
+#define ERROR_BOX 0x80
+
+// The module-wide selection flag, set at the start of every export from the host's
+// option bit and read by both scene passes.
+BOOL GetExportSelectedOnly();
+void SetExportSelectedOnly(BOOL selectedOnly);
+
+// Whether a geometry node is a collision box: its name starts with "BOX_" in any case.
+bool IsCollisionBoxName(const TCHAR* name);
+
+class SceneExporter : public SceneExport {
+public:
+    SceneExporter();
+    ~SceneExporter() override;
+
+    int ExtCount() override;
+    const TCHAR* Ext(int n) override;
+    const TCHAR* LongDesc() override;
+    const TCHAR* ShortDesc() override;
+    const TCHAR* AuthorName() override;
+    const TCHAR* CopyrightMessage() override;
+    const TCHAR* OtherMessage1() override;
+    const TCHAR* OtherMessage2() override;
+    unsigned int Version() override;
+    void ShowAbout(HWND hWnd) override;
+    int DoExport(const TCHAR* name, ExpInterface* ei, Interface* i, BOOL suppressPrompts = FALSE,
+                 DWORD options = 0) override;
+    BOOL SupportsOptions(int ext, DWORD options) override;
+
+    // Writes the five header lines.
+    void WriteHeader(FILE* file);
+
+    // The configuration file, in the host's plug-in configuration directory.
+    CStr OptionsFilePath();
+    // 1 when the options were read (a short file gives -1 from its first incomplete
+    // field on), 0 when the file cannot be opened. Creates it with defaults when missing.
+    int LoadOptions();
+    void SaveOptions();
+    void WriteDefaultOptions();
+
+    // The time at which the scene is evaluated and exported, in ticks.
+    TimeValue ExportTime();
+    // Node pass: writes the node's block and its children's, nested one level deeper.
+    ErrorFlags ExportNode(INode* node, Interface* i, int depth);
+    // Collection pass: gathers materials, instances and boxes of the node and its children.
+    ErrorFlags CollectNode(INode* node, Interface* i);
+    ErrorFlags CollectMaterial(Mtl* mtl);
+
+    ExportOptions& Options() { return options; }
+    Interface* GetInterface() { return ip; }
+    const InstanceNodeList& InstanceNodes() const { return instanceNodes; }
+
+private:
+    FILE* outFile = nullptr;
+    FILE* boxFile = nullptr;
+    Interface* ip = nullptr;
+    ExportOptions options = DefaultExportOptions;
+    MaterialList* materialList = nullptr;
+    BoxList* boxList = nullptr;
+    InstanceNodeList instanceNodes;
+    std::unordered_set<Object*> instanceObjects; // the object references of instanceNodes
+};
+
+// The preferences dialog's procedure; its parameter is the SceneExporter.
+INT_PTR PrefsDlgProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);

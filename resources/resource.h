@@ -1,0 +1,91 @@
+// Identifiers of the plug-in's resources.
+#pragma once
+
+// Dialogs.
+#define IDD_PREFS 101
+#define IDD_ABOUT 102
+
+// Images.
+#define IDB_LOGO 127
+#define IDI_DUMMY 115
+#define IDI_GEOMETRY 116
+#define IDI_LIGHT 117
+#define IDI_CAMERA 118
+#define IDI_MATERIAL 119
+#define IDI_BOX 120
+#define IDI_ANIMATION 123
+#define IDI_PREFERENCES 128
+
+// Controls of the preferences dialog.
+#define IDC_OK 1000
+#define IDC_CANCEL 1001
+#define IDC_ABOUT_OK 1002
+#define IDC_GEOMETRY 1003
+#define IDC_OBJECT_TYPES 1004
+#define IDC_DUMMIES 1005
+#define IDC_LIGHTS 1006
+#define IDC_CAMERAS 1007
+#define IDC_DECIMALS_EDIT 1008
+#define IDC_DECIMALS_SPIN 1009
+#define IDC_INDENT_EDIT 1010
+#define IDC_INDENT_SPIN 1011
+#define IDC_MATERIALS 1012
+#define IDC_MERGE_PRECISION_EDIT 1013
+#define IDC_MERGE_PRECISION_SPIN 1014
+#define IDC_MERGE 1015
+#define IDC_TOPOLOGY 1016
+#define IDC_ANIMATION 1017
+#define IDC_CURRENT_FRAME 1018
+#define IDC_FRAME_EDIT 1019
+#define IDC_FRAME_SPIN 1020
+#define IDC_MERGE_GROUP 1021
+#define IDC_BOXES 1022
+#define IDC_QUAD_FACES 1023
+#define IDC_GOURAUD 1024
+#define IDC_LIGHTING 1025
+#define IDC_LEGACY 1026
+#define IDC_ICON_DUMMY 1027
+#define IDC_ICON_GEOMETRY 1031
+#define IDC_ICON_LIGHT 1032
+#define IDC_ICON_CAMERA 1034
+#define IDC_ICON_MATERIAL 1035
+#define IDC_ICON_BOX 1036
+#define IDC_ICON_ANIMATION 1037
+#define IDC_ICON_PREFERENCES 1038
+#define IDC_STATIC (-1)
+
+// String table: the plug-in's descriptive texts.
+#define IDS_LIBDESCRIPTION 1
+#define IDS_CLASS_NAME 2
+#define IDS_EXTENSION 3
+#define IDS_LONG_DESCRIPTION 4
+#define IDS_SHORT_DESCRIPTION 5
+#define IDS_AUTHOR 6
+#define IDS_COPYRIGHT 7
+
+// String table: the keywords of the Vek format.
+#define IDS_SHELL 8
+#define IDS_MESH 9
+#define IDS_COLORLIGHT 10
+#define IDS_CAMERA 11
+#define IDS_MATERIAL 12
+#define IDS_COLOR 13
+#define IDS_TEXTURE 14
+#define IDS_TEXTUREBIS 15
+#define IDS_FACECOLOR1 16
+#define IDS_FACECOLOR2 17
+#define IDS_TOPO 20
+#define IDS_ANIM 21
+#define IDS_ROTATION 22
+#define IDS_POSITION 23
+#define IDS_LENGTH 24
+#define IDS_TYPE 26
+#define IDS_FLAT 27
+#define IDS_GOURAUD 28
+#define IDS_LIGHT 29
+#define IDS_NOLIGHT 30
+#define IDS_TEXTURED 31
+#define IDS_TEXTURED_BIS 32
+#define IDS_COLOR1 33
+#define IDS_COLOR2 34
+#define IDS_TRANSPARENCY 35

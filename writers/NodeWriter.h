@@ -1,0 +1,74 @@
+// Base of every block writer, and the textual conventions of the Vek format.
+//
+// A writer lives for one block: it is created with the output stream, the host
+// interface and the node's depth, configured through its setters, asked once to
+// Export, and deleted. A node block opens with the keyword, the formatted name and
+// "{" at the node's depth; its lines are one level deeper; the node pass closes it.
+#pragma once
+
+#include "export/SceneExporter.h"
+#include "max.h"
+
+#include <cstdio>
+
+class NodeWriter {
+public:
+    NodeWriter(FILE* outFile, Interface* ip, int depth);
+    virtual ~NodeWriter();
+
+    // Writes the block of node (null for file-level writers); returns ErrorFlags.
+    virtual ErrorFlags Export(INode* node) = 0;
+    // The first decomposition's translation minus the second's.
+    virtual Point3 GetRelativePosition(AffineParts node, AffineParts reference);
+    // The essential rotation as Euler angles about X, Y and Z in the engine's unit:
+    // negative angles gain a full turn, and a half turn is 32767.
+    virtual void GetRotationAngles(AffineParts parts, float* angles);
+    // Always 100: the node's stretch is not written.
+    virtual float GetScale(AffineParts parts);
+    // Numbers are written with "%4.<n>f"; n is clamped to 0..10.
+    virtual void SetDecimals(int decimals);
+    // Spaces per nesting level, clamped to 0..8.
+    virtual void SetIndentation(int indentation);
+    virtual void SetLegacyFormat(int legacy);
+    virtual void SetTime(TimeValue t);
+    virtual TimeValue GetTime();
+    // indentSize * level spaces; nothing when that is 0 or less.
+    virtual void WriteIndent(FILE* stream, int level);
+    // The opening line "<keyword> <name> {" at depth and the transform line below it:
+    // position x z y relative to the reference node, the angles about Z, X and
+    // 65535 minus the one about Y, and the scale.
+    virtual void WriteNodeHeader(int keywordId, INode* node);
+    // Six lower-case hexadecimal digits, each channel * 255 + 0.5 truncated, low 8 bits.
+    virtual CStr FormatColor(Color color);
+    // Spaces become underscores; null gives the empty string.
+    virtual CStr FormatName(const TCHAR* name);
+    // The number with the current format, cut to its first ten characters, with
+    // any comma turned into a point.
+    virtual CStr FormatFloat(float value);
+    // Forward slashes, relative to a "/Partition/" directory when the path lies in one.
+    virtual CStr FormatMapPath(const TCHAR* path);
+    // Offset plus the index of the first case-insensitive occurrence of pattern in
+    // text, or 0 when there is none.
+    virtual int FindNoCase(CStr text, CStr pattern, int offset);
+    virtual CStr ReplaceChar(CStr text, char from, char to);
+
+    // The node's object at time t as a triangle mesh, or null. mustDelete is set to 1
+    // when the object was made for this call and the caller must delete it.
+    static TriObject* AcquireTriObject(INode* node, TimeValue t, int& mustDelete);
+
+    // True once Export opened a block that the node pass must close.
+    bool OpenedBlock() const { return blockOpened; }
+
+protected:
+    FILE* outFile;
+    Interface* ip;
+    int depth;
+    char numberFormat[16];
+    int indentSize;
+    int legacyFormat;
+    TimeValue time;
+    bool blockOpened = false;
+
+private:
+    int decimals;
+};
