@@ -6,6 +6,7 @@
 #include "resources/resource.h"
 #include "writers/BoxWriter.h"
 #include "writers/MaterialWriter.h"
+#include "writers/NumberFormat.h"
 #include "writers/TopologyWriter.h"
 
 namespace {
@@ -58,7 +59,9 @@ void SceneExporter::WriteHeader(FILE* file)
 {
     std::fprintf(file, "# %s\n", GetText(IDS_LIBDESCRIPTION));
     std::fprintf(file, "# %s\n", GetText(IDS_COPYRIGHT));
-    std::fprintf(file, "# Version: %4.2f\n", Version() * 0.01f);
+    char version[FORMAT_FIXED_MAX + 1];
+    version[FormatFixed(version, Version() * 0.01f, 2)] = '\0';
+    std::fprintf(file, "# Version: %s\n", version);
     std::fprintf(file, options.legacyFormat ? "# Vek Version: 1\n" : "# Vek Version: 2\n");
     std::fprintf(file, "\n");
 }

@@ -36,9 +36,9 @@ enum class Outcome { None, Success, Partial };
 
 int main(int argc, char** argv)
 {
+    // The user's locale stays in force, as in the application: the plug-in writes its
+    // numbers without regard to it.
     std::setlocale(LC_ALL, "");
-    // Numbers in the files never depend on the user's locale.
-    std::setlocale(LC_NUMERIC, "C");
 
     CLI::App app{"Exports a scene to the Vek format of the KELM 3D engine."};
     app.set_version_flag("--version", "vekexport 1.0");
