@@ -33,9 +33,8 @@ const char* const MSG_CANNOT_CREATE_BOX = "Cr\xc3\xa9" "ation du fichier \".box\
 const char* const MSG_SUCCESS = "Conversion r\xc3\xa9ussit";
 const char* const MSG_PARTIAL = "Certain param\xc3\xa8tres n'ont pas pu \xc3\xaatre export\xc3\xa9s";
 
-// The box file is named after the output file with its last four characters (the
-// extension and its dot) replaced by ".box". A name too short to hold an extension
-// keeps all its characters.
+} // namespace
+
 CStr BoxFilePath(const TCHAR* name)
 {
     CStr path(name);
@@ -44,8 +43,6 @@ CStr BoxFilePath(const TCHAR* name)
     path += ".box";
     return path;
 }
-
-} // namespace
 
 BOOL GetExportSelectedOnly() { return exportSelectedOnly; }
 

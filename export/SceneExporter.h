@@ -30,6 +30,11 @@ typedef int ErrorFlags;
 BOOL GetExportSelectedOnly();
 void SetExportSelectedOnly(BOOL selectedOnly);
 
+// The ".box" file beside an output file: the name without its last four characters
+// (the extension and its dot), then ".box". A name too short to hold an extension
+// keeps all its characters.
+CStr BoxFilePath(const TCHAR* name);
+
 // Whether a geometry node is a collision box: its name starts with "BOX_" in any case.
 bool IsCollisionBoxName(const TCHAR* name);
 

@@ -6,6 +6,10 @@
 // The module's instance handle, known once the entry point has run.
 extern HINSTANCE hInstance;
 
+// The module's entry point: stores the instance handle on every call and initialises
+// the custom and common controls on the first.
+DLLEXPORT BOOL DllMain(HINSTANCE hinstDLL, ULONG fdwReason, LPVOID lpvReserved);
+
 // Looks up string-table entry `id` into one buffer of 256 characters shared by all
 // calls (each call overwrites the previous text). Null before the module handle is
 // known and for a missing entry.
