@@ -6,7 +6,7 @@ ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 EXAMPLE ?= examples/crate.scene.json
 
-.PHONY: all deps build run test sanitize bench clean
+.PHONY: all deps build run test sanitize fuzz bench clean
 
 all: build
 
@@ -34,8 +34,22 @@ sanitize: deps $(ASAN_BUILD)/Makefile
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j $(JOBS)
 
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+# The checker's fuzz target under AddressSanitizer, for a fixed time, from the
+# exporter's own golden files as seeds.
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DVEK_FUZZ=ON -DVEK_BENCHMARKS=OFF
+	cmake --build $(FUZZ_BUILD) --target check_fuzz -j $(JOBS)
+	rm -rf $(FUZZ_BUILD)/corpus && mkdir -p $(FUZZ_BUILD)/corpus
+	for f in tests/golden/*/expected.vek; do printf '\000' | cat - $$f > $(FUZZ_BUILD)/corpus/$$(echo $$f | tr / _); done
+	for f in tests/golden/*/expected.box; do [ -f $$f ] && printf '\001' | cat - $$f > $(FUZZ_BUILD)/corpus/$$(echo $$f | tr / _); done; true
+	$(FUZZ_BUILD)/check_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 $(FUZZ_BUILD)/corpus
+
 bench: build
 	$(BUILD)/vek_bench
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -6,12 +6,14 @@
 //   args           optional: extra command-line words, one per line (e.g. --selected-only)
 //   expected.vek   the Vek file, byte for byte (carriage return + line feed)
 //   expected.box   the ".box" file, when the export writes one
-//   expected.log   "exit N", then what vekexport printed on standard error and output
+//   expected.log   "exit N", what vekexport printed on standard error and output, and
+//                  what the file checker finds in the written files ("check: clean")
 //
 // After an intended change of the output, regenerate them with
 //   VEK_UPDATE_GOLDEN=1 build/vek_tests --gtest_filter='Golden*'
 // and review the diff. Every case runs a second time under a French locale (decimal
 // comma) and must give the same bytes.
+#include "check/VekCheck.h"
 #include "export_run.h"
 
 #include <gtest/gtest.h>
@@ -76,9 +78,15 @@ ExportRun RunCase(const std::string& name, const std::vector<std::string>& env, 
     return RunVekexport(dir, args, env);
 }
 
-std::string Log(const ExportRun& run)
+std::string Log(const ExportRun& run, const fs::path& dir)
 {
-    return "exit " + std::to_string(run.status) + "\n" + run.stderrText + run.stdoutText;
+    std::string log = "exit " + std::to_string(run.status) + "\n" + run.stderrText + run.stdoutText;
+    if (!run.vek)
+        return log;
+    CheckReport report = CheckVekFile((dir / "out.vek").string());
+    for (Finding& f : report.findings)
+        f.file = fs::path(f.file).filename().string();
+    return log + (report.Clean() ? "check: clean\n" : "check:\n" + FormatReport(report));
 }
 
 void Compare(const fs::path& expectedPath, const std::optional<std::string>& actual, bool update)
@@ -109,7 +117,7 @@ TEST_P(Golden, MatchesExpectedFiles)
     fs::path src = GoldenRoot / name;
     Compare(src / "expected.vek", run.vek, update);
     Compare(src / "expected.box", run.box, update);
-    Compare(src / "expected.log", Log(run), update);
+    Compare(src / "expected.log", Log(run, fs::path(VEK_BINARY_DIR) / "test-scratch" / ("golden-" + name)), update);
 }
 
 // The numbers in the files never depend on the user's numeric locale.

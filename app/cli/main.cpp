@@ -4,6 +4,7 @@
 // Exit status: 0 exported with no failure marker, 1 exported with failure markers,
 // 2 nothing exported (bad command line, scene or module that does not load, export
 // failure), 3 cancelled by the user.
+#include "check/VekCheck.h"
 #include "cli/ModuleHost.h"
 #include "scene/Scene.h"
 
@@ -48,13 +49,26 @@ int main(int argc, char** argv)
     app.add_flag("--selected-only", selectedOnly, "Export only the selected nodes");
     app.add_option("--config-dir", configDir, "Plug-in configuration directory (holds ExportToVek.cfg)");
     app.add_option("--module", modulePath, "Export module to load (default: ExportToVek.dle beside vekexport)");
-    app.add_option("scene", scenePath, "Scene file to export")->required();
-    app.add_option("output", outputPath, "Vek file to write")->required();
+    std::string checkPath;
+    app.add_option("--check", checkPath,
+                   "Check a Vek file (and the .box file beside it) instead of exporting; exit 1 on findings");
+    app.add_option("scene", scenePath, "Scene file to export");
+    app.add_option("output", outputPath, "Vek file to write");
     try {
         app.parse(argc, argv);
+        if (checkPath.empty() && (scenePath.empty() || outputPath.empty()))
+            throw CLI::RequiredError("scene and output");
     } catch (const CLI::ParseError& e) {
         int rc = app.exit(e);
         return rc == 0 ? 0 : EXIT_NOTHING;
+    }
+
+    if (!checkPath.empty()) {
+        vek::CheckReport report = vek::CheckVekFile(checkPath);
+        std::fputs(vek::FormatReport(report).c_str(), stdout);
+        if (report.Clean())
+            std::printf("%s: no finding\n", checkPath.c_str());
+        return report.Clean() ? 0 : 1;
     }
 
     if (configDir.empty())

@@ -1,0 +1,961 @@
+#include "check/VekCheck.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstring>
+#include <set>
+#include <string_view>
+#include <unordered_map>
+
+namespace vek {
+
+namespace {
+
+// Longer lines than any the exporter writes are findings and are not interpreted.
+constexpr size_t MaxLine = 1 << 20;
+
+// One line at a time from a stream, through a fixed buffer; the line is held without
+// its end, which is described by the flags.
+class LineReader {
+public:
+    explicit LineReader(std::FILE* f) : in(f) {}
+
+    bool Next()
+    {
+        line.clear();
+        tooLong = bareLf = strayCr = noEnd = binary = false;
+        bool any = false;
+        char last = 0; // of the whole line, also when it is too long to be kept
+        for (;;) {
+            if (pos == len) {
+                len = in ? std::fread(buf.data(), 1, buf.size(), in) : 0;
+                pos = 0;
+                if (len == 0) {
+                    if (!any)
+                        return false;
+                    noEnd = true;
+                    break;
+                }
+            }
+            any = true;
+            const char* start = buf.data() + pos;
+            const char* nl = static_cast<const char*>(std::memchr(start, '\n', len - pos));
+            size_t chunk = nl ? size_t(nl - start) : len - pos;
+            size_t room = MaxLine + 1 - std::min(line.size(), MaxLine + 1);
+            line.append(start, std::min(chunk, room));
+            if (chunk > room)
+                tooLong = true;
+            if (chunk > 0)
+                last = start[chunk - 1];
+            pos += chunk;
+            if (nl) {
+                pos++;
+                break;
+            }
+        }
+        number++;
+        if (last == '\r') {
+            if (!tooLong)
+                line.pop_back();
+        } else if (!noEnd) {
+            bareLf = true;
+        }
+        if (line.size() > MaxLine) {
+            tooLong = true;
+            line.resize(MaxLine);
+        }
+        strayCr = line.find('\r') != std::string::npos;
+        binary = line.find('\0') != std::string::npos;
+        return true;
+    }
+
+    std::string line;
+    long number = 0;
+    bool tooLong = false, bareLf = false, strayCr = false, noEnd = false, binary = false;
+
+private:
+    std::FILE* in;
+    std::array<char, 1 << 16> buf{};
+    size_t pos = 0, len = 0;
+};
+
+class Reporter {
+public:
+    Reporter(CheckReport& r, const std::string& f) : report(r), file(f) {}
+    void Add(long line, std::string text)
+    {
+        report.total++;
+        if (report.findings.size() < CheckReport::MaxFindings)
+            report.findings.push_back({file, line, std::move(text)});
+    }
+
+    // Checks of the line end and content common to both kinds of file; false when the
+    // line is not to be interpreted further.
+    bool LineEnds(const LineReader& r)
+    {
+        if (r.bareLf)
+            Add(r.number, "line ends with a line feed alone (expected carriage return + line feed)");
+        if (r.noEnd)
+            Add(r.number, "last line has no line end");
+        if (r.strayCr)
+            Add(r.number, "carriage return inside the line");
+        if (r.tooLong) {
+            Add(r.number, "line longer than " + std::to_string(MaxLine) + " characters");
+            return false;
+        }
+        if (r.binary) {
+            Add(r.number, "binary data (NUL byte) in the line");
+            return false;
+        }
+        return true;
+    }
+
+private:
+    CheckReport& report;
+    const std::string& file;
+};
+
+std::vector<std::string_view> Tokens(std::string_view s)
+{
+    std::vector<std::string_view> t;
+    size_t i = 0;
+    while (i < s.size()) {
+        while (i < s.size() && s[i] == ' ')
+            i++;
+        size_t j = i;
+        while (j < s.size() && s[j] != ' ')
+            j++;
+        if (j > i)
+            t.push_back(s.substr(i, j - i));
+        i = j;
+    }
+    return t;
+}
+
+bool Digits(std::string_view s)
+{
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool IsInt(std::string_view s)
+{
+    if (!s.empty() && s[0] == '-')
+        s.remove_prefix(1);
+    return Digits(s);
+}
+
+// A scene number as the exporter spells it: fixed notation, possibly cut after its
+// point or before it, or a NaN or an infinity.
+bool IsNumber(std::string_view s)
+{
+    if (s == "nan" || s == "-nan" || s == "inf" || s == "-inf")
+        return true;
+    if (!s.empty() && s[0] == '-')
+        s.remove_prefix(1);
+    size_t dot = s.find('.');
+    if (dot == std::string_view::npos)
+        return Digits(s);
+    return Digits(s.substr(0, dot)) && (dot + 1 == s.size() || Digits(s.substr(dot + 1)));
+}
+
+bool IsHex6(std::string_view s)
+{
+    return s.size() == 6 &&
+           std::all_of(s.begin(), s.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+long long ToLong(std::string_view s)
+{
+    long long v = 0;
+    auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+    return r.ec == std::errc() ? v : -1;
+}
+
+// Blanks before the first character of a number field of minimum width 4.
+int Padding(std::string_view firstToken) { return firstToken.size() < 4 ? int(4 - firstToken.size()) : 0; }
+
+// ---- Vek files ----
+
+enum class Kind { Shell, Mesh, Light, Camera, Topo, Anim, Material };
+
+struct KeywordKind {
+    const char* keyword;
+    Kind kind;
+};
+constexpr KeywordKind BlockKeywords[] = {
+    {"shell", Kind::Shell}, {"mesh", Kind::Mesh}, {"colorlight", Kind::Light}, {"camera", Kind::Camera},
+    {"topo", Kind::Topo},   {"anim", Kind::Anim}, {"material", Kind::Material},
+};
+static_assert(std::size(BlockKeywords) == 7);
+
+constexpr const char* Markers[] = {
+    "#ERROR_EXPORT_DUMMY", "#ERROR_EXPORT_GEOM3D", "#ERROR_EXPORT_LIGHT", "#ERROR_EXPORT_CAMERA",
+    "#ERROR_EXPORT_MTL",   "#ERROR_EXPORT_TOPO",   "#ERROR_EXPORT_ANIM",  "#ERROR_EXPORT_BOX",
+};
+static_assert(std::size(Markers) == 8);
+constexpr int GeometryMarker = 1, LightMarker = 2;
+
+constexpr const char* MaterialFlags[] = {"GOURAUD", "FLAT", "LIGHT", "NOLIGHT", "TEXTURED", "TEXTURED_BIS", "COLOR1", "COLOR2"};
+static_assert(std::size(MaterialFlags) == 8);
+
+struct Block {
+    Kind kind;
+    int lead;
+    std::string name;
+    long line;
+    int step = 0; // data lines seen
+    enum Phase { Header, Vertices, Faces, References, Keys, Done } phase = Header;
+    long long vertexCount = 0;
+    long long parentVertices = 0;
+    bool sawMaterial = false;
+    bool sawRotation = false;
+    bool hasChildren = false;
+    bool loose = false; // an animation block standing in for its node's block
+};
+
+const char* KindName(Kind k)
+{
+    for (const KeywordKind& kk : BlockKeywords)
+        if (kk.kind == k)
+            return kk.keyword;
+    return "?";
+}
+
+bool IsNodeKind(Kind k) { return k == Kind::Shell || k == Kind::Mesh || k == Kind::Light || k == Kind::Camera; }
+
+class VekChecker {
+public:
+    VekChecker(CheckReport& r, const std::string& name) : out(r, name) {}
+
+    void Run(std::FILE* in)
+    {
+        LineReader r(in);
+        while (r.Next()) {
+            if (!out.LineEnds(r))
+                continue;
+            Line(r.number, r.line);
+        }
+        Finish(r.number);
+    }
+
+private:
+    Reporter out;
+    std::vector<Block> stack;
+    int size = -1; // blanks per nesting level, once known
+    enum Section { Materials, Topologies, Nodes, Results } section = Materials;
+    int emptyLines = 0;
+    int lastMarker = -1;
+    bool sawOk = false, sawMarker = false, legacy = false;
+    std::set<std::string> materials;
+    std::unordered_map<std::string, long long> topologies; // name -> vertex count
+    long long largestTopology = 0;
+    struct Deferred {
+        int marker;
+        long line;
+        std::string text;
+    };
+    std::vector<Deferred> deferred; // findings unless the file records that failure
+    std::vector<std::pair<long, std::string>> pendingMaterials;
+
+    void Add(long line, std::string text) { out.Add(line, std::move(text)); }
+
+    void Defer(int marker, long line, std::string text)
+    {
+        if (deferred.size() < CheckReport::MaxFindings)
+            deferred.push_back({marker, line, std::move(text)});
+    }
+
+    std::string Describe(const Block& b) const
+    {
+        return std::string("\"") + KindName(b.kind) + " " + b.name + "\" (line " + std::to_string(b.line) + ")";
+    }
+
+    void Header(long n, const std::string& line)
+    {
+        switch (n) {
+        case 1:
+        case 2:
+            if (line.rfind("# ", 0) != 0)
+                Add(n, "header line " + std::to_string(n) + " should begin with \"# \"");
+            break;
+        case 3:
+            if (line.rfind("# Version: ", 0) != 0 || !IsNumber(std::string_view(line).substr(11)))
+                Add(n, "expected the header line \"# Version: <number>\"");
+            break;
+        case 4:
+            if (line == "# Vek Version: 1")
+                legacy = true;
+            else if (line != "# Vek Version: 2")
+                Add(n, "expected \"# Vek Version: 1\" or \"# Vek Version: 2\"");
+            break;
+        case 5:
+            if (!line.empty())
+                Add(n, "the header ends with an empty line");
+            break;
+        }
+    }
+
+    void Line(long n, const std::string& text)
+    {
+        if (n <= 5) {
+            Header(n, text);
+            return;
+        }
+        std::string_view line(text);
+        int lead = int(line.find_first_not_of(' '));
+        if (lead < 0)
+            lead = int(line.size());
+        std::string_view content = line.substr(size_t(lead));
+
+        if (section == Results) {
+            Marker(n, line);
+            return;
+        }
+        if (lead == 0 && !content.empty() && content[0] == '#') {
+            CloseAll(n);
+            section = Results;
+            Marker(n, line);
+            return;
+        }
+        if (line.empty()) {
+            EmptyLine(n);
+            return;
+        }
+        if (content == "}") {
+            Close(n, lead);
+            return;
+        }
+        if (content == "BONE") {
+            if (lead != 0)
+                Add(n, "\"BONE\" must start at the beginning of the line");
+            section = Nodes;
+            return;
+        }
+        if (content.size() >= 2 && content.substr(content.size() - 2) == " {") {
+            Open(n, lead, content);
+            return;
+        }
+        if (stack.empty()) {
+            Add(n, "line outside any block");
+            return;
+        }
+        Data(n, lead, content);
+    }
+
+    void Marker(long n, std::string_view line)
+    {
+        if (line == "#EXPORT_OK") {
+            if (sawOk || sawMarker)
+                Add(n, "\"#EXPORT_OK\" must be the only result marker");
+            sawOk = true;
+            return;
+        }
+        for (int k = 0; k < int(std::size(Markers)); k++) {
+            if (line != Markers[k])
+                continue;
+            if (sawOk)
+                Add(n, "failure marker after \"#EXPORT_OK\"");
+            else if (k <= lastMarker)
+                Add(n, "failure markers out of order or repeated");
+            lastMarker = k;
+            sawMarker = true;
+            markerBits |= 1 << k;
+            return;
+        }
+        Add(n, "unknown line after the result markers: \"" + std::string(line.substr(0, 60)) + "\"");
+    }
+    int markerBits = 0;
+
+    void EmptyLine(long n)
+    {
+        if (!stack.empty()) {
+            Block& b = stack.back();
+            bool body = b.phase == Block::Vertices || (b.kind == Kind::Mesh && b.step > 0 && b.phase == Block::Header);
+            if ((b.kind == Kind::Mesh || b.kind == Kind::Topo) && body && !b.hasChildren) {
+                b.phase = Block::Faces;
+                return;
+            }
+            Add(n, "unexpected empty line in " + Describe(b));
+            return;
+        }
+        if (section == Nodes || ++emptyLines > 2)
+            Add(n, "unexpected empty line between blocks");
+        if (section == Materials && emptyLines == 1)
+            section = Topologies;
+    }
+
+    // The lead a line one level inside b has, given the padding of its first field.
+    bool CheckLead(long n, const Block& b, int lead, int padding)
+    {
+        if (b.kind == Kind::Material || b.loose)
+            return Expect(n, lead, 1 + padding);
+        if (size < 0) {
+            size = lead - padding - b.lead;
+            if (size < 0 || size > 64) {
+                Add(n, "indentation does not match the nesting");
+                size = -1;
+                return false;
+            }
+            return true;
+        }
+        return Expect(n, lead, b.lead + size + padding);
+    }
+
+    bool Expect(long n, int lead, int expected)
+    {
+        if (lead == expected)
+            return true;
+        Add(n, "indented by " + std::to_string(lead) + " blanks, expected " + std::to_string(expected));
+        return false;
+    }
+
+    void Open(long n, int lead, std::string_view content)
+    {
+        std::string_view head = content.substr(0, content.size() - 2);
+        size_t space = head.find(' ');
+        std::string_view keyword = head.substr(0, space);
+        std::string name(space == std::string_view::npos ? std::string_view() : head.substr(space + 1));
+        const KeywordKind* kk = nullptr;
+        for (const KeywordKind& k : BlockKeywords)
+            if (keyword == k.keyword)
+                kk = &k;
+        if (!kk) {
+            Add(n, "unknown block keyword \"" + std::string(keyword.substr(0, 40)) + "\"");
+            // Followed as a plain block so that its closing brace still balances.
+            stack.push_back({Kind::Shell, lead, name, n});
+            stack.back().step = 1;
+            return;
+        }
+        Block b{kk->kind, lead, name, n};
+        Block* parent = stack.empty() ? nullptr : &stack.back();
+
+        if (b.kind == Kind::Material || b.kind == Kind::Topo) {
+            if (parent) {
+                Add(n, std::string("\"") + kk->keyword + "\" blocks stand at the top level, not inside " +
+                           Describe(*parent));
+            } else if (lead != 0) {
+                Add(n, std::string("\"") + kk->keyword + "\" block must start at the beginning of the line");
+            }
+            if (b.kind == Kind::Material) {
+                if (section != Materials)
+                    Add(n, "material block after the material section");
+                materials.insert(name);
+            } else {
+                if (legacy)
+                    Add(n, "topology block in a file of Vek version 1");
+                if (section == Nodes)
+                    Add(n, "topology block after the node blocks");
+                if (name.rfind("TOPO_", 0) != 0)
+                    Add(n, "topology block name should begin with \"TOPO_\"");
+                section = Topologies;
+                b.phase = Block::Vertices;
+            }
+            stack.push_back(std::move(b));
+            return;
+        }
+
+        if (b.kind == Kind::Anim) {
+            if (parent && parent->kind == Kind::Mesh && !parent->loose) {
+                if (size >= 0 && lead != parent->lead + size)
+                    Add(n, "indented by " + std::to_string(lead) + " blanks, expected " +
+                               std::to_string(parent->lead + size));
+                parent->hasChildren = true;
+            } else if (lead == 0) {
+                b.loose = true; // the animation of a node written without its geometry
+                if (parent)
+                    parent->hasChildren = true;
+            } else {
+                Add(n, "animation block outside a mesh block");
+            }
+            b.phase = Block::Header;
+            section = Nodes;
+            stack.push_back(std::move(b));
+            return;
+        }
+
+        section = Nodes;
+        if (parent) {
+            if (!IsNodeKind(parent->kind) && !parent->loose)
+                Add(n, std::string("\"") + kk->keyword + "\" block inside " + Describe(*parent));
+            int base = parent->loose ? 0 : parent->lead;
+            if (size >= 0 && (lead < base + size || (size > 0 && (lead - base) % size != 0)))
+                Add(n, "indentation does not match the nesting (indented by " + std::to_string(lead) + " blanks)");
+            parent->hasChildren = true;
+            if (b.kind == Kind::Mesh && parent->kind == Kind::Mesh)
+                b.parentVertices = parent->vertexCount;
+        } else if (size > 0 && lead % size != 0) {
+            Add(n, "indentation does not match the nesting (indented by " + std::to_string(lead) + " blanks)");
+        }
+        stack.push_back(std::move(b));
+    }
+
+    void Close(long n, int lead)
+    {
+        if (stack.empty()) {
+            Add(n, "closing brace without an open block");
+            return;
+        }
+        Block& b = stack.back();
+        if (!b.loose && lead != b.lead)
+            Add(n, "closing brace indented by " + std::to_string(lead) + " blanks, its block " + Describe(b) +
+                       " by " + std::to_string(b.lead));
+        Complete(n, b);
+        if (b.kind == Kind::Topo) {
+            topologies[b.name] = b.vertexCount;
+            largestTopology = std::max(largestTopology, b.vertexCount);
+        }
+        stack.pop_back();
+    }
+
+    // What a block must hold by its end.
+    void Complete(long n, const Block& b)
+    {
+        (void)n;
+        switch (b.kind) {
+        case Kind::Material:
+            if (b.step == 0)
+                Add(b.line, "material block without its \"color\" line");
+            break;
+        case Kind::Mesh:
+            if (b.step == 0)
+                Add(b.line, "mesh block without its transform line");
+            else if (b.phase == Block::Header)
+                Defer(GeometryMarker, b.line, "mesh block without vertices, faces or topology reference");
+            else if (b.phase == Block::Vertices)
+                Add(b.line, "mesh block without the empty line that ends its vertices");
+            break;
+        case Kind::Topo:
+            if (b.phase == Block::Vertices && b.step == 0)
+                Defer(GeometryMarker, b.line, "topology block without vertices or faces");
+            else if (b.phase == Block::Vertices)
+                Add(b.line, "topology block without the empty line that ends its vertices");
+            break;
+        case Kind::Light:
+            if (b.step == 0)
+                Add(b.line, "light block without its transform line");
+            else if (b.step == 1)
+                Defer(LightMarker, b.line, "light block without its parameter line");
+            break;
+        case Kind::Camera:
+            if (b.step < 3)
+                Add(b.line, "camera block without its " + std::string(b.step == 0 ? "transform" : "projection and range") +
+                                " lines");
+            break;
+        case Kind::Shell:
+            if (b.step == 0)
+                Add(b.line, "shell block without its transform line");
+            break;
+        case Kind::Anim:
+            if (b.step == 0)
+                Add(b.line, "animation block without its length line");
+            break;
+        }
+    }
+
+    void CloseAll(long n)
+    {
+        for (auto it = stack.rbegin(); it != stack.rend(); ++it)
+            Add(it->line, Describe(*it) + " is not closed" + (n ? " before the result markers" : ""));
+        stack.clear();
+    }
+
+    void Transform(long n, Block& b, int lead, const std::vector<std::string_view>& t)
+    {
+        CheckLead(n, b, lead, Padding(t[0]));
+        if (t.size() != 7 || !std::all_of(t.begin(), t.end(), IsNumber))
+            Add(n, "transform line should hold 7 numbers");
+        b.step = 1;
+    }
+
+    void Data(long n, int lead, std::string_view content)
+    {
+        Block& b = stack.back();
+        std::vector<std::string_view> t = Tokens(content);
+        if (t.empty() && !((b.kind == Kind::Mesh || b.kind == Kind::Topo) && b.phase == Block::Faces)) {
+            Add(n, "line holds only blanks");
+            return;
+        }
+        if (b.hasChildren && b.kind != Kind::Anim) {
+            Add(n, "line after the child blocks of " + Describe(b));
+            return;
+        }
+        switch (b.kind) {
+        case Kind::Shell:
+            if (b.step == 0)
+                Transform(n, b, lead, t);
+            else
+                Add(n, "unexpected line in " + Describe(b));
+            break;
+        case Kind::Light:
+            if (b.step == 0) {
+                Transform(n, b, lead, t);
+            } else if (b.step == 1) {
+                CheckLead(n, b, lead, 0);
+                if (t.size() != 7 || t[0] != "type" || !IsHex6(t[1]) || !IsHex6(t[2]) || !IsHex6(t[3]) ||
+                    !IsNumber(t[4]) || !IsNumber(t[5]) || !IsNumber(t[6]))
+                    Add(n, "light parameter line should be \"type\", three colours and three numbers");
+                b.step = 2;
+            } else {
+                Add(n, "unexpected line in " + Describe(b));
+            }
+            break;
+        case Kind::Camera:
+            if (b.step == 0) {
+                Transform(n, b, lead, t);
+            } else if (b.step == 1) {
+                CheckLead(n, b, lead, Padding(t[0]));
+                if (t.size() != 4 || !IsNumber(t[0]) || !IsNumber(t[1]) || !IsInt(t[2]) || !IsInt(t[3]))
+                    Add(n, "camera projection line should hold two numbers and two integers");
+                b.step = 2;
+            } else if (b.step == 2) {
+                CheckLead(n, b, lead, Padding(t[0]));
+                if (t.size() != 3 || !std::all_of(t.begin(), t.end(), IsNumber))
+                    Add(n, "camera range line should hold 3 numbers");
+                b.step = 3;
+            } else {
+                Add(n, "unexpected line in " + Describe(b));
+            }
+            break;
+        case Kind::Mesh:
+        case Kind::Topo:
+            MeshData(n, b, lead, content, t);
+            break;
+        case Kind::Anim:
+            AnimData(n, b, lead, t);
+            break;
+        case Kind::Material:
+            MaterialData(n, b, lead, content, t);
+            break;
+        }
+    }
+
+    void MeshData(long n, Block& b, int lead, std::string_view content, const std::vector<std::string_view>& t)
+    {
+        if (b.kind == Kind::Mesh && b.step == 0) {
+            Transform(n, b, lead, t);
+            b.phase = Block::Header;
+            return;
+        }
+        if (b.phase == Block::Header && content.rfind("topo ", 0) == 0) {
+            b.phase = Block::References;
+        }
+        if (b.phase == Block::References) {
+            CheckLead(n, b, lead, 0);
+            std::string name(content.substr(std::min<size_t>(5, content.size())));
+            auto it = topologies.find(name);
+            if (content.rfind("topo ", 0) != 0)
+                Add(n, "unexpected line after a topology reference");
+            else if (it == topologies.end())
+                Add(n, "reference to an unknown topology block \"" + name.substr(0, 80) + "\"");
+            else
+                b.vertexCount = it->second;
+            b.step++;
+            return;
+        }
+        if (b.phase == Block::Header)
+            b.phase = Block::Vertices;
+        b.step++;
+        if (b.phase == Block::Vertices) {
+            CheckLead(n, b, lead, Padding(t[0]));
+            if (t.size() != 3 || !std::all_of(t.begin(), t.end(), IsNumber))
+                Add(n, "vertex line should hold 3 numbers");
+            b.vertexCount++;
+            return;
+        }
+        // After the empty line: material names and the faces that use them.
+        if (t.size() <= 1) {
+            CheckLead(n, b, lead, 0);
+            std::string name(t.empty() ? std::string_view() : t[0]);
+            if (!materials.count(name) && pendingMaterials.size() < CheckReport::MaxFindings)
+                pendingMaterials.push_back({n, name});
+            b.sawMaterial = true;
+            return;
+        }
+        CheckLead(n, b, lead, 0);
+        if (!b.sawMaterial)
+            Add(n, "face line before any material line");
+        size_t count = t.size(), stride;
+        switch (count) {
+        case 3:
+        case 4:
+            stride = 1;
+            break;
+        case 9:
+        case 12:
+            stride = 3;
+            break;
+        case 15:
+        case 20:
+            stride = 5;
+            break;
+        default:
+            Add(n, "face line should hold 3 or 4 vertex indices, each with its texture coordinates when textured");
+            return;
+        }
+        bool trailing = content.back() == ' ';
+        if ((stride > 1) != trailing)
+            Add(n, stride > 1 ? "textured face line should end with a blank" : "face line ends with a blank");
+        long long limit = b.vertexCount + (b.kind == Kind::Topo ? largestTopology : b.parentVertices);
+        for (size_t k = 0; k < count; k++) {
+            if (k % stride == 0) {
+                if (!Digits(t[k])) {
+                    Add(n, "vertex index \"" + std::string(t[k].substr(0, 20)) + "\" is not a whole number");
+                    return;
+                }
+                long long index = ToLong(t[k]);
+                if (index < 0 || index >= limit) {
+                    Add(n, "vertex index " + std::string(t[k].substr(0, 20)) + " beyond the " +
+                               std::to_string(limit) + " vertices the face can use");
+                    return;
+                }
+            } else if (!IsInt(t[k])) {
+                Add(n, "texture coordinate \"" + std::string(t[k].substr(0, 20)) + "\" is not a whole number");
+                return;
+            }
+        }
+    }
+
+    void AnimData(long n, Block& b, int lead, const std::vector<std::string_view>& t)
+    {
+        if (b.hasChildren) {
+            Add(n, "line after the child blocks of " + Describe(b));
+            return;
+        }
+        CheckLead(n, b, lead, 0);
+        if (b.step == 0) {
+            if (t.size() != 2 || t[0] != "length" || !IsInt(t[1]))
+                Add(n, "animation block should begin with \"length\" and a whole number");
+            b.step = 1;
+            return;
+        }
+        b.step++;
+        size_t per;
+        if (t[0] == "position") {
+            if (b.sawRotation)
+                Add(n, "position keys after the rotation keys");
+            per = 4;
+        } else if (t[0] == "rotation") {
+            b.sawRotation = true;
+            per = 5;
+        } else {
+            Add(n, "unexpected line in " + Describe(b));
+            return;
+        }
+        size_t values = t.size() - 1;
+        if (values % per != 0 || values / per > 8) {
+            Add(n, std::string(t[0]) + " line should hold up to eight keys of a frame and " + std::to_string(per - 1) +
+                       " numbers");
+            return;
+        }
+        for (size_t k = 1; k < t.size(); k++)
+            if (((k - 1) % per == 0) ? !IsInt(t[k]) : !IsNumber(t[k])) {
+                Add(n, "malformed key value \"" + std::string(t[k].substr(0, 20)) + "\"");
+                return;
+            }
+    }
+
+    void MaterialData(long n, Block& b, int lead, std::string_view content, const std::vector<std::string_view>& t)
+    {
+        CheckLead(n, b, lead, 0);
+        std::string_view key = t[0];
+        std::string_view rest = content.substr(std::min(content.size(), key.size() + 1));
+        bool ok = true;
+        int order;
+        if (b.step == 0) {
+            ok = key == "color" && t.size() == 2 && IsHex6(t[1]);
+            if (!ok)
+                Add(n, "material block should begin with \"color\" and six hexadecimal digits");
+            b.step = 1;
+            return;
+        }
+        if (key == "texture") {
+            order = 2;
+            ok = !rest.empty();
+        } else if (key == "texturebis") {
+            order = 3;
+            size_t cut = rest.rfind(' ');
+            std::string_view amount = cut == std::string_view::npos ? rest : rest.substr(cut + 1);
+            size_t dot = amount.find('.');
+            ok = cut != std::string_view::npos && dot != std::string_view::npos && IsInt(amount.substr(0, dot)) &&
+                 amount.size() - dot == 3 && Digits(amount.substr(dot + 1));
+        } else if (key == "facecolor1" || key == "facecolor2") {
+            order = key == "facecolor1" ? 4 : 5;
+            ok = t.size() == 2 && IsHex6(t[1]);
+        } else if (key == "type") {
+            order = 6;
+            ok = t.size() == 2 &&
+                 (std::find(std::begin(MaterialFlags), std::end(MaterialFlags), t[1]) != std::end(MaterialFlags) ||
+                  (t[1].rfind("TRANSPARENCY", 0) == 0 && IsInt(t[1].substr(12))));
+        } else {
+            Add(n, "unknown material line \"" + std::string(key.substr(0, 40)) + "\"");
+            return;
+        }
+        if (!ok)
+            Add(n, "malformed \"" + std::string(key) + "\" line");
+        if (order < b.step || (order == b.step && order != 6))
+            Add(n, "\"" + std::string(key) + "\" line out of order");
+        b.step = std::max(b.step, order);
+    }
+
+    void Finish(long lastLine)
+    {
+        if (lastLine < 5)
+            Add(lastLine, "the file ends inside its header");
+        if (!stack.empty())
+            CloseAll(0);
+        if (!sawOk && !sawMarker)
+            Add(lastLine, "no result marker (\"#EXPORT_OK\" or \"#ERROR_EXPORT_...\") at the end of the file");
+        for (const auto& [line, name] : pendingMaterials)
+            if (!materials.count(name))
+                Add(line, "material \"" + name.substr(0, 80) + "\" has no material block");
+        for (const Deferred& d : deferred)
+            if (!(markerBits & (1 << d.marker)))
+                Add(d.line, d.text);
+    }
+};
+
+} // namespace
+
+void CheckVekStream(std::FILE* in, const std::string& name, CheckReport& report)
+{
+    VekChecker checker(report, name);
+    checker.Run(in);
+}
+
+namespace {
+
+bool IsHex(std::string_view s, size_t maxDigits)
+{
+    if (s.empty() || s.size() > maxDigits || (s.size() > 1 && s[0] == '0'))
+        return false;
+    return std::all_of(s.begin(), s.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+} // namespace
+
+void CheckBoxStream(std::FILE* in, const std::string& name, CheckReport& report)
+{
+    Reporter out(report, name);
+    LineReader r(in);
+    enum { Count, Head, Centre, Planes, Pairs, End } state = Count;
+    long long boxes = 0, box = 0;
+    int plane = 0;
+    long long lastI = -1, lastJ = -1;
+    bool extraBoxes = false;
+    while (r.Next()) {
+        if (!out.LineEnds(r))
+            continue;
+        const long n = r.number;
+        std::string_view line(r.line);
+        std::vector<std::string_view> t = Tokens(line);
+        size_t lead = std::min(line.find_first_not_of(' '), line.size());
+        // A box head where the pairs begin: the count said more boxes than there are.
+        if (state == Head && lead == 0) {
+            out.Add(n, "the count says " + std::to_string(boxes) + " boxes, the file holds " + std::to_string(box));
+            state = Pairs;
+        }
+        switch (state) {
+        case Count:
+            if (t.size() != 1 || lead != 0 || !Digits(t[0]) || t[0].size() > 9) {
+                out.Add(n, "the file should begin with the number of boxes");
+                return;
+            }
+            boxes = ToLong(t[0]);
+            state = boxes > 0 ? Head : Pairs;
+            break;
+        case Head:
+            if (lead != 1 || t.size() != 2 || !IsInt(t[0]) || !IsInt(t[1])) {
+                out.Add(n, "box head line should be one blank, the id and the inner radius");
+            } else if (ToLong(t[1]) < -1) {
+                out.Add(n, "inner radius below -1");
+            }
+            state = Centre;
+            break;
+        case Centre:
+            if (lead != 2 || t.size() != 3 || !IsHex(t[0], 8) || !IsHex(t[1], 8) || !IsHex(t[2], 8))
+                out.Add(n, "centre line should be two blanks and three hexadecimal numbers");
+            state = Planes;
+            plane = 0;
+            break;
+        case Planes:
+            if (lead != 2 || t.size() != 4 || !IsHex(t[0], 4) || !IsHex(t[1], 4) || !IsHex(t[2], 4) || !IsHex(t[3], 8))
+                out.Add(n, "plane line should be two blanks, three 16-bit and one 32-bit hexadecimal numbers");
+            if (++plane == 6)
+                state = ++box < boxes ? Head : Pairs;
+            break;
+        case Pairs:
+            if (line == "-1 -1") {
+                state = End;
+                break;
+            }
+            if (lead > 0) {
+                if (!extraBoxes)
+                    out.Add(n, "more boxes than the " + std::to_string(boxes) + " the count announces");
+                extraBoxes = true;
+                break;
+            }
+            if (lead != 0 || t.size() != 2 || !Digits(t[0]) || !Digits(t[1]) || t[0].size() > 9 || t[1].size() > 9) {
+                out.Add(n, "expected a pair of box positions or the terminator \"-1 -1\"");
+                break;
+            }
+            {
+                long long i = ToLong(t[0]), j = ToLong(t[1]);
+                if (i <= j)
+                    out.Add(n, "pair " + std::to_string(i) + " " + std::to_string(j) + ": the first position must be the larger");
+                if (i >= boxes || j >= boxes)
+                    out.Add(n, "pair " + std::to_string(i) + " " + std::to_string(j) + " names a box beyond the " +
+                                   std::to_string(boxes) + " of the file");
+                if (i < lastI || (i == lastI && j <= lastJ))
+                    out.Add(n, "pairs out of order or repeated");
+                lastI = i;
+                lastJ = j;
+            }
+            break;
+        case End:
+            out.Add(n, "line after the terminator \"-1 -1\"");
+            return;
+        }
+    }
+    if (state == Count)
+        out.Add(r.number, "empty file");
+    else if (state != End && state != Pairs)
+        out.Add(r.number, "the file ends inside box " + std::to_string(box) + " of " + std::to_string(boxes));
+    else if (state == Pairs)
+        out.Add(r.number, "the file ends without the terminator \"-1 -1\"");
+}
+
+CheckReport CheckVekFile(const std::string& path)
+{
+    CheckReport report;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        report.total++;
+        report.findings.push_back({path, 0, std::string("cannot open the file: ") + std::strerror(errno)});
+        return report;
+    }
+    CheckVekStream(f, path, report);
+    std::fclose(f);
+    std::string boxPath = (path.size() >= 4 ? path.substr(0, path.size() - 4) : path) + ".box";
+    if (std::FILE* b = std::fopen(boxPath.c_str(), "rb")) {
+        CheckBoxStream(b, boxPath, report);
+        std::fclose(b);
+    }
+    return report;
+}
+
+std::string FormatReport(const CheckReport& report)
+{
+    std::string s;
+    for (const Finding& f : report.findings) {
+        s += f.file;
+        if (f.line > 0)
+            s += ":" + std::to_string(f.line);
+        s += ": " + f.text + "\n";
+    }
+    if (report.total > long(report.findings.size()))
+        s += "... and " + std::to_string(report.total - long(report.findings.size())) + " more findings\n";
+    return s;
+}
+
+} // namespace vek

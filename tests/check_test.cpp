@@ -1,0 +1,384 @@
+// The Vek and .box file checker: a file holding every kind of block passes, and each
+// kind of damage gives its finding at the right line.
+#include "check/VekCheck.h"
+#include "export_run.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace vek::test {
+namespace {
+
+const std::vector<std::string> ValidVek = {
+    "# Export To Vek Plug-in for 3DS Max 3.0", // 1
+    "# Copyright",
+    "# Version: 4.00",
+    "# Vek Version: 2",
+    "",
+    "material Sol_pierre {", // 6
+    " color 7f7f7f",
+    " texture maps/dalle.bmp",
+    " texturebis maps/mousse dalle.bmp 0.50",
+    " facecolor1 ff0000",
+    " facecolor2 0000ff",
+    " type GOURAUD",
+    " type NOLIGHT",
+    " type TEXTURED",
+    " type TEXTURED_BIS",
+    " type COLOR1",
+    " type COLOR2",
+    "}",
+    "material Glass {", // 19
+    " color b3cce6",
+    " facecolor1 b3cce6",
+    " type FLAT",
+    " type NOLIGHT",
+    " type COLOR1",
+    " type TRANSPARENCY153",
+    "}",
+    "material Rock_2_COL {", // 27
+    " color 808080",
+    "}",
+    "",
+    "topo TOPO_Big Rock {", // 31
+    " 0.000000 0.000000 0.000000",
+    " 1.000000 0.000000 0.000000",
+    " 1.000000 0.000000 1.000000",
+    " 0.000000 0.000000 1.000000",
+    "",
+    " Glass",
+    " 0 1 2 3",
+    "}",
+    "",
+    "shell Root {", // 41
+    " 0.000000 0.000000 0.000000 0.000000 0.000000 65535.0000 100.000000",
+    " mesh Rock_2 {",
+    "  10.000000 0.000000 0.000000 0.000000 0.000000 65535.0000 100.000000",
+    "  0.000000 0.000000 0.000000", // 45
+    "  1.000000 0.000000 0.000000",
+    "    -5 0.000000 1.000000",
+    "",
+    "  Rock_2_COL",
+    "  0 1 2", // 50
+    "  2 1 0",
+    "  anim Rock 2 {",
+    "   length 20",
+    "   position 0 0.0000000000 0.0000000000 0.0000000000 10 1.0000000000 2.0000000000 3.0000000000 ",
+    "   rotation 0 0.000000 0.000000 0.000000 1.000000 ", // 55
+    "  }",
+    "  mesh Pebble {",
+    "   0.000000 0.000000 1.000000 0.000000 0.000000 65535.0000 100.000000",
+    "   0.000000 0.000000 0.000000",
+    "", // 60
+    "   Sol_pierre",
+    "   0 0 0 1 255 0 3 255 255 ",
+    "  }",
+    " }",
+    " mesh Rock_copy {", // 65
+    "  0.000000 0.000000 0.000000 0.000000 0.000000 65535.0000 100.000000",
+    "  topo TOPO_Big Rock",
+    " }",
+    " colorlight Omni01 {",
+    "  0.000000 0.000000 0.000000 0.000000 0.000000 65535.0000 100.000000", // 70
+    "  type 000000 ffffff ffffff 180.000000 100.000000 0.000000",
+    " }",
+    " camera Camera01 {",
+    "  0.000000 0.000000 0.000000 0.000000 0.000000 65535.0000 100.000000",
+    "  23342.9375 23342.9375 320 240", // 75
+    "  0.000000 1000.00000 1000.00000",
+    " }",
+    "}",
+    "BONE",
+    "#EXPORT_OK", // 80
+};
+
+std::string Join(const std::vector<std::string>& lines, const char* end = "\r\n")
+{
+    std::string s;
+    for (const std::string& l : lines)
+        s += l + end;
+    return s;
+}
+
+CheckReport Check(const std::string& bytes, bool box = false)
+{
+    CheckReport report;
+    std::FILE* f = fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "rb");
+    if (bytes.empty())
+        f = std::tmpfile();
+    if (box)
+        CheckBoxStream(f, "t.box", report);
+    else
+        CheckVekStream(f, "t.vek", report);
+    std::fclose(f);
+    return report;
+}
+
+TEST(Checker, AFileWithEveryKindOfBlockIsClean)
+{
+    CheckReport r = Check(Join(ValidVek));
+    EXPECT_TRUE(r.Clean()) << FormatReport(r);
+}
+
+TEST(Checker, IndentationZeroAndEightAreConsistentToo)
+{
+    for (int size : {0, 3, 8}) {
+        std::vector<std::string> lines = ValidVek;
+        for (size_t k = 30; k < lines.size(); k++) {
+            std::string& l = lines[k];
+            size_t lead = l.find_first_not_of(' ');
+            if (lead == std::string::npos || lead == 0)
+                continue;
+            // Padded numbers keep their padding: the first level of a line is what moves.
+            size_t level = k == 46 ? 2 : lead;
+            l = std::string(level * size, ' ') + l.substr(level);
+        }
+        CheckReport r = Check(Join(lines));
+        EXPECT_TRUE(r.Clean()) << "indentation " << size << "\n" << FormatReport(r);
+    }
+}
+
+struct Damage {
+    const char* what;
+    std::function<void(std::vector<std::string>&)> apply;
+    long line;
+    const char* finding;
+};
+
+void Set(std::vector<std::string>& l, long line, const std::string& text) { l[size_t(line - 1)] = text; }
+void Erase(std::vector<std::string>& l, long line) { l.erase(l.begin() + (line - 1)); }
+
+TEST(Checker, EachDamageGivesItsFindingAtItsLine)
+{
+    const Damage cases[] = {
+        {"version line", [](auto& l) { Set(l, 4, "# Vek Version: 3"); }, 4, "Vek Version"},
+        {"unknown keyword", [](auto& l) { Set(l, 57, "  mash Pebble {"); }, 57, "unknown block keyword \"mash\""},
+        {"unclosed block", [](auto& l) { Erase(l, 78); }, 41, "\"shell Root\" (line 41) is not closed"},
+        {"stray brace", [](auto& l) { l.insert(l.begin() + 78, "}"); }, 79, "closing brace without an open block"},
+        {"closing brace indentation", [](auto& l) { Set(l, 56, "   }"); }, 56, "closing brace indented by 3"},
+        {"body indentation", [](auto& l) { Set(l, 46, "    1.000000 0.000000 0.000000"); }, 46, "indented by 4 blanks, expected 2"},
+        {"child indentation", [](auto& l) { Set(l, 65, "mesh Rock_copy {"); }, 65, "does not match the nesting"},
+        {"transform", [](auto& l) { Set(l, 42, " 0.000000 0.000000 0.000000 0.000000 0.000000 65535.0000"); }, 42,
+         "transform line should hold 7 numbers"},
+        {"vertex", [](auto& l) { Set(l, 46, "  1.000000 0.000000"); }, 46, "vertex line should hold 3 numbers"},
+        {"number", [](auto& l) { Set(l, 46, "  1.000000 0.0x0000 0.000000"); }, 46, "vertex line"},
+        {"index range", [](auto& l) { Set(l, 51, "  2 1 3"); }, 51, "vertex index 3 beyond the 3 vertices"},
+        {"merged index range", [](auto& l) { Set(l, 62, "   0 0 0 1 255 0 4 255 255 "); }, 62, "vertex index 4 beyond the 4"},
+        {"topology index range", [](auto& l) { Set(l, 38, " 0 1 2 4"); }, 38, "vertex index 4"},
+        {"face size", [](auto& l) { Set(l, 50, "  0 1 2 0 1"); }, 50, "face line should hold 3 or 4"},
+        {"textured end", [](auto& l) { Set(l, 62, "   0 0 0 1 255 0 3 255 255"); }, 62, "should end with a blank"},
+        {"face before material", [](auto& l) { Erase(l, 49); }, 49, "face line before any material line"},
+        {"unknown material", [](auto& l) { Set(l, 49, "  Rock_3_COL"); }, 49, "material \"Rock_3_COL\" has no material block"},
+        {"unknown topology", [](auto& l) { Set(l, 67, "  topo TOPO_Big_Rock"); }, 67, "unknown topology block \"TOPO_Big_Rock\""},
+        {"missing empty line", [](auto& l) { Erase(l, 60); }, 61, "vertex line"},
+        {"empty line between blocks", [](auto& l) { l.insert(l.begin() + 68, ""); }, 69, "unexpected empty line"},
+        {"anim length", [](auto& l) { Set(l, 53, "   lenght 20"); }, 53, "should begin with \"length\""},
+        {"anim keys", [](auto& l) { Set(l, 54, "   position 0 0.0000000000 0.0000000000"); }, 54, "position line should hold"},
+        {"anim key order", [](auto& l) { std::swap(l[53], l[54]); }, 55, "position keys after the rotation keys"},
+        {"light line", [](auto& l) { Set(l, 71, "  type 000000 ffffff 180.000000 100.000000 0.000000"); }, 71,
+         "light parameter line"},
+        {"camera lines", [](auto& l) { Erase(l, 76); }, 73, "camera block without its projection and range lines"},
+        {"material colour", [](auto& l) { Set(l, 28, " color 80808"); }, 28, "should begin with \"color\""},
+        {"material flag", [](auto& l) { Set(l, 22, " type SHINY"); }, 22, "malformed \"type\" line"},
+        {"material order", [](auto& l) { std::swap(l[7], l[8]); }, 9, "\"texture\" line out of order"},
+        {"material inside a node", [](auto& l) { l.insert(l.begin() + 42, " material X {"); }, 43, "stand at the top level"},
+        {"unknown marker", [](auto& l) { Set(l, 80, "#ERROR_EXPORT_FOO"); }, 80, "unknown line after the result markers"},
+        {"marker order", [](auto& l) { Set(l, 80, "#ERROR_EXPORT_MTL"); l.push_back("#ERROR_EXPORT_GEOM3D"); }, 81,
+         "out of order"},
+        {"no marker", [](auto& l) { Erase(l, 80); }, 79, "no result marker"},
+        {"line outside blocks", [](auto& l) { l.insert(l.begin() + 78, " 1 2 3"); }, 79, "line outside any block"},
+        {"bone indentation", [](auto& l) { Set(l, 79, " BONE"); }, 79, "\"BONE\" must start"},
+        {"empty mesh without failure marker", [](auto& l) { Erase(l, 67); }, 65, "mesh block without vertices"},
+        {"blank-only line", [](auto& l) { Set(l, 42, "   "); }, 42, "only blanks"},
+    };
+    for (const Damage& d : cases) {
+        std::vector<std::string> lines = ValidVek;
+        d.apply(lines);
+        CheckReport r = Check(Join(lines));
+        bool found = false;
+        for (const Finding& f : r.findings)
+            found = found || (f.line == d.line && f.text.find(d.finding) != std::string::npos);
+        EXPECT_TRUE(found) << d.what << ": expected at line " << d.line << " \"" << d.finding << "\", got\n"
+                           << FormatReport(r);
+    }
+}
+
+TEST(Checker, AnEmptyMeshIsFineWhenTheFileRecordsTheGeometryFailure)
+{
+    std::vector<std::string> lines = ValidVek;
+    Erase(lines, 67);
+    lines.back() = "#ERROR_EXPORT_GEOM3D";
+    CheckReport r = Check(Join(lines));
+    EXPECT_TRUE(r.Clean()) << FormatReport(r);
+}
+
+TEST(Checker, AnimationStandingInForItsNodeWhenGeometryIsOff)
+{
+    std::vector<std::string> lines = {
+        "# a", "# b", "# Version: 4.00", "# Vek Version: 2", "",
+        "shell Root {",
+        " 0.000000 0.000000 0.000000 0.000000 0.000000 65535.0000 100.000000",
+        "anim Rock 2 {",
+        " length 6",
+        " position 0 0.0000000000 0.0000000000 0.0000000000 ",
+        "anim Child {",
+        " length 6",
+        " rotation 0 0.000000 0.000000 0.000000 1.000000 ",
+        "  }",
+        " }",
+        "}",
+        "#EXPORT_OK",
+    };
+    CheckReport r = Check(Join(lines));
+    EXPECT_TRUE(r.Clean()) << FormatReport(r);
+}
+
+TEST(Checker, LineEndsAndHostileBytes)
+{
+    std::string crlf = Join(ValidVek);
+    CheckReport lf = Check(Join(ValidVek, "\n"));
+    EXPECT_EQ(lf.total, long(ValidVek.size()));
+    EXPECT_EQ(lf.findings[0].line, 1);
+    EXPECT_NE(lf.findings[0].text.find("line feed alone"), std::string::npos);
+
+    std::string noEnd = crlf.substr(0, crlf.size() - 2);
+    CheckReport r = Check(noEnd);
+    ASSERT_EQ(r.total, 1) << FormatReport(r);
+    EXPECT_EQ(r.findings[0].line, 80);
+    EXPECT_NE(r.findings[0].text.find("no line end"), std::string::npos);
+
+    std::string nul = crlf;
+    nul[nul.find("Omni01")] = '\0';
+    r = Check(nul);
+    ASSERT_GE(r.total, 1);
+    EXPECT_EQ(r.findings[0].line, 69);
+    EXPECT_NE(r.findings[0].text.find("binary"), std::string::npos);
+
+    // An enormous line is one finding, not a memory blow-up or a hang.
+    std::string huge = crlf;
+    huge.insert(huge.find("  0 1 2"), std::string(3 << 20, '7') + "\r\n");
+    r = Check(huge);
+    ASSERT_GE(r.total, 1) << FormatReport(r);
+    EXPECT_EQ(r.findings[0].line, 50);
+    EXPECT_NE(r.findings[0].text.find("longer than"), std::string::npos) << FormatReport(r);
+
+    // Truncated anywhere: findings, never a crash.
+    for (size_t cut = 0; cut < crlf.size(); cut += 7)
+        Check(crlf.substr(0, cut));
+    EXPECT_FALSE(Check("").Clean());
+}
+
+TEST(Checker, FindingsAreCappedButCounted)
+{
+    std::string many = Join({"# a", "# b", "# Version: 4.00", "# Vek Version: 2", ""});
+    for (int k = 0; k < 3000; k++)
+        many += "}\r\n";
+    CheckReport r = Check(many);
+    EXPECT_EQ(r.findings.size(), CheckReport::MaxFindings);
+    EXPECT_GT(r.total, 3000);
+    EXPECT_NE(FormatReport(r).find("more findings"), std::string::npos);
+}
+
+// ---- .box files ----
+
+const std::vector<std::string> ValidBox = {
+    "3",
+    " 4 2",
+    "  0 0 0",
+    "  0 4000 0 8000",
+    "  0 c000 0 8000",
+    "  4000 0 0 14000",
+    "  c000 0 0 14000",
+    "  0 0 4000 0",
+    "  0 0 c000 10000",
+    " 4 -1",
+    "  ffff8000 0 0",
+    "  0 4000 0 8000",
+    "  0 c000 0 8000",
+    "  4000 0 0 14000",
+    "  c000 0 0 14000",
+    "  0 0 4000 0",
+    "  2d41 d2bf 0 fffec000",
+    " 9 5",
+    "  8000 8000 0",
+    "  0 4000 0 8000",
+    "  0 c000 0 8000",
+    "  4000 0 0 14000",
+    "  c000 0 0 14000",
+    "  0 0 4000 0",
+    "  0 0 c000 10000",
+    "1 0",
+    "2 0",
+    "2 1",
+    "-1 -1",
+};
+
+TEST(BoxChecker, AValidFileIsClean)
+{
+    CheckReport r = Check(Join(ValidBox), true);
+    EXPECT_TRUE(r.Clean()) << FormatReport(r);
+}
+
+TEST(BoxChecker, EachDamageGivesItsFindingAtItsLine)
+{
+    const Damage cases[] = {
+        {"count", [](auto& l) { Set(l, 1, "three"); }, 1, "begin with the number of boxes"},
+        {"count too large", [](auto& l) { Set(l, 1, "4"); }, 26, "the count says 4 boxes, the file holds 3"},
+        {"head", [](auto& l) { Set(l, 10, "  4 -1"); }, 10, "box head line"},
+        {"radius", [](auto& l) { Set(l, 10, " 4 -7"); }, 10, "inner radius below -1"},
+        {"centre", [](auto& l) { Set(l, 3, "  0 0"); }, 3, "centre line"},
+        {"plane digits", [](auto& l) { Set(l, 4, "  0 14000 0 8000"); }, 4, "plane line"},
+        {"upper case", [](auto& l) { Set(l, 17, "  2D41 d2bf 0 fffec000"); }, 17, "plane line"},
+        {"leading zero", [](auto& l) { Set(l, 5, "  0 0c000 0 8000"); }, 5, "plane line"},
+        {"pair order", [](auto& l) { Set(l, 26, "0 1"); }, 26, "first position must be the larger"},
+        {"pair range", [](auto& l) { Set(l, 28, "3 1"); }, 28, "beyond the 3"},
+        {"pairs sorted", [](auto& l) { std::swap(l[25], l[26]); }, 27, "out of order"},
+        {"terminator", [](auto& l) { Erase(l, 29); }, 28, "without the terminator"},
+        {"after terminator", [](auto& l) { l.push_back("1 0"); }, 30, "after the terminator"},
+        {"truncated box", [](auto& l) { l.resize(12); }, 12, "ends inside box 1 of 3"},
+    };
+    for (const Damage& d : cases) {
+        std::vector<std::string> lines = ValidBox;
+        d.apply(lines);
+        CheckReport r = Check(Join(lines), true);
+        bool found = false;
+        for (const Finding& f : r.findings)
+            found = found || (f.line == d.line && f.text.find(d.finding) != std::string::npos);
+        EXPECT_TRUE(found) << d.what << ": expected at line " << d.line << " \"" << d.finding << "\", got\n"
+                           << FormatReport(r);
+    }
+}
+
+TEST(BoxChecker, AHugeCountEndsWithOneFinding)
+{
+    CheckReport r = Check(Join({"999999999", " 1 1"}), true);
+    EXPECT_FALSE(r.Clean());
+    EXPECT_LE(r.total, 3);
+}
+
+// ---- the command line ----
+
+TEST(Checker, CommandLineChecksTheVekFileAndTheBoxBesideIt)
+{
+    std::filesystem::path dir = ScratchDir("check-cli");
+    WriteFile(dir / "level.vek", Join(ValidVek));
+    ExportRun clean = RunVekexport(dir, {"--check", "level.vek"});
+    EXPECT_EQ(clean.status, 0) << clean.stdoutText;
+    EXPECT_EQ(clean.stdoutText, "level.vek: no finding\n");
+
+    std::vector<std::string> box = ValidBox;
+    box[0] = "2";
+    WriteFile(dir / "level.box", Join(box));
+    ExportRun bad = RunVekexport(dir, {"--check", "level.vek"});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.stdoutText.find("level.box:18: more boxes than the 2 the count announces"), std::string::npos)
+        << bad.stdoutText;
+
+    ExportRun missing = RunVekexport(dir, {"--check", "nowhere.vek"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.stdoutText.find("nowhere.vek: cannot open the file"), std::string::npos);
+}
+
+} // namespace
+} // namespace vek::test
