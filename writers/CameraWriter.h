@@ -1,4 +1,6 @@
-// The "camera" block of a camera: transform, projection and range lines.
+// The "camera" block of a camera: the opening line, the transform line, the
+// projection line "<focal> <focal> <half width> <half height>" and the range line
+// "<near> <fog> <far>", all evaluated at the writer's time.
 #pragma once
 
 #include "writers/NodeWriter.h"
@@ -6,6 +8,8 @@
 class CameraWriter : public NodeWriter {
 public:
     CameraWriter(FILE* outFile, Interface* ip, int depth) : NodeWriter(outFile, ip, depth) {}
-    // 0, or ERROR_CAMERA.
+    // 0 on success. ERROR_CAMERA with nothing written when there is no output
+    // stream; ERROR_CAMERA after the opening and transform lines (OpenedBlock() is
+    // then true) when the node holds no camera.
     ErrorFlags Export(INode* node) override;
 };
