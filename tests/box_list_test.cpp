@@ -252,15 +252,6 @@ TEST(BoxMeshes, ThatDoNotDescribeABoxAreRejectedWithoutARecord)
     }
 }
 
-TEST(BoxMeshes, FlattenedByTheNodeScaleAreRejected)
-{
-    auto scene = NamedNode("BOX_2", R"("scale": [1, 1, 0])");
-    Mesh mesh = HostBox(10, 10, 10);
-    BoxList list;
-    EXPECT_EQ(list.AddBox(TopNode(*scene, 0), &mesh), ERROR_BOX);
-    EXPECT_EQ(list.BoxCount(), 0);
-}
-
 TEST(BoxMeshes, ExtraVerticesAndPassedOverFacesAreAccepted)
 {
     // Vertices after the eighth are not corners; a face without exactly two visible

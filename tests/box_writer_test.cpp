@@ -129,11 +129,6 @@ TEST(BoxFile, PairsByListPositionLaterFirst)
         EXPECT_EQ(Lines(text)[9], " 3 5");
         EXPECT_EQ(PairLines(text), (std::vector<std::string>{"2 0", "-1 -1"}));
     }
-    {
-        SCOPED_TRACE("apart");
-        Boxes b(cube, BoxNodeText("BOX_1", "b") + "," + BoxNodeText("BOX_2", "b", R"("position": [10.5, 0, 0])"));
-        EXPECT_EQ(PairLines(WriteBoxFile(&b.list)), (std::vector<std::string>{"-1 -1"}));
-    }
 }
 
 TEST(BoxOverlap, CornerInsideOrOnAFace)
@@ -175,17 +170,6 @@ TEST(BoxOverlap, PlanesThatAreNotNumbersHoldNoCorner)
     EXPECT_EQ(writer.BoxesOverlap(&a, &b), 1);
     a.SetPlane(0, 0, 0, 0, std::numeric_limits<float>::quiet_NaN());
     EXPECT_EQ(writer.BoxesOverlap(&a, &b), 0);
-}
-
-TEST(BoxFile, FailedWalkShowsMinusOne)
-{
-    // Under a unit from the centre to its last plane: the walk fails, the box stays.
-    Boxes b(BoxObjectText("thin", 20, 1.5f, 10), BoxNodeText("BOX_7", "thin"));
-    EXPECT_EQ(b.results, std::vector<ErrorFlags>{ERROR_BOX});
-    std::vector<std::string> lines = Lines(WriteBoxFile(&b.list));
-    ASSERT_EQ(lines.size(), 10u);
-    EXPECT_EQ(lines[0], "1");
-    EXPECT_EQ(lines[1], " 7 -1");
 }
 
 TEST(BoxFile, NothingWithoutAFileOrABox)
