@@ -1,5 +1,9 @@
 #include "lists/BoxList.h"
 
+#include <climits>
+#include <cmath>
+#include <cstring>
+
 void BoxRecord::SetId(int v) { id = v; }
 int BoxRecord::GetId() { return id; }
 void BoxRecord::SetInnerRadius(int r) { innerRadius = r; }
@@ -26,6 +30,17 @@ int BoxRecord::SetPlane(int i, float pa, float pb, float pc, float pd)
     return 1;
 }
 
+int BoxRecord::GetPlane(int i, float* pa, float* pb, float* pc, float* pd)
+{
+    if (i < 0 || i > 5 || !pa || !pb || !pc || !pd)
+        return 0;
+    *pa = a[i];
+    *pb = b[i];
+    *pc = c[i];
+    *pd = d[i];
+    return 1;
+}
+
 float BoxRecord::GetPlaneA(int i) { return i >= 0 && i < 6 ? a[i] : 0.0f; }
 float BoxRecord::GetPlaneB(int i) { return i >= 0 && i < 6 ? b[i] : 0.0f; }
 float BoxRecord::GetPlaneC(int i) { return i >= 0 && i < 6 ? c[i] : 0.0f; }
@@ -40,14 +55,186 @@ BoxList::~BoxList()
 
 BoxRecord* BoxList::GetBox(int i) const { return i >= 0 && i < boxes.Count() ? boxes[i] : nullptr; }
 
-ErrorFlags BoxList::AddBox(INode* node, Mesh* mesh)
+namespace {
+
+constexpr int BOX_CORNERS = 8;
+constexpr int BOX_SIDES = 6;
+
+// Host (x, y, z) to the stored (x, z, y).
+Point3 Exchange(const Point3& p) { return Point3(p.x, p.z, p.y); }
+
+// The id in a box name: the decimal number from the fifth character on, 0 when
+// there is none. False when a character there is not a digit or the number does
+// not fit an int.
+bool ParseBoxId(const TCHAR* name, int& id)
 {
-    (void)node, (void)mesh;
-    return ERROR_BOX; // not gathered yet
+    if (!name)
+        return false;
+    size_t length = std::strlen(name);
+    long long value = 0;
+    for (size_t k = 4; k < length; k++) {
+        if (name[k] < '0' || name[k] > '9')
+            return false;
+        value = value * 10 + (name[k] - '0');
+        if (value > INT_MAX)
+            return false;
+    }
+    id = int(value);
+    return true;
+}
+
+int VisibleEdges(const Face& face)
+{
+    return face.getEdgeVis(0) + face.getEdgeVis(1) + face.getEdgeVis(2);
+}
+
+// The face walk: each face with exactly two visible edges starts a quad that the
+// next face completes unless that one has no hidden edge; both faces are used up
+// either way. quads receives the first three vertices of each completed quad.
+// False unless the walk completes exactly six quads on vertices of the mesh.
+bool FindQuads(const Mesh& mesh, DWORD quads[BOX_SIDES][3])
+{
+    const int numFaces = mesh.getNumFaces();
+    const DWORD numVerts = DWORD(mesh.getNumVerts());
+    int found = 0;
+    int f = 0;
+    while (f < numFaces) {
+        const Face& face = mesh.faces[size_t(f)];
+        if (VisibleEdges(face) != 2) {
+            f++;
+            continue;
+        }
+        // A quad started on the last face has nothing to complete it.
+        if (f + 1 >= numFaces)
+            break;
+        if (VisibleEdges(mesh.faces[size_t(f + 1)]) != 3) {
+            if (found == BOX_SIDES)
+                return false;
+            for (int k = 0; k < 3; k++) {
+                if (face.v[k] >= numVerts)
+                    return false;
+                quads[found][k] = face.v[k];
+            }
+            found++;
+        }
+        f += 2;
+    }
+    return found == BOX_SIDES;
+}
+
+// s truncated toward zero; values beyond the int range give its nearest end.
+int TruncateToInt(float s)
+{
+    if (s >= 2147483648.0f)
+        return INT_MAX;
+    if (s <= -2147483648.0f)
+        return INT_MIN;
+    return int(s);
+}
+
+} // namespace
+
+bool BoxList::SetBoxShape(INode* node, BoxRecord* record, Mesh* mesh)
+{
+    if (!node || !record || !mesh || mesh->getNumVerts() < BOX_CORNERS)
+        return false;
+    DWORD quads[BOX_SIDES][3];
+    if (!FindQuads(*mesh, quads))
+        return false;
+
+    // The box is taken where it stands at time 0, whatever frame is exported.
+    Matrix3 tm = node->GetObjTMAfterWSM(0, nullptr);
+    auto world = [&](DWORD v) { return mesh->getVert(int(v)) * tm; };
+
+    // Planes first: a face with no area (or non-finite coordinates) has no normal,
+    // and a record is only changed once the whole box is known to be sound.
+    float planes[BOX_SIDES][4];
+    for (int g = 0; g < BOX_SIDES; g++) {
+        Point3 q0 = world(quads[g][0]), q1 = world(quads[g][1]), q2 = world(quads[g][2]);
+        Point3 n = (q2 - q0) ^ (q1 - q0);
+        float length = n.Length();
+        if (!(length > 0.0f) || !std::isfinite(length))
+            return false;
+        n = n / length;
+        float d = -(n % q0);
+        if (!std::isfinite(d))
+            return false;
+        planes[g][0] = n.x;
+        planes[g][1] = n.z;
+        planes[g][2] = n.y;
+        planes[g][3] = d;
+    }
+
+    Point3 sum;
+    for (int k = 0; k < BOX_CORNERS; k++)
+        sum += world(DWORD(k));
+    record->SetCenter(Exchange(sum * 0.125f));
+    for (int k = 0; k < BOX_CORNERS; k++)
+        record->SetCorner(k, Exchange(world(DWORD(k))));
+    for (int g = 0; g < BOX_SIDES; g++)
+        record->SetPlane(g, planes[g][0], planes[g][1], planes[g][2], planes[g][3]);
+    return true;
+}
+
+// Walks from the centre one unit at a time away from the nearest face and keeps the
+// largest whole-unit clearance seen; stops after five steps without a gain.
+ErrorFlags BoxList::FindInnerRadius(BoxRecord* record)
+{
+    Point3 p = record->GetCenter();
+    int best = 0;
+    int stepsWithoutGain = 0;
+    for (;;) {
+        // A clearance that truncates to 0 also marks the start of the scan, so the
+        // next plane replaces it: only the last plane can leave 0 behind.
+        int cur = 0;
+        int k = 0;
+        for (int j = 0; j < BOX_SIDES; j++) {
+            float s = record->GetPlaneA(j) * p.x + record->GetPlaneB(j) * p.y + record->GetPlaneC(j) * p.z +
+                      record->GetPlaneD(j);
+            if (std::isnan(s))
+                return ERROR_BOX;
+            if (s < float(cur) || cur == 0) {
+                cur = TruncateToInt(s);
+                k = j;
+            }
+        }
+        if (cur <= 0)
+            return ERROR_BOX;
+        p += Point3(record->GetPlaneA(k), record->GetPlaneB(k), record->GetPlaneC(k));
+        stepsWithoutGain++;
+        if (cur > best) {
+            best = cur;
+            stepsWithoutGain = 0;
+        } else if (stepsWithoutGain >= 5) {
+            break;
+        }
+    }
+    record->SetInnerRadius(best);
+    return 0;
 }
 
 ErrorFlags BoxList::ComputeBoxGeometry(INode* node, BoxRecord* record, Mesh* mesh)
 {
-    (void)node, (void)record, (void)mesh;
-    return ERROR_BOX;
+    if (!SetBoxShape(node, record, mesh))
+        return ERROR_BOX;
+    return FindInnerRadius(record);
+}
+
+ErrorFlags BoxList::AddBox(INode* node, Mesh* mesh)
+{
+    if (!node || !mesh)
+        return ERROR_BOX;
+    int id = 0;
+    if (!ParseBoxId(node->GetName(), id))
+        return ERROR_BOX;
+    BoxRecord* record = new BoxRecord;
+    record->SetId(id);
+    if (!SetBoxShape(node, record, mesh)) {
+        delete record;
+        return ERROR_BOX;
+    }
+    // A record whose walk failed is still a box: it keeps its place, with radius -1.
+    ErrorFlags result = FindInnerRadius(record);
+    boxes.Append(1, &record, 25);
+    return result;
 }
