@@ -49,10 +49,13 @@ int main(int argc, char** argv)
     app.add_flag("--selected-only", selectedOnly, "Export only the selected nodes");
     app.add_option("--config-dir", configDir, "Plug-in configuration directory (holds ExportToVek.cfg)");
     app.add_option("--module", modulePath, "Export module to load (default: ExportToVek.dle beside vekexport)");
+    std::string upAxis = "auto";
+    app.add_option("--up", upAxis, "Up axis of a model file (default: its format's convention)")
+        ->check(CLI::IsMember({"auto", "y", "z"}));
     std::string checkPath;
     app.add_option("--check", checkPath,
                    "Check a Vek file (and the .box file beside it) instead of exporting; exit 1 on findings");
-    app.add_option("scene", scenePath, "Scene file to export");
+    app.add_option("scene", scenePath, "Scene file to export: a JSON scene description or any model Assimp reads");
     app.add_option("output", outputPath, "Vek file to write");
     try {
         app.parse(argc, argv);
@@ -83,10 +86,27 @@ int main(int argc, char** argv)
 
     std::unique_ptr<vek::Scene> scene;
     try {
-        scene = vek::LoadSceneFile(scenePath);
+        vek::ImportOptions import;
+        import.up = upAxis == "y" ? vek::ImportOptions::Up::Y
+                    : upAxis == "z" ? vek::ImportOptions::Up::Z
+                                    : vek::ImportOptions::Up::Auto;
+        std::filesystem::path out(outputPath);
+        import.embeddedTextureBase = (out.parent_path() / out.stem()).string();
+        import.progress = true;
+        scene = vek::LoadSceneFile(scenePath, import);
     } catch (const vek::SceneError& e) {
         std::fprintf(stderr, "vekexport: %s\n", e.what());
         return EXIT_NOTHING;
+    }
+    for (const auto& [path, bytes] : scene->ExtraFiles()) {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+        if (f)
+            ok = std::fclose(f) == 0 && ok;
+        if (!ok) {
+            std::fprintf(stderr, "vekexport: %s: cannot write the embedded texture\n", path.c_str());
+            return EXIT_NOTHING;
+        }
     }
     scene->SetPluginConfigDir(configDir);
     scene->Activate();

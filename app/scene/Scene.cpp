@@ -48,6 +48,26 @@ Matrix3 SceneNode::GetNodeTM(TimeValue t, Interval* valid)
 
 Matrix3 SceneNode::GetObjTMAfterWSM(TimeValue t, Interval* valid) { return objectOffset * GetNodeTM(t, valid); }
 
+TransformParts MakeTransformParts(const Matrix3& matrix, bool decompose)
+{
+    TransformParts parts;
+    parts.matrix = matrix;
+    if (decompose) {
+        AffineParts ap;
+        decomp_affine(matrix, &ap);
+        Matrix3 q;
+        ap.q.MakeMatrix(q);
+        Matrix3 linear = matrix;
+        linear.NoTrans();
+        // What remains once the rotation is taken out: scale, shear and the sign of
+        // a mirroring, so that stretch * q * trans gives the matrix back.
+        parts.stretch = linear * Inverse(q);
+        parts.rotation = ap.q;
+        parts.translation = ap.t;
+    }
+    return parts;
+}
+
 // ---- the scene ----
 
 Scene::Scene() : d(std::make_unique<Impl>())
@@ -70,5 +90,6 @@ int Scene::NumAtmospheric() { return d->atmosphereCount; }
 void Scene::SetPluginConfigDir(const std::string& dir) { d->pluginConfigDir = dir; }
 void Scene::Activate() { SetTicksPerFrame(d->ticksPerFrame); }
 int Scene::TicksPerFrame() const { return d->ticksPerFrame; }
+const std::vector<std::pair<std::string, std::string>>& Scene::ExtraFiles() const { return d->files; }
 
 } // namespace vek

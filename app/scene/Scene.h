@@ -45,6 +45,9 @@ public:
     // Makes this scene's frame rate the host's (GetTicksPerFrame).
     void Activate();
     int TicksPerFrame() const;
+    // Files that came with the scene (embedded textures), to be written beside the
+    // output: path and bytes.
+    const std::vector<std::pair<std::string, std::string>>& ExtraFiles() const;
 
     struct Impl;
     Impl& impl() { return *d; }
@@ -53,8 +56,22 @@ private:
     std::unique_ptr<Impl> d;
 };
 
-// Loads a scene description file (the JSON scene format). Throws SceneError.
-std::unique_ptr<Scene> LoadSceneFile(const std::string& path);
+// How models of other formats are brought in.
+struct ImportOptions {
+    // The up axis of the file; Auto follows its format's convention.
+    enum class Up { Auto, Y, Z } up = Up::Auto;
+    // Textures embedded in a model are written as "<base>_tex<k>.<ext>".
+    std::string embeddedTextureBase = "embedded";
+    // A progress line on standard error (when it is a terminal) for large files.
+    bool progress = false;
+};
+
+// Loads a scene file: a JSON scene description (recognised by its content, or by
+// the extension .json), or else any model Assimp reads. Throws SceneError naming
+// the file and what is wrong.
+std::unique_ptr<Scene> LoadSceneFile(const std::string& path, const ImportOptions& options = {});
+// Loads a model through Assimp. Throws SceneError.
+std::unique_ptr<Scene> LoadModelFile(const std::string& path, const ImportOptions& options);
 // Loads a scene description from text; `fileName` names it in error messages.
 std::unique_ptr<Scene> LoadSceneJson(const std::string& text, const std::string& fileName);
 

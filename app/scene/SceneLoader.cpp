@@ -332,22 +332,10 @@ TransformParts Loader::Transform(const At& v, bool decompose) const
         At m = v["matrix"];
         if (Array(m).size() != 4)
             Fail(m.path, "expected 4 rows, got " + std::to_string(m.j.size()));
+        Matrix3 matrix;
         for (size_t i = 0; i < 4; i++)
-            parts.matrix.SetRow(int(i), Vec3(m[i]));
-        if (decompose) {
-            AffineParts ap;
-            decomp_affine(parts.matrix, &ap);
-            Matrix3 q;
-            ap.q.MakeMatrix(q);
-            Matrix3 linear = parts.matrix;
-            linear.NoTrans();
-            // What remains once the rotation is taken out: scale, shear and the
-            // sign of a mirroring, so that stretch * q * trans gives the matrix back.
-            parts.stretch = linear * Inverse(q);
-            parts.rotation = ap.q;
-            parts.translation = ap.t;
-        }
-        return parts;
+            matrix.SetRow(int(i), Vec3(m[i]));
+        return MakeTransformParts(matrix, decompose);
     }
     Keys(v, {"position", "rotation", "scale"});
     Point3 scale(1.0f, 1.0f, 1.0f);
@@ -893,15 +881,42 @@ std::unique_ptr<Scene> LoadSceneJson(const std::string& text, const std::string&
     }
 }
 
-std::unique_ptr<Scene> LoadSceneFile(const std::string& path)
+namespace {
+
+// Whether text is a scene description rather than some other JSON (a glTF file, say).
+bool IsSceneDescription(const std::string& text)
+{
+    size_t start = text.find_first_not_of(" \t\r\n");
+    if (start == std::string::npos || text[start] != '{')
+        return false;
+    json doc = json::parse(text, nullptr, false);
+    return doc.is_object() && doc.contains("format") && doc["format"].is_string() &&
+           doc["format"].get<std::string>().rfind("vek-scene/", 0) == 0;
+}
+
+} // namespace
+
+std::unique_ptr<Scene> LoadSceneFile(const std::string& path, const ImportOptions& options)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw SceneError(path + ": cannot read: " + std::strerror(errno));
+    bool json = path.size() >= 5 && path.compare(path.size() - 5, 5, ".json") == 0;
     std::ostringstream text;
+    if (!json) {
+        // A scene description begins with "{"; models are read by Assimp.
+        char c = 0;
+        while (in.get(c) && std::isspace(static_cast<unsigned char>(c))) {
+        }
+        if (!in || c != '{')
+            return LoadModelFile(path, options);
+        in.seekg(0);
+    }
     text << in.rdbuf();
     if (in.bad())
         throw SceneError(path + ": cannot read: " + std::strerror(errno));
+    if (!json && !IsSceneDescription(text.str()))
+        return LoadModelFile(path, options);
     return LoadSceneJson(text.str(), path);
 }
 

@@ -290,6 +290,10 @@ struct TransformParts {
     Matrix3 matrix;    // the whole transform as given
 };
 
+// The parts of a transform given as a matrix; without `decompose` only the matrix
+// is set (enough for a node without controllers).
+TransformParts MakeTransformParts(const Matrix3& matrix, bool decompose);
+
 class SceneNode : public INode {
 public:
     std::string name;
@@ -344,6 +348,7 @@ struct Scene::Impl {
     std::vector<std::unique_ptr<Object>> objects;
     std::vector<std::unique_ptr<Mtl>> materials;
     std::vector<std::unique_ptr<Texmap>> texmaps;
+    std::vector<std::pair<std::string, std::string>> files;
 };
 
 } // namespace vek

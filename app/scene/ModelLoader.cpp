@@ -1,0 +1,661 @@
+// Models in the formats Assimp reads, held as the modelling application would hold
+// the same scene: Z up, row-vector transforms, meshes of triangles whose polygon
+// diagonals are hidden edges, shared objects for instances, multi-materials for
+// nodes of several materials, linear key controllers for the first animation.
+#include "SceneModel.h"
+
+#include <assimp/Importer.hpp>
+#include <assimp/ProgressHandler.hpp>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <unordered_map>
+
+namespace vek {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int TicksPerFrame = 160;
+constexpr double TicksPerSecond = 160.0 * 30.0; // 30 frames a second
+
+// Formats whose files are Y up by convention (Assimp hands Collada files over Y up).
+constexpr const char* YUpExtensions[] = {"gltf", "glb", "obj", "dae", "zae", "fbx", "x",   "ac",  "lwo", "lws",
+                                         "ms3d", "md2", "md3", "md5mesh", "smd", "irr", "irrmesh", "ogex", "b3d"};
+static_assert(std::size(YUpExtensions) == 19);
+
+// Assimp transforms column vectors (p' = M p); the host row vectors (p' = p M).
+Matrix3 HostMatrix(const aiMatrix4x4& m)
+{
+    return Matrix3(Point3(m.a1, m.b1, m.c1), Point3(m.a2, m.b2, m.c2), Point3(m.a3, m.b3, m.c3),
+                   Point3(m.a4, m.b4, m.c4));
+}
+
+// The host's quaternions turn the other way round.
+Quat HostQuat(const aiQuaternion& q) { return Quat(-q.x, -q.y, -q.z, q.w); }
+
+Point3 HostPoint(const aiVector3D& v) { return Point3(v.x, v.y, v.z); }
+
+bool Finite(const Point3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+bool Finite(const Matrix3& m)
+{
+    for (int r = 0; r < 4; r++)
+        if (!Finite(m.GetRow(r)))
+            return false;
+    return true;
+}
+
+// A frame whose local -Z is `direction` and whose local +Y is as close to `up` as
+// possible, placed at `position`: how the host orients cameras and lights.
+Matrix3 AimFrame(const Point3& position, const Point3& direction, const Point3& up)
+{
+    Point3 z = Normalize(Point3(-direction.x, -direction.y, -direction.z));
+    Point3 x = CrossProd(up, z);
+    if (DotProd(x, x) < 1e-12f)
+        x = CrossProd(std::fabs(z.y) < 0.9f ? Point3(0, 1, 0) : Point3(1, 0, 0), z);
+    x = Normalize(x);
+    Point3 y = CrossProd(z, x);
+    return Matrix3(x, y, z, position);
+}
+
+bool IsIdentity(const Matrix3& m) { return m.Equals(Matrix3(), 1e-6f); }
+
+class Progress : public Assimp::ProgressHandler {
+public:
+    explicit Progress(std::string n) : name(std::move(n)) {}
+    ~Progress() override
+    {
+        if (shown)
+            std::fprintf(stderr, "\r\033[K");
+    }
+    bool Update(float percentage) override
+    {
+        int p = percentage < 0 ? 0 : int(percentage * 100.0f);
+        if (p != last) {
+            std::fprintf(stderr, "\rloading %s: %3d%%", name.c_str(), std::min(p, 100));
+            std::fflush(stderr);
+            last = p;
+            shown = true;
+        }
+        return true;
+    }
+
+private:
+    std::string name;
+    int last = -1;
+    bool shown = false;
+};
+
+class ModelLoader {
+public:
+    ModelLoader(const std::string& path, const ImportOptions& options) : path(path), options(options) {}
+
+    std::unique_ptr<Scene> Load()
+    {
+        Assimp::Importer importer;
+        importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
+        // Points and lines have no place in the host's meshes.
+        importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
+        if (options.progress && isatty(STDERR_FILENO) && fs::file_size(path, ec) > (1u << 20) && !ec)
+            importer.SetProgressHandler(new Progress(fs::path(path).filename().string()));
+        ai = importer.ReadFile(path, aiProcess_JoinIdenticalVertices | aiProcess_ValidateDataStructure |
+                                         aiProcess_SortByPType);
+        if (!ai)
+            Fail(std::string("cannot read the model: ") + importer.GetErrorString());
+        if (!ai->mRootNode)
+            Fail("the model holds no nodes");
+
+        scene = std::make_unique<Scene>();
+        d = &scene->impl();
+        d->ticksPerFrame = TicksPerFrame;
+        ChooseUpAxis();
+        Materials();
+        for (unsigned k = 0; k < ai->mNumCameras; k++)
+            cameras.emplace(ai->mCameras[k]->mName.C_Str(), ai->mCameras[k]);
+        for (unsigned k = 0; k < ai->mNumLights; k++)
+            lights.emplace(ai->mLights[k]->mName.C_Str(), ai->mLights[k]);
+
+        // The file's root is the host's invisible root: its transform goes into the
+        // nodes below it.
+        const aiNode* root = ai->mRootNode;
+        Matrix3 rootTM = HostMatrix(root->mTransformation);
+        if (!Finite(rootTM))
+            Fail("the root transform is not finite");
+        if (root->mNumMeshes > 0 || lights.count(root->mName.C_Str()) || cameras.count(root->mName.C_Str()))
+            AddNode(root, d->rootNode, Matrix3(), rootTM, 0);
+        else
+            for (unsigned c = 0; c < root->mNumChildren; c++)
+                AddNode(root->mChildren[c], d->rootNode, rootTM, Matrix3(), 0);
+
+        Animation();
+        FinishTransforms();
+        return std::move(scene);
+    }
+
+private:
+    const std::string& path;
+    const ImportOptions& options;
+    std::error_code ec;
+    const aiScene* ai = nullptr;
+    std::unique_ptr<Scene> scene;
+    Scene::Impl* d = nullptr;
+    // The change from the file's axes to the host's (identity for Z up files): points
+    // p become p * upAxis, transforms M become Inverse(upAxis) * M * upAxis.
+    Matrix3 upAxis, downAxis;
+    bool yUp = false;
+    std::vector<Mtl*> materials; // by Assimp material index
+    std::map<std::vector<unsigned>, Object*> meshObjects;
+    std::map<std::vector<unsigned>, Mtl*> multiMaterials;
+    std::multimap<std::string, const aiCamera*> cameras;
+    std::multimap<std::string, const aiLight*> lights;
+    std::unordered_map<std::string, SceneNode*> nodesByName;
+    // Top-level nodes take the root's transform after their own.
+    struct Pending {
+        SceneNode* node;
+        Matrix3 local;
+        Matrix3 after;
+    };
+    std::vector<Pending> transforms;
+    Object* dummy = nullptr;
+    int textureCount = 0;
+
+    [[noreturn]] void Fail(const std::string& what) const { throw SceneError(path + ": " + what); }
+
+    template <class T> T* Own(std::unique_ptr<T> p, std::vector<std::unique_ptr<Object>>& into)
+    {
+        T* raw = p.get();
+        into.push_back(std::move(p));
+        return raw;
+    }
+
+    void ChooseUpAxis()
+    {
+        if (options.up == ImportOptions::Up::Y) {
+            yUp = true;
+        } else if (options.up == ImportOptions::Up::Z) {
+            yUp = false;
+        } else {
+            std::string ext = fs::path(path).extension().string();
+            if (!ext.empty())
+                ext.erase(0, 1);
+            std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+            yUp = std::find(std::begin(YUpExtensions), std::end(YUpExtensions), ext) != std::end(YUpExtensions);
+            int32_t axis = 1;
+            if (ext == "fbx" && ai->mMetaData && ai->mMetaData->Get("UpAxis", axis))
+                yUp = axis == 1;
+        }
+        // Y up to Z up: a quarter turn about X, y going to z.
+        if (yUp) {
+            upAxis = Matrix3(Point3(1, 0, 0), Point3(0, 0, 1), Point3(0, -1, 0), Point3(0, 0, 0));
+            downAxis = Inverse(upAxis);
+        }
+    }
+
+    Matrix3 Converted(const Matrix3& m) const { return yUp ? downAxis * m * upAxis : m; }
+    Quat Converted(const Quat& q) const
+    {
+        if (!yUp)
+            return q;
+        Matrix3 r;
+        q.MakeMatrix(r);
+        return Quat(downAxis * r * upAxis);
+    }
+
+    // ---- materials ----
+
+    std::string TexturePath(const aiString& file)
+    {
+        std::string name = file.C_Str();
+        if (const aiTexture* tex = ai->GetEmbeddedTexture(name.c_str())) {
+            // Embedded textures go next to the output file, where the engine finds them.
+            std::string ext = tex->mHeight == 0 && tex->achFormatHint[0] ? std::string(tex->achFormatHint) : "tga";
+            std::string out = options.embeddedTextureBase + "_tex" + std::to_string(textureCount++) + "." + ext;
+            std::string bytes;
+            if (tex->mHeight == 0) {
+                bytes.assign(reinterpret_cast<const char*>(tex->pcData), tex->mWidth);
+            } else {
+                // An uncompressed 32-bit TGA, bottom row first.
+                unsigned char head[18] = {0, 0, 2};
+                head[12] = BYTE(tex->mWidth), head[13] = BYTE(tex->mWidth >> 8);
+                head[14] = BYTE(tex->mHeight), head[15] = BYTE(tex->mHeight >> 8);
+                head[16] = 32, head[17] = 8;
+                bytes.assign(reinterpret_cast<const char*>(head), sizeof(head));
+                for (unsigned row = tex->mHeight; row-- > 0;)
+                    for (unsigned col = 0; col < tex->mWidth; col++) {
+                        const aiTexel& t = tex->pcData[size_t(row) * tex->mWidth + col];
+                        bytes += char(t.b), bytes += char(t.g), bytes += char(t.r), bytes += char(t.a);
+                    }
+            }
+            d->files.push_back({out, std::move(bytes)});
+            return out;
+        }
+        fs::path p(name);
+        if (p.is_relative())
+            p = fs::absolute(fs::path(path).parent_path() / p, ec).lexically_normal();
+        return p.string();
+    }
+
+    void Materials()
+    {
+        for (unsigned k = 0; k < ai->mNumMaterials; k++) {
+            const aiMaterial* am = ai->mMaterials[k];
+            auto m = std::make_unique<SceneMtl>();
+            aiString name;
+            m->name = am->Get(AI_MATKEY_NAME, name) == AI_SUCCESS && name.length ? name.C_Str()
+                                                                                 : "Material #" + std::to_string(k + 1);
+            aiColor3D diffuse(0.5f, 0.5f, 0.5f);
+            am->Get(AI_MATKEY_COLOR_DIFFUSE, diffuse);
+            m->diffuse = Color(diffuse.r, diffuse.g, diffuse.b);
+            float opacity = 1.0f;
+            if (am->Get(AI_MATKEY_OPACITY, opacity) == AI_SUCCESS && std::isfinite(opacity))
+                m->transparency = std::clamp(1.0f - opacity, 0.0f, 1.0f);
+            int twoSided = 0;
+            am->Get(AI_MATKEY_TWOSIDED, twoSided);
+            m->twoSided = twoSided != 0;
+            aiString file;
+            if (am->GetTexture(aiTextureType_DIFFUSE, 0, &file) == AI_SUCCESS ||
+                am->GetTexture(aiTextureType_BASE_COLOR, 0, &file) == AI_SUCCESS) {
+                auto tex = std::make_unique<SceneBitmapTex>();
+                tex->hasFile = true;
+                tex->file = TexturePath(file);
+                tex->name = fs::path(tex->file).filename().string();
+                m->diffuseMap = tex.get();
+                d->texmaps.push_back(std::move(tex));
+            }
+            materials.push_back(m.get());
+            d->materials.push_back(std::move(m));
+        }
+    }
+
+    Mtl* NodeMaterial(const std::vector<unsigned>& meshes)
+    {
+        if (meshes.size() == 1)
+            return MeshMaterial(meshes[0]);
+        std::vector<unsigned> ids;
+        for (unsigned m : meshes)
+            ids.push_back(ai->mMeshes[m]->mMaterialIndex);
+        Mtl*& multi = multiMaterials[ids];
+        if (!multi) {
+            auto m = std::make_unique<SceneMtl>();
+            m->kind = SceneMtl::Kind::Multi;
+            m->name = "Multimaterial #" + std::to_string(multiMaterials.size());
+            for (unsigned m2 : meshes)
+                m->subs.push_back(MeshMaterial(m2));
+            multi = m.get();
+            d->materials.push_back(std::move(m));
+        }
+        return multi;
+    }
+
+    Mtl* MeshMaterial(unsigned mesh)
+    {
+        unsigned id = ai->mMeshes[mesh]->mMaterialIndex;
+        return id < materials.size() ? materials[id] : nullptr;
+    }
+
+    // ---- meshes ----
+
+    // The meshes of a node that hold polygons.
+    std::vector<unsigned> PolygonMeshes(const aiNode* n) const
+    {
+        std::vector<unsigned> meshes;
+        for (unsigned k = 0; k < n->mNumMeshes; k++) {
+            unsigned m = n->mMeshes[k];
+            if (m < ai->mNumMeshes && (ai->mMeshes[m]->mPrimitiveTypes & (aiPrimitiveType_TRIANGLE | aiPrimitiveType_POLYGON)))
+                meshes.push_back(m);
+        }
+        return meshes;
+    }
+
+    Object* MeshObject(const std::vector<unsigned>& meshes)
+    {
+        Object*& obj = meshObjects[meshes];
+        if (obj)
+            return obj; // instances share their object
+        auto tri = std::make_unique<SceneMeshObject>();
+        Mesh& mesh = tri->mesh;
+        bool uv1 = false, uv2 = false;
+        for (unsigned m : meshes) {
+            uv1 = uv1 || ai->mMeshes[m]->HasTextureCoords(0);
+            uv2 = uv2 || ai->mMeshes[m]->HasTextureCoords(1);
+        }
+        std::vector<UVVert> map2Verts;
+        std::vector<TVFace> map2Faces;
+        // Corners at the same position are one host vertex; texture vertices stay apart.
+        struct Key {
+            float x, y, z;
+            bool operator==(const Key& k) const { return std::memcmp(this, &k, sizeof(Key)) == 0; }
+        };
+        struct KeyHash {
+            size_t operator()(const Key& k) const
+            {
+                uint32_t b[3];
+                std::memcpy(b, &k, sizeof(b));
+                return (size_t(b[0]) * 73856093u) ^ (size_t(b[1]) * 19349663u) ^ (size_t(b[2]) * 83492791u);
+            }
+        };
+        std::unordered_map<Key, int, KeyHash> positions;
+        for (size_t sub = 0; sub < meshes.size(); sub++) {
+            const aiMesh* am = ai->mMeshes[meshes[sub]];
+            std::string meshName = am->mName.length ? am->mName.C_Str() : "#" + std::to_string(meshes[sub]);
+            std::vector<int> vertexOf(am->mNumVertices);
+            for (unsigned v = 0; v < am->mNumVertices; v++) {
+                Point3 p = HostPoint(am->mVertices[v]);
+                if (!Finite(p))
+                    Fail("mesh \"" + meshName + "\": vertex " + std::to_string(v) + " is not a finite number");
+                p = p * upAxis;
+                Key key{p.x + 0.0f, p.y + 0.0f, p.z + 0.0f};
+                auto [it, added] = positions.emplace(key, int(mesh.verts.size()));
+                if (added)
+                    mesh.verts.push_back(p);
+                vertexOf[v] = it->second;
+            }
+            auto addChannel = [&](int channel, bool used, std::vector<UVVert>& verts) -> int {
+                int base = int(verts.size());
+                if (!used)
+                    return base;
+                if (!am->HasTextureCoords(unsigned(channel))) {
+                    verts.push_back(UVVert(0, 0, 0)); // one shared corner for a mesh without this channel
+                    return -base - 1;
+                }
+                for (unsigned v = 0; v < am->mNumVertices; v++) {
+                    Point3 uv = HostPoint(am->mTextureCoords[channel][v]);
+                    if (!Finite(uv))
+                        Fail("mesh \"" + meshName + "\": texture coordinate " + std::to_string(v) +
+                             " is not a finite number");
+                    verts.push_back(uv);
+                }
+                return base;
+            };
+            int t1 = addChannel(0, uv1, mesh.tVerts);
+            int t2 = addChannel(1, uv2, map2Verts);
+            auto corner = [](int base, unsigned index) { return DWORD(base < 0 ? -base - 1 : base + int(index)); };
+            for (unsigned f = 0; f < am->mNumFaces; f++) {
+                const aiFace& face = am->mFaces[f];
+                if (face.mNumIndices < 3)
+                    continue;
+                for (unsigned k = 0; k < face.mNumIndices; k++)
+                    if (face.mIndices[k] >= am->mNumVertices)
+                        Fail("mesh \"" + meshName + "\": face " + std::to_string(f) + " refers to vertex " +
+                             std::to_string(face.mIndices[k]) + " of " + std::to_string(am->mNumVertices));
+                // A fan from the first corner: the inner diagonals are hidden edges.
+                const unsigned n = face.mNumIndices;
+                for (unsigned k = 1; k + 1 < n; k++) {
+                    unsigned a = face.mIndices[0], b = face.mIndices[k], c = face.mIndices[k + 1];
+                    Face hf;
+                    hf.setVerts(vertexOf[a], vertexOf[b], vertexOf[c]);
+                    hf.setEdgeVisFlags(k == 1, TRUE, k + 2 == n);
+                    hf.setMatID(WORD(meshes.size() > 1 ? sub : 0));
+                    hf.smGroup = 1;
+                    mesh.faces.push_back(hf);
+                    if (uv1)
+                        mesh.tvFace.push_back(TVFace(corner(t1, a), corner(t1, b), corner(t1, c)));
+                    if (uv2)
+                        map2Faces.push_back(TVFace(corner(t2, a), corner(t2, b), corner(t2, c)));
+                }
+            }
+        }
+        if (uv2) {
+            mesh.setMapSupport(2, TRUE);
+            mesh.setNumMapVerts(2, int(map2Verts.size()));
+            std::copy(map2Verts.begin(), map2Verts.end(), mesh.mapVerts(2));
+            std::copy(map2Faces.begin(), map2Faces.end(), mesh.mapFaces(2));
+        }
+        obj = Own(std::move(tri), d->objects);
+        return obj;
+    }
+
+    // ---- nodes ----
+
+    Object* Dummy()
+    {
+        if (!dummy)
+            dummy = Own(std::make_unique<SceneHelperObject>(Class_ID(DUMMY_CLASS_ID, 0)), d->objects);
+        return dummy;
+    }
+
+    Object* CameraObject(const aiCamera* c)
+    {
+        auto cam = std::make_unique<SceneCamera>();
+        // Assimp gives half the horizontal angle; the host the whole of it.
+        if (std::isfinite(c->mHorizontalFOV) && c->mHorizontalFOV > 0)
+            cam->fov = FloatTrack(2.0f * c->mHorizontalFOV);
+        cam->manualClip = true;
+        cam->nearClip = FloatTrack(c->mClipPlaneNear);
+        cam->farClip = FloatTrack(c->mClipPlaneFar);
+        cam->envFar = FloatTrack(c->mClipPlaneFar);
+        return Own(std::move(cam), d->objects);
+    }
+
+    Object* LightObject(const aiLight* l)
+    {
+        auto light = std::make_unique<SceneLight>();
+        switch (l->mType) {
+        case aiLightSource_SPOT:
+            light->type = FSPOT_LIGHT;
+            if (std::isfinite(l->mAngleOuterCone) && l->mAngleOuterCone > 0 && l->mAngleOuterCone < float(AI_MATH_TWO_PI))
+                light->falloffDeg = FloatTrack(float(l->mAngleOuterCone * 180.0 / AI_MATH_PI));
+            break;
+        case aiLightSource_DIRECTIONAL:
+            light->type = DIR_LIGHT;
+            break;
+        default:
+            light->type = OMNI_LIGHT;
+            break;
+        }
+        // The host keeps the colour in 0..1 and the strength as a multiplier.
+        Point3 c(l->mColorDiffuse.r, l->mColorDiffuse.g, l->mColorDiffuse.b);
+        float strength = std::max({c.x, c.y, c.z});
+        if (std::isfinite(strength) && strength > 1.0f) {
+            light->intensity = FloatTrack(strength);
+            c = c / strength;
+        }
+        light->color = ColorTrack(c);
+        // Far end: where 1 / (constant + linear d + quadratic d^2) falls to a hundredth.
+        double k0 = l->mAttenuationConstant, k1 = l->mAttenuationLinear, k2 = l->mAttenuationQuadratic;
+        double end = 0;
+        if (k2 > 0)
+            end = (-k1 + std::sqrt(k1 * k1 + 4 * k2 * (100 - k0))) / (2 * k2);
+        else if (k1 > 0)
+            end = (100 - k0) / k1;
+        if (std::isfinite(end) && end > 0) {
+            light->decay = k2 > 0 ? DECAY_INVSQ : DECAY_INV;
+            light->useAtten = true;
+            light->attenEnd = FloatTrack(float(end));
+        }
+        return Own(std::move(light), d->objects);
+    }
+
+    SceneNode* NewNode(SceneNode& parent, std::string name)
+    {
+        auto node = std::make_unique<SceneNode>();
+        SceneNode* n = node.get();
+        n->name = std::move(name);
+        n->parent = &parent;
+        parent.children.push_back(n);
+        d->nodes.push_back(std::move(node));
+        return n;
+    }
+
+    void AddNode(const aiNode* an, SceneNode& parent, const Matrix3& after, const Matrix3& before, int depth)
+    {
+        if (depth > 10000)
+            Fail("nodes nested deeper than 10000 levels");
+        std::string name = an->mName.C_Str();
+        SceneNode* n = NewNode(parent, name);
+        nodesByName.emplace(name, n);
+        Matrix3 local = before * HostMatrix(an->mTransformation);
+        if (!Finite(local))
+            Fail("node \"" + name + "\": its transform is not finite");
+        transforms.push_back({n, local, after});
+
+        std::vector<unsigned> meshes = PolygonMeshes(an);
+        auto cam = cameras.find(name);
+        auto light = lights.find(name);
+        Object* special = nullptr;
+        Matrix3 frame;
+        if (cam != cameras.end()) {
+            const aiCamera* c = cam->second;
+            special = CameraObject(c);
+            frame = AimFrame(HostPoint(c->mPosition), HostPoint(c->mLookAt), HostPoint(c->mUp));
+        } else if (light != lights.end()) {
+            const aiLight* l = light->second;
+            special = LightObject(l);
+            Point3 dir = HostPoint(l->mDirection);
+            if (DotProd(dir, dir) == 0.0f || !Finite(dir))
+                dir = Point3(0, 0, -1);
+            frame = AimFrame(HostPoint(l->mPosition), dir, HostPoint(l->mUp));
+        }
+        if (!Finite(frame))
+            frame = Matrix3();
+        // Cameras and lights look down their local -Z in the host's axes as in the
+        // file's: their own frame takes the axis change once more.
+        frame = frame * upAxis;
+        if (special && (!meshes.empty() || !IsIdentity(frame))) {
+            // The camera or light keeps its own frame in a node of its own below.
+            SceneNode* holder = NewNode(*n, name);
+            holder->object = special;
+            holder->transform = MakeTransformParts(frame, false);
+            special = nullptr;
+        }
+        if (special) {
+            n->object = special;
+        } else if (!meshes.empty()) {
+            n->object = MeshObject(meshes);
+            n->mtl = NodeMaterial(meshes);
+        } else {
+            n->object = Dummy();
+        }
+        for (unsigned c = 0; c < an->mNumChildren; c++)
+            AddNode(an->mChildren[c], *n, Matrix3(), Matrix3(), depth + 1);
+    }
+
+    // ---- animation ----
+
+    TimeValue Ticks(double time, double perSecond) const
+    {
+        double t = std::round(time / perSecond * TicksPerSecond);
+        return TimeValue(std::clamp(t, -2147483647.0, 2147483647.0));
+    }
+
+    void Animation()
+    {
+        if (ai->mNumAnimations == 0)
+            return;
+        const aiAnimation* anim = ai->mAnimations[0];
+        double perSecond = anim->mTicksPerSecond > 0 ? anim->mTicksPerSecond : 25.0;
+        TimeValue end = Ticks(anim->mDuration, perSecond);
+        if (end > 0)
+            d->animRange = Interval(0, end);
+        for (unsigned c = 0; c < anim->mNumChannels; c++) {
+            const aiNodeAnim* ch = anim->mChannels[c];
+            auto found = nodesByName.find(ch->mNodeName.C_Str());
+            if (found == nodesByName.end())
+                continue;
+            SceneNode* n = found->second;
+            if (ch->mNumPositionKeys > 0) {
+                auto ctl = std::make_unique<KeyframeControl>(false, KeyClass::Linear);
+                for (unsigned k = 0; k < ch->mNumPositionKeys; k++) {
+                    TimeValue t = Ticks(ch->mPositionKeys[k].mTime, perSecond);
+                    Point3 p = HostPoint(ch->mPositionKeys[k].mValue);
+                    if (!Finite(p))
+                        Fail("animation of \"" + n->name + "\": position key " + std::to_string(k) + " is not finite");
+                    if (!ctl->times.empty() && t <= ctl->times.back())
+                        continue;
+                    ctl->times.push_back(t);
+                    ctl->positions.push_back(p);
+                }
+                n->tmControl.position = std::move(ctl);
+            }
+            if (ch->mNumRotationKeys > 0) {
+                auto ctl = std::make_unique<KeyframeControl>(true, KeyClass::Linear);
+                for (unsigned k = 0; k < ch->mNumRotationKeys; k++) {
+                    TimeValue t = Ticks(ch->mRotationKeys[k].mTime, perSecond);
+                    Quat q = HostQuat(ch->mRotationKeys[k].mValue);
+                    if (!std::isfinite(q.x) || !std::isfinite(q.y) || !std::isfinite(q.z) || !std::isfinite(q.w))
+                        Fail("animation of \"" + n->name + "\": rotation key " + std::to_string(k) + " is not finite");
+                    q.Normalize();
+                    if (!ctl->times.empty() && t <= ctl->times.back())
+                        continue;
+                    ctl->times.push_back(t);
+                    ctl->absolute.push_back(q);
+                }
+                n->tmControl.rotation = std::move(ctl);
+            }
+        }
+    }
+
+    // Nodes get their transforms once their controllers are known: an animated node
+    // keeps its transform in parts that the keys replace.
+    void FinishTransforms()
+    {
+        for (const Pending& p : transforms) {
+            SceneNode* n = p.node;
+            if (!n->Animated()) {
+                n->transform = MakeTransformParts(Converted(p.local * p.after), false);
+                continue;
+            }
+            n->transform = MakeTransformParts(p.local, true);
+            if (!IsIdentity(p.after))
+                FoldIntoKeys(*n, p.after);
+            if (!yUp)
+                continue;
+            TransformParts& t = n->transform;
+            t.matrix = Converted(t.matrix);
+            t.stretch = Converted(t.stretch);
+            t.rotation = Converted(t.rotation);
+            t.translation = t.translation * upAxis;
+            if (KeyframeControl* pos = n->tmControl.position.get())
+                for (Point3& v : pos->positions)
+                    v = v * upAxis;
+            if (KeyframeControl* rot = n->tmControl.rotation.get())
+                for (Quat& q : rot->absolute)
+                    q = Converted(q);
+        }
+    }
+
+    // The root's transform (a unit scale, an axis fix of the file) after an animated
+    // node's own: a uniform scale joins the stretch, the rest turns every key.
+    void FoldIntoKeys(SceneNode& n, const Matrix3& after)
+    {
+        Matrix3 linear = after;
+        linear.NoTrans();
+        float s = std::cbrt(std::fabs(linear.Determinant()));
+        if (!(s > 0.0f))
+            s = 1.0f;
+        Matrix3 turn = linear * ScaleMatrix(Point3(1 / s, 1 / s, 1 / s));
+        Matrix3 r;
+        TransformParts& t = n.transform;
+        t.stretch = t.stretch * ScaleMatrix(Point3(s, s, s));
+        t.rotation.MakeMatrix(r);
+        t.rotation = Quat(r * turn);
+        t.translation = t.translation * after;
+        t.matrix = t.matrix * after;
+        if (KeyframeControl* pos = n.tmControl.position.get())
+            for (Point3& v : pos->positions)
+                v = v * after;
+        if (KeyframeControl* rot = n.tmControl.rotation.get())
+            for (Quat& q : rot->absolute) {
+                q.MakeMatrix(r);
+                q = Quat(r * turn);
+            }
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Scene> LoadModelFile(const std::string& path, const ImportOptions& options)
+{
+    return ModelLoader(path, options).Load();
+}
+
+} // namespace vek
