@@ -248,6 +248,22 @@ TEST(NodeWriterTransform, RotationRelativeToTheParentAndNoScale)
     EXPECT_EQ(scale, 100.0f);
 }
 
+// The angles are taken from Inverse(reference) * node, which under a turned parent
+// is not the node's local rotation: a turn about the child's X axis under a parent
+// turned a quarter about Z shows as a turn about Y. Files made so keep it.
+TEST(NodeWriterTransform, AnglesOfTheInverseReferenceTimesTheNode)
+{
+    auto scene = Load(SceneText(DummyObject, R"({"name": "P", "object": "d",
+        "transform": {"matrix": [[0, 1, 0], [-1, 0, 0], [0, 0, 1], [0, 0, 0]]},
+        "children": [{"name": "C", "object": "d", "transform": {"rotation": {"axis": [1, 0, 0], "angle": -0.5}}}]})"));
+    std::istringstream s(TransformLine(TopNode(*scene, 0)->GetChildNode(0)));
+    float x, z, y, aboutZ, aboutX, aboutY, scale;
+    s >> x >> z >> y >> aboutZ >> aboutX >> aboutY >> scale;
+    EXPECT_NEAR(std::fmod(aboutZ + 1, 65534.0f) - 1, 0.0, 0.05);
+    EXPECT_NEAR(std::fmod(aboutX + 1, 65534.0f) - 1, 0.0, 0.05);
+    EXPECT_NEAR(aboutY, 65535 - (65534 - 0.5 * 32767 / 3.14159265), 0.05);
+}
+
 // Unselected ancestors write no block in selection mode, so the node is placed
 // relative to the nearest ancestor that does; any state but 0 counts as selected.
 TEST(NodeWriterTransform, ReferenceNodeInSelectionMode)
