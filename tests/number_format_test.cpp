@@ -287,31 +287,4 @@ TEST(FormatFloat, DecimalsOutsideTheDialogRangeAreClamped)
     EXPECT_EQ(ClampIndentation(3), 3);
 }
 
-// The file must not depend on the user's locale: a decimal comma never reaches it.
-TEST(FormatFloat, IndependentOfTheNumericLocale)
-{
-    // The build makes a French locale of its own; the system may have one too.
-    const char* oldPath = std::getenv("LOCPATH");
-    std::string saved = oldPath ? oldPath : "";
-    setenv("LOCPATH", VEK_BINARY_DIR "/locale", 1);
-    locale_t fr = newlocale(LC_NUMERIC_MASK, "fr_FR.UTF-8", (locale_t)0);
-    if (oldPath)
-        setenv("LOCPATH", saved.c_str(), 1);
-    else
-        unsetenv("LOCPATH");
-    if (!fr)
-        fr = newlocale(LC_NUMERIC_MASK, "fr_FR.UTF-8", (locale_t)0);
-    if (!fr)
-        GTEST_SKIP() << "no French locale installed";
-    locale_t previous = uselocale(fr);
-    char probe[16];
-    std::snprintf(probe, sizeof(probe), "%.1f", 0.5);
-    Writer six(6);
-    std::string text = six.F(-12.25f);
-    uselocale(previous);
-    freelocale(fr);
-    EXPECT_STREQ(probe, "0,5");
-    EXPECT_EQ(text, "-12.250000");
-}
-
 } // namespace
