@@ -142,6 +142,24 @@ TEST(NodePassDepth, GeometryWithGeometryAndAnimationOffMovesItsChildrenUp)
     EXPECT_EQ(Skeleton(run), "shell Top {\n shell OnCrate {\n }\n}\n");
 }
 
+TEST(NodePassDepth, DummyWithTwoMeshChildren)
+{
+    std::string nodes = Dummy("Holder", Node("Crate 1", R"("box")") + "," + Node("Crate 2", R"("box")"));
+    ExportRun run = ExportScene("pass-two-meshes", SceneText(Objects, nodes), {{"indentation", 2}});
+    EXPECT_EQ(Skeleton(run), "shell Holder {\n  mesh Crate_1 {\n  }\n  mesh Crate_2 {\n  }\n}\n");
+}
+
+// With geometry off and animation on, the geometry writer runs for every mesh; one
+// without keys writes nothing, so no brace closes it, and its children stay one
+// level deeper.
+TEST(NodePassDepth, AnimationOnlyMeshWithoutKeysLeavesBracesBalanced)
+{
+    std::string nodes = Dummy("Holder", Node("Still", R"("box")", Dummy("OnStill")));
+    ExportRun run = ExportScene("pass-anim-only", SceneText(Objects, nodes),
+                                {{"exportGeometry", 0}, {"exportAnimation", 1}, {"indentation", 2}});
+    EXPECT_EQ(Skeleton(run), "shell Holder {\n    shell OnStill {\n    }\n}\n");
+}
+
 // In selection mode only nodes whose state is exactly 1 write a block; the others'
 // children move up, and their blocks are placed relative to the nearest ancestor
 // that counts as selected.
