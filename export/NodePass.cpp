@@ -6,7 +6,9 @@
 #include "writers/LightWriter.h"
 #include "writers/NumberFormat.h"
 
+#include <algorithm>
 #include <cctype>
+#include <climits>
 
 bool IsCollisionBoxName(const TCHAR* name)
 {
@@ -25,7 +27,10 @@ TimeValue SceneExporter::ExportTime()
         return 0;
     if (options.currentFrame)
         return ip ? ip->GetTime() : 0;
-    return options.frameNumber * GetTicksPerFrame();
+    // The frame comes from the configuration file and may be anything: a product
+    // beyond the tick range saturates instead of overflowing.
+    long long ticks = (long long)options.frameNumber * GetTicksPerFrame();
+    return TimeValue(std::clamp<long long>(ticks, INT_MIN, INT_MAX));
 }
 
 ErrorFlags SceneExporter::ExportNode(INode* node, Interface* i, int depth)

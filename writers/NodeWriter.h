@@ -36,9 +36,14 @@ public:
     virtual void WriteIndent(FILE* stream, int level);
     // The opening line "<keyword> <name> {" at depth and the transform line below it:
     // position x z y relative to the reference node, the angles about Z, X and
-    // 65535 minus the one about Y, and the scale.
+    // 65535 minus the one about Y, and the scale. The reference node is the parent;
+    // in selection mode, the nearest ancestor whose selection state is not 0 (or the
+    // scene root). The position is the difference of the world positions; the angles
+    // are those of Inverse(reference) * node, the order the engine reads.
     virtual void WriteNodeHeader(int keywordId, INode* node);
-    // Six lower-case hexadecimal digits, each channel * 255 + 0.5 truncated, low 8 bits.
+    // Six lower-case hexadecimal digits, each channel * 255 + 0.5 truncated, low 8 bits
+    // (channels outside 0..1 wrap around). A channel with no integer value gives a
+    // fixed byte: NaN 00, beyond the int range ff above and 00 below.
     virtual CStr FormatColor(Color color);
     // Spaces become underscores; null gives the empty string.
     virtual CStr FormatName(const TCHAR* name);
@@ -56,14 +61,16 @@ public:
     // when the object was made for this call and the caller must delete it.
     static TriObject* AcquireTriObject(INode* node, TimeValue t, int& mustDelete);
 
-    // True once Export opened a block that the node pass must close.
+    // True once Export opened a block that the node pass must close, so that braces
+    // balance whatever a writer ends up writing. WriteNodeHeader sets it; a writer
+    // whose block opens with another line sets blockOpened itself.
     bool OpenedBlock() const { return blockOpened; }
 
 protected:
     FILE* outFile;
     Interface* ip;
     int depth;
-    char numberFormat[16];
+    char numberFormat[16]; // "%4.<n>f"; set only through SetDecimals, which keeps it with decimals
     int indentSize;
     int legacyFormat;
     TimeValue time;
