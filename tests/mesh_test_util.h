@@ -8,7 +8,21 @@
 #include <cstdlib>
 #include <string>
 
+extern "C" const RESOURCEDIRECTORY ResourceDirectory;
+extern "C" BOOL DllMain(HINSTANCE module, ULONG reason, LPVOID reserved);
+
 namespace vek::test {
+
+// Gives the plug-in code linked into the tests its module handle, so that keywords
+// are found in its string table.
+inline void AttachStringTable()
+{
+    static bool attached = false;
+    if (!attached) {
+        attached = true;
+        DllMain(CreateModuleInstance(&ResourceDirectory), 1, nullptr);
+    }
+}
 
 // A stream into memory.
 class Capture {
@@ -62,6 +76,7 @@ struct GeometryRun {
 inline GeometryRun RunGeometry(Scene& scene, INode* node, const MeshOptions& o = {},
                                const InstanceNodeList& instances = InstanceNodeList())
 {
+    AttachStringTable();
     scene.Activate();
     Capture out;
     GeometryWriter w(out.File(), &scene, o.depth, instances);

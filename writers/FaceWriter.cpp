@@ -119,6 +119,8 @@ private:
 inline int ScaledUV(float c)
 {
     double v = double(c) * 255.0;
+    if (v > -2147483649.0 && v < 2147483648.0)
+        return int(v);
     if (std::isnan(v))
         return 0;
     if (v >= double(INT_MAX))

@@ -30,36 +30,36 @@ void BulkRange(std::vector<float>& values, double& lo, double& hi)
 
 } // namespace
 
-MergeGrid::MergeGrid(const Mesh& parent, const Matrix3& parentTM, double h)
+MergeGrid::MergeGrid(const Mesh& parent, const Matrix3& parentTM, double h, const float regionLo[3],
+                     const float regionHi[3])
 {
     const int m = parent.getNumVerts();
-    boxes.resize(size_t(m));
-    std::vector<unsigned char> valid(size_t(m), 0);
     for (int k = 0; k < 3; k++) {
         unionLo[k] = std::numeric_limits<float>::infinity();
         unionHi[k] = -std::numeric_limits<float>::infinity();
     }
-    int count = 0;
     for (int j = 0; j < m; j++) {
         Point3 p = parentTM * parent.verts[size_t(j)];
-        Box& b = boxes[size_t(j)];
-        bool holdsSomething = true;
+        Box b;
+        bool keep = true;
         for (int k = 0; k < 3; k++) {
             b.lo[k] = float(double(p[k]) - h);
             b.hi[k] = float(double(p[k]) + h);
-            // A box with a NaN bound, or with its bounds crossed, holds no point.
-            if (!(b.lo[k] <= b.hi[k]))
-                holdsSomething = false;
+            // A box with a NaN bound or crossed bounds holds no point; one outside
+            // the region holds none of those that will be asked about.
+            if (!(b.lo[k] <= b.hi[k]) || !(b.hi[k] >= regionLo[k] && b.lo[k] <= regionHi[k]))
+                keep = false;
         }
-        if (!holdsSomething)
+        if (!keep)
             continue;
-        valid[size_t(j)] = 1;
-        count++;
+        boxes.push_back(b);
+        vertexOf.push_back(j);
         for (int k = 0; k < 3; k++) {
             unionLo[k] = std::min(unionLo[k], b.lo[k]);
             unionHi[k] = std::max(unionHi[k], b.hi[k]);
         }
     }
+    const int count = int(boxes.size());
     if (count == 0)
         return;
     empty = false;
@@ -69,9 +69,9 @@ MergeGrid::MergeGrid(const Mesh& parent, const Matrix3& parentTM, double h)
     sample.reserve(size_t(count));
     for (int k = 0; k < 3; k++) {
         sample.clear();
-        for (int j = 0; j < m; j++)
-            if (valid[size_t(j)] && std::isfinite(boxes[size_t(j)].lo[k]))
-                sample.push_back(boxes[size_t(j)].lo[k]);
+        for (const Box& b : boxes)
+            if (std::isfinite(b.lo[k]))
+                sample.push_back(b.lo[k]);
         double lo, hi;
         BulkRange(sample, lo, hi);
         origin[k] = lo;
@@ -117,16 +117,14 @@ MergeGrid::MergeGrid(const Mesh& parent, const Matrix3& parentTM, double h)
                 for (int x = a0; x <= b0; x++)
                     visit((size_t(z) * size_t(dims[1]) + size_t(y)) * size_t(dims[0]) + size_t(x));
     };
-    for (int j = 0; j < m; j++)
-        if (valid[size_t(j)])
-            forEachCell(boxes[size_t(j)], [&](size_t cell) { cellStart[cell + 1]++; });
+    for (const Box& b : boxes)
+        forEachCell(b, [&](size_t cell) { cellStart[cell + 1]++; });
     for (size_t cell = 0; cell < cells; cell++)
         cellStart[cell + 1] += cellStart[cell];
     members.resize(size_t(cellStart[cells]));
     std::vector<int> fill(cellStart.begin(), cellStart.end() - 1);
-    for (int j = 0; j < m; j++)
-        if (valid[size_t(j)])
-            forEachCell(boxes[size_t(j)], [&](size_t cell) { members[size_t(fill[cell]++)] = j; });
+    for (int b = 0; b < count; b++)
+        forEachCell(boxes[size_t(b)], [&](size_t cell) { members[size_t(fill[cell]++)] = b; });
 }
 
 // Monotone in x (every step rounds monotonically and the result is clamped), so a
@@ -152,9 +150,9 @@ int MergeGrid::LowestContaining(const Point3& w) const
     size_t cell = (size_t(CellOf(2, w.z)) * size_t(dims[1]) + size_t(CellOf(1, w.y))) * size_t(dims[0]) +
                   size_t(CellOf(0, w.x));
     for (int q = cellStart[cell]; q < cellStart[cell + 1]; q++) {
-        int j = members[size_t(q)];
-        if (boxes[size_t(j)].Holds(w))
-            return j;
+        int b = members[size_t(q)];
+        if (boxes[size_t(b)].Holds(w))
+            return vertexOf[size_t(b)];
     }
     return -1;
 }

@@ -13,8 +13,10 @@
 
 class MergeGrid {
 public:
-    // Boxes of half-size h around the parent's vertices transformed by parentTM.
-    MergeGrid(const Mesh& parent, const Matrix3& parentTM, double h);
+    // Boxes of half-size h around the parent's vertices transformed by parentTM. Only
+    // the points of the region [regionLo, regionHi] are asked about later: boxes that
+    // do not reach into it are left out.
+    MergeGrid(const Mesh& parent, const Matrix3& parentTM, double h, const float regionLo[3], const float regionHi[3]);
 
     // The lowest parent vertex index whose box holds w, or -1.
     int LowestContaining(const Point3& w) const;
@@ -30,12 +32,13 @@ private:
 
     int CellOf(int axis, float x) const;
 
-    std::vector<Box> boxes; // by parent vertex index
+    std::vector<Box> boxes;    // the boxes reaching into the region, in vertex order
+    std::vector<int> vertexOf; // the parent vertex index of each box
     float unionLo[3], unionHi[3];
     double origin[3] = {0, 0, 0};
     double cellSize = 1.0;
     int dims[3] = {1, 1, 1};
     std::vector<int> cellStart; // per cell, into members; one more at the end
-    std::vector<int> members;   // parent vertex indices, ascending within each cell
+    std::vector<int> members;   // box indices, ascending within each cell
     bool empty = true;
 };

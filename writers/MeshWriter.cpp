@@ -3,6 +3,9 @@
 #include "writers/MergeGrid.h"
 #include "writers/TextBuffer.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -100,9 +103,25 @@ ErrorFlags MeshWriter::WriteMeshBody(INode* node)
     const int numVerts = mesh.getNumVerts();
     const Matrix3 objTM = node->GetObjTMAfterWSM(t);
     const Matrix3 toLocal = Inverse(node->GetNodeTM(t));
+    // With a merge the world positions come first: the grid needs the region they span.
+    std::vector<Point3> world;
     std::unique_ptr<MergeGrid> grid;
     if (parentMesh) {
-        grid = std::make_unique<MergeGrid>(parentMesh->get()->GetMesh(), parentTM, mergePrecision * 0.1);
+        world.resize(size_t(numVerts));
+        for (int i = 0; i < numVerts; i++)
+            world[size_t(i)] = objTM * mesh.verts[size_t(i)];
+        float lo[3], hi[3];
+        for (int k = 0; k < 3; k++) {
+            lo[k] = std::numeric_limits<float>::infinity();
+            hi[k] = -std::numeric_limits<float>::infinity();
+        }
+        for (const Point3& w : world)
+            for (int k = 0; k < 3; k++)
+                if (!std::isnan(w[k])) {
+                    lo[k] = std::min(lo[k], w[k]);
+                    hi[k] = std::max(hi[k], w[k]);
+                }
+        grid = std::make_unique<MergeGrid>(parentMesh->get()->GetMesh(), parentTM, mergePrecision * 0.1, lo, hi);
         mergedIndex.resize(size_t(numVerts));
         // Appending a few at a time would copy the tables over and over.
         mergeSources.Resize(numVerts);
@@ -112,7 +131,7 @@ ErrorFlags MeshWriter::WriteMeshBody(INode* node)
     {
         TextBuffer out(outFile);
         for (int i = 0; i < numVerts; i++) {
-            Point3 w = objTM * mesh.verts[size_t(i)];
+            const Point3 w = grid ? world[size_t(i)] : objTM * mesh.verts[size_t(i)];
             if (grid) {
                 int j = grid->LowestContaining(w);
                 int target = i;

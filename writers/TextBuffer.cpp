@@ -1,7 +1,5 @@
 #include "writers/TextBuffer.h"
 
-#include <charconv>
-
 void TextBuffer::Spaces(long long n)
 {
     while (n > 0) {
@@ -13,23 +11,11 @@ void TextBuffer::Spaces(long long n)
     }
 }
 
-void TextBuffer::Text(const char* s, size_t n)
+void TextBuffer::TextDirect(const char* s, size_t n)
 {
-    if (n > CAPACITY / 2) {
-        Flush();
-        if (file)
-            std::fwrite(s, 1, n, file);
-        return;
-    }
-    Room(n);
-    std::memcpy(p, s, n);
-    p += n;
-}
-
-void TextBuffer::Int(long long v)
-{
-    Room(24);
-    p = std::to_chars(p, p + 24, v).ptr;
+    Flush();
+    if (file)
+        std::fwrite(s, 1, n, file);
 }
 
 void TextBuffer::Fixed(float v, int decimals)

@@ -7,6 +7,7 @@
 
 #include "writers/NumberFormat.h"
 
+#include <charconv>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -20,7 +21,14 @@ public:
 
     // n blanks; nothing when n is 0 or less.
     void Spaces(long long n);
-    void Text(const char* s, size_t n);
+    void Text(const char* s, size_t n)
+    {
+        if (n > CAPACITY / 2)
+            return TextDirect(s, n);
+        Room(n);
+        std::memcpy(p, s, n);
+        p += n;
+    }
     void Text(const char* s) { Text(s, std::strlen(s)); }
     void Char(char c)
     {
@@ -28,7 +36,11 @@ public:
         *p++ = c;
     }
     // The number as "%d" (or "%lld") writes it.
-    void Int(long long v);
+    void Int(long long v)
+    {
+        Room(24);
+        p = std::to_chars(p, p + 24, v).ptr;
+    }
     // v as "%4.<decimals>f" writes it, whatever the numeric locale.
     void Fixed(float v, int decimals);
     // Hands everything gathered so far to the stream in one write.
@@ -36,6 +48,7 @@ public:
 
 private:
     static constexpr size_t CAPACITY = 32768;
+    void TextDirect(const char* s, size_t n);
     void Room(size_t n)
     {
         if (size_t(buf + CAPACITY - p) < n)
