@@ -5,21 +5,40 @@
 
 namespace {
 
-// Write side of a text-mode stream: the cookie is the underlying binary FILE.
+// Write side of a text-mode stream: the cookie is the underlying binary FILE. The
+// translated text is gathered in pieces of 32 KiB, so that a stream of short lines
+// does not cost one write of the underlying FILE per line.
 ssize_t WriteCrlf(void* cookie, const char* buf, size_t size)
 {
     FILE* f = static_cast<FILE*>(cookie);
-    size_t start = 0;
-    for (size_t i = 0; i < size; i++) {
-        if (buf[i] != '\n')
-            continue;
-        if (i > start && std::fwrite(buf + start, 1, i - start, f) != i - start)
+    char out[1 << 15];
+    size_t n = 0;
+    auto put = [&](const char* s, size_t len) {
+        if (n + len > sizeof(out)) {
+            if (n > 0 && std::fwrite(out, 1, n, f) != n)
+                return false;
+            n = 0;
+            if (len > sizeof(out))
+                return std::fwrite(s, 1, len, f) == len;
+        }
+        std::memcpy(out + n, s, len);
+        n += len;
+        return true;
+    };
+    const char* p = buf;
+    const char* end = buf + size;
+    while (p < end) {
+        const char* nl = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+        const char* stop = nl ? nl : end;
+        if (!put(p, size_t(stop - p)))
             return -1;
-        if (std::fwrite("\r\n", 1, 2, f) != 2)
+        if (!nl)
+            break;
+        if (!put("\r\n", 2))
             return -1;
-        start = i + 1;
+        p = nl + 1;
     }
-    if (size > start && std::fwrite(buf + start, 1, size - start, f) != size - start)
+    if (n > 0 && std::fwrite(out, 1, n, f) != n)
         return -1;
     return ssize_t(size);
 }

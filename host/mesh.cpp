@@ -39,6 +39,14 @@ int Mesh::getNumMapVerts(int mp) const
     return m ? int(m->tv.size()) : 0;
 }
 
+int Mesh::getNumMapFaces(int mp) const
+{
+    if (mp == 1)
+        return int(tvFace.size());
+    const MeshMap* m = Channel(mp);
+    return m && m->used ? int(m->tf.size()) : 0;
+}
+
 void Mesh::setNumMapVerts(int mp, int n)
 {
     if (MeshMap* m = Channel(mp))

@@ -69,6 +69,7 @@ public:
     BOOL mapSupport(int mp) const;
     void setMapSupport(int mp, BOOL support = TRUE);
     int getNumMapVerts(int mp) const;
+    int getNumMapFaces(int mp) const;
     void setNumMapVerts(int mp, int n);
     UVVert* mapVerts(int mp);
     TVFace* mapFaces(int mp);

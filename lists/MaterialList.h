@@ -8,6 +8,8 @@
 class MaterialList {
 public:
     MaterialList() = default;
+    // Releases the tables and the colours handed in; the materials and names stay the
+    // host's.
     ~MaterialList();
     MaterialList(const MaterialList&) = delete;
     MaterialList& operator=(const MaterialList&) = delete;

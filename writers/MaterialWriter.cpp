@@ -1,6 +1,73 @@
 #include "writers/MaterialWriter.h"
 
 #include "lists/MaterialList.h"
+#include "plugin/Plugin.h"
+#include "resources/resource.h"
+#include "writers/NumberFormat.h"
+
+#include <climits>
+#include <cmath>
+
+namespace {
+
+bool IsBlend(Mtl* mtl) { return mtl && mtl->ClassID() == Class_ID(MIXMAT_CLASS_ID, 0); }
+
+bool IsBitmap(Texmap* map) { return map && map->ClassID() == Class_ID(BMTEX_CLASS_ID, 0); }
+
+Texmap* DiffuseMap(Mtl* mtl) { return mtl->GetSubTexmap(ID_DI); }
+
+Color Diffuse(Mtl* mtl) { return mtl->GetDiffuse(0, FALSE); }
+
+const TCHAR* MapFileName(Texmap* map) { return static_cast<BitmapTex*>(map)->GetMapName(); }
+
+// A nested blend of one side with a bitmap diffuse map and one plain side gives that
+// bitmap and the plain side's diffuse colour.
+struct Pair {
+    Texmap* texture = nullptr;
+    Color color;
+};
+
+bool FormsPair(Mtl* blend, Pair& pair)
+{
+    Mtl* sub0 = blend->GetSubMtl(0);
+    Mtl* sub1 = blend->GetSubMtl(1);
+    if (!sub0 || !sub1)
+        return false;
+    Texmap* map0 = DiffuseMap(sub0);
+    Texmap* map1 = DiffuseMap(sub1);
+    if ((map0 != nullptr) == (map1 != nullptr))
+        return false;
+    Texmap* map = map0 ? map0 : map1;
+    if (!IsBitmap(map))
+        return false;
+    pair.texture = map;
+    pair.color = map0 ? Diffuse(sub1) : Diffuse(sub0);
+    return true;
+}
+
+// The mix amount of a blend: parameter 0 of its parameter block 0 at time t.
+bool MixAmount(Mtl* blend, TimeValue t, float& amount)
+{
+    IParamBlock2* block = blend->GetParamBlock(0);
+    if (!block)
+        return false;
+    Interval valid = FOREVER;
+    return block->GetValue(0, t, amount, valid, 0) != FALSE;
+}
+
+// Truncation toward zero that saturates where no int can hold the value.
+int TruncateToInt(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    if (v >= double(INT_MAX))
+        return INT_MAX;
+    if (v <= double(INT_MIN))
+        return INT_MIN;
+    return int(v);
+}
+
+} // namespace
 
 MaterialWriter::MaterialWriter(FILE* file, MaterialList* list)
     : NodeWriter(file, nullptr, 0), materialList(list), gouraud(0), lighting(0)
@@ -21,6 +88,184 @@ ErrorFlags MaterialWriter::Export(INode* node)
     (void)node;
     if (!outFile || !materialList)
         return ERROR_MATERIAL;
+
+    ErrorFlags errors = 0;
+    for (int i = 0; i < materialList->MaterialCount(); i++) {
+        Mtl* mtl = materialList->GetMaterial(i);
+        if (!mtl)
+            return errors | ERROR_MATERIAL;
+        std::fprintf(outFile, "%s ", GetText(IDS_MATERIAL));
+        std::fprintf(outFile, "%s {\n", FormatName(mtl->GetName().data()).data());
+        WriteIndent(outFile, 1);
+        std::fprintf(outFile, "%s ", GetText(IDS_COLOR));
+        std::fprintf(outFile, "%s\n", FormatColor(Diffuse(mtl)).data());
+
+        Layout layout;
+        if (DeriveLayout(mtl, layout)) {
+            WriteDataLines(layout);
+            WriteTypeLines(mtl, layout);
+        } else {
+            // The block is still closed, so that the meshes naming this material and
+            // every later block stay readable; the failure is reported.
+            errors |= ERROR_MATERIAL;
+        }
+        std::fprintf(outFile, "}\n");
+    }
+
+    for (int i = 0; i < materialList->ColorCount(); i++) {
+        std::fprintf(outFile, "%s ", GetText(IDS_MATERIAL));
+        std::fprintf(outFile, "%s_COL {\n", FormatName(materialList->GetColorName(i)).data());
+        WriteIndent(outFile, 1);
+        std::fprintf(outFile, "%s ", GetText(IDS_COLOR));
+        std::fprintf(outFile, "%s\n", FormatColor(*materialList->GetColor(i)).data());
+        std::fprintf(outFile, "}\n");
+    }
+
     std::fprintf(outFile, "\n");
-    return 0;
+    return errors;
+}
+
+bool MaterialWriter::DeriveLayout(Mtl* mtl, Layout& layout)
+{
+    if (IsBlend(mtl))
+        return DeriveBlendLayout(mtl, layout);
+    Texmap* map = DiffuseMap(mtl);
+    if (!map) {
+        // The face colour of an unmapped material is its own diffuse colour.
+        layout.hasFaceColor1 = true;
+        layout.faceColor1 = Diffuse(mtl);
+    } else if (IsBitmap(map)) {
+        layout.firstTexture = map;
+    }
+    return true;
+}
+
+bool MaterialWriter::DeriveBlendLayout(Mtl* blend, Layout& layout)
+{
+    Mtl* sub0 = blend->GetSubMtl(0);
+    Mtl* sub1 = blend->GetSubMtl(1);
+    if (!sub0 || !sub1)
+        return false;
+
+    // Which side the second texture comes from: the mix amount weighs sub-material 1.
+    bool mixWeighsSecond = true;
+    Layout derived;
+    Pair pair0, pair1;
+    if (IsBlend(sub0) && IsBlend(sub1)) {
+        if (FormsPair(sub0, pair0) && FormsPair(sub1, pair1)) {
+            derived.firstTexture = pair0.texture;
+            derived.hasFaceColor1 = true;
+            derived.faceColor1 = pair0.color;
+            derived.secondTexture = pair1.texture;
+            derived.hasFaceColor2 = true;
+            derived.faceColor2 = pair1.color;
+        }
+    } else if (IsBlend(sub0) || IsBlend(sub1)) {
+        Mtl* nested = IsBlend(sub0) ? sub0 : sub1;
+        Mtl* plain = IsBlend(sub0) ? sub1 : sub0;
+        mixWeighsSecond = plain == sub1;
+        Texmap* map = DiffuseMap(plain);
+        if (IsBitmap(map)) {
+            derived.secondTexture = map;
+            if (FormsPair(nested, pair0)) {
+                derived.firstTexture = pair0.texture;
+                derived.hasFaceColor1 = true;
+                derived.faceColor1 = pair0.color;
+            }
+        }
+    } else {
+        Texmap* map0 = DiffuseMap(sub0);
+        Texmap* map1 = DiffuseMap(sub1);
+        if (map0 && map1) {
+            if (IsBitmap(map0) && IsBitmap(map1)) {
+                derived.firstTexture = map0;
+                derived.secondTexture = map1;
+            }
+        } else if (map0 || map1) {
+            Texmap* map = map0 ? map0 : map1;
+            if (IsBitmap(map)) {
+                derived.firstTexture = map;
+                derived.hasFaceColor1 = true;
+                derived.faceColor1 = Diffuse(map0 ? sub1 : sub0);
+            }
+        }
+    }
+
+    // The amount is only read when it is written.
+    if (derived.secondTexture && !legacyFormat) {
+        float mix = 0.0f;
+        if (!MixAmount(blend, GetTime(), mix))
+            return false;
+        derived.blendAmount = mixWeighsSecond ? mix : 1.0f - mix;
+    }
+    layout = derived;
+    return true;
+}
+
+void MaterialWriter::WriteDataLines(const Layout& layout)
+{
+    if (layout.firstTexture) {
+        WriteIndent(outFile, 1);
+        std::fprintf(outFile, "%s ", GetText(IDS_TEXTURE));
+        std::fprintf(outFile, "%s\n", FormatMapPath(MapFileName(layout.firstTexture)).data());
+    }
+    if (legacyFormat)
+        return;
+    if (layout.secondTexture) {
+        char amount[FORMAT_FIXED_MAX + 1];
+        size_t n = FormatFixed(amount, layout.blendAmount, 2);
+        amount[n] = '\0';
+        // The amount's field is three characters wide, one less than FormatFixed pads
+        // to; only "nan" and "inf" are short enough to be padded.
+        const char* text = (n == 4 && amount[0] == ' ') ? amount + 1 : amount;
+        WriteIndent(outFile, 1);
+        std::fprintf(outFile, "%s ", GetText(IDS_TEXTUREBIS));
+        std::fprintf(outFile, "%s %s\n", FormatMapPath(MapFileName(layout.secondTexture)).data(), text);
+    }
+    if (layout.hasFaceColor1) {
+        WriteIndent(outFile, 1);
+        std::fprintf(outFile, "%s ", GetText(IDS_FACECOLOR1));
+        std::fprintf(outFile, "%s\n", FormatColor(layout.faceColor1).data());
+    }
+    if (layout.hasFaceColor2) {
+        WriteIndent(outFile, 1);
+        std::fprintf(outFile, "%s ", GetText(IDS_FACECOLOR2));
+        std::fprintf(outFile, "%s\n", FormatColor(layout.faceColor2).data());
+    }
+}
+
+void MaterialWriter::WriteTypeLines(Mtl* mtl, const Layout& layout)
+{
+    if (gouraud)
+        WriteTypeLine(IDS_GOURAUD);
+    if (!layout.firstTexture && !legacyFormat)
+        WriteTypeLine(IDS_FLAT);
+    WriteTypeLine(lighting ? IDS_LIGHT : IDS_NOLIGHT);
+    if (layout.firstTexture)
+        WriteTypeLine(IDS_TEXTURED);
+    if (legacyFormat)
+        return;
+    if (layout.secondTexture)
+        WriteTypeLine(IDS_TEXTURED_BIS);
+    if (layout.hasFaceColor1)
+        WriteTypeLine(IDS_COLOR1);
+    if (layout.hasFaceColor2)
+        WriteTypeLine(IDS_COLOR2);
+    if (!IsBlend(mtl)) {
+        // The engine reads transparency as 0..255, the number joined to the flag word.
+        int level = TruncateToInt(double(mtl->GetXParency(0, FALSE)) * 255.0);
+        if (level != 0) {
+            WriteIndent(outFile, 1);
+            std::fprintf(outFile, "%s ", GetText(IDS_TYPE));
+            std::fprintf(outFile, "%s", GetText(IDS_TRANSPARENCY));
+            std::fprintf(outFile, "%d\n", level);
+        }
+    }
+}
+
+void MaterialWriter::WriteTypeLine(int flagId)
+{
+    WriteIndent(outFile, 1);
+    std::fprintf(outFile, "%s ", GetText(IDS_TYPE));
+    std::fprintf(outFile, "%s\n", GetText(flagId));
 }

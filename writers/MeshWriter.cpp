@@ -1,5 +1,43 @@
 #include "writers/MeshWriter.h"
 
+#include "writers/MergeGrid.h"
+#include "writers/TextBuffer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+
+namespace {
+
+// The standard material's two-sided setting; every other class is one-sided.
+BOOL IsTwoSided(Mtl* mtl)
+{
+    if (!mtl || mtl->ClassID() != Class_ID(DMTL_CLASS_ID, 0))
+        return FALSE;
+    return static_cast<StdMat*>(mtl)->GetTwoSided() ? TRUE : FALSE;
+}
+
+// A triangle-mesh object obtained for the writer, deleted when it was made for it.
+class AcquiredMesh {
+public:
+    AcquiredMesh(INode* node, TimeValue t) { tri = NodeWriter::AcquireTriObject(node, t, mustDelete); }
+    ~AcquiredMesh()
+    {
+        if (tri && mustDelete)
+            delete tri;
+    }
+    AcquiredMesh(const AcquiredMesh&) = delete;
+    AcquiredMesh& operator=(const AcquiredMesh&) = delete;
+    TriObject* get() const { return tri; }
+
+private:
+    TriObject* tri = nullptr;
+    int mustDelete = 0;
+};
+
+} // namespace
+
 MeshWriter::MeshWriter(FILE* file, Interface* i, int d, InstanceNodeList nodes)
     : NodeWriter(file, i, d), instanceNodes(std::move(nodes))
 {
@@ -26,36 +64,162 @@ void MeshWriter::SetMerge(BOOL merge, int precision)
 
 void MeshWriter::SetQuadFaces(BOOL quads) { quadFaces = quads; }
 
-ErrorFlags MeshWriter::WriteMeshBody(INode* node)
+void MeshWriter::ForgetMesh()
 {
-    (void)node;
-    return ERROR_GEOMETRY; // not written yet
+    mergeSources.ZeroCount();
+    mergeTargets.ZeroCount();
+    mergedIndex.clear();
+    idMesh = nullptr;
+    idUsed.clear();
 }
 
-int MeshWriter::WriteFaces(Mesh& mesh, BOOL twoSided, int id)
+ErrorFlags MeshWriter::WriteMeshBody(INode* node)
 {
-    (void)mesh, (void)twoSided, (void)id;
+    ForgetMesh();
+    if (!node)
+        return ERROR_GEOMETRY;
+    const TimeValue t = GetTime();
+    AcquiredMesh own(node, t);
+    if (!own.get())
+        return ERROR_GEOMETRY;
+
+    // The parent's mesh takes part only when the parent is itself written as geometry.
+    std::unique_ptr<AcquiredMesh> parentMesh;
+    Matrix3 parentTM;
+    if (mergeVertices) {
+        INode* parent = node->GetParentNode();
+        if (parent && !parent->IsRootNode() && (!GetExportSelectedOnly() || parent->Selected() == 1)) {
+            Object* obj = parent->EvalWorldState(t, TRUE).obj;
+            if (obj && obj->SuperClassID() == GEOMOBJECT_CLASS_ID) {
+                parentMesh = std::make_unique<AcquiredMesh>(parent, t);
+                if (!parentMesh->get())
+                    return ERROR_GEOMETRY;
+                parentTM = parent->GetObjTMAfterWSM(t);
+            }
+        }
+    }
+
+    Mesh& mesh = own.get()->GetMesh();
+    const int numVerts = mesh.getNumVerts();
+    const Matrix3 objTM = node->GetObjTMAfterWSM(t);
+    const Matrix3 toLocal = Inverse(node->GetNodeTM(t));
+    // With a merge the world positions come first: the grid needs the region they span.
+    std::vector<Point3> world;
+    std::unique_ptr<MergeGrid> grid;
+    if (parentMesh) {
+        world.resize(size_t(numVerts));
+        for (int i = 0; i < numVerts; i++)
+            world[size_t(i)] = objTM * mesh.verts[size_t(i)];
+        float lo[3], hi[3];
+        for (int k = 0; k < 3; k++) {
+            lo[k] = std::numeric_limits<float>::infinity();
+            hi[k] = -std::numeric_limits<float>::infinity();
+        }
+        for (const Point3& w : world)
+            for (int k = 0; k < 3; k++)
+                if (!std::isnan(w[k])) {
+                    lo[k] = std::min(lo[k], w[k]);
+                    hi[k] = std::max(hi[k], w[k]);
+                }
+        grid = std::make_unique<MergeGrid>(parentMesh->get()->GetMesh(), parentTM, mergePrecision * 0.1, lo, hi);
+        mergedIndex.resize(size_t(numVerts));
+        // Appending a few at a time would copy the tables over and over.
+        mergeSources.Resize(numVerts);
+        mergeTargets.Resize(numVerts);
+    }
+
+    {
+        TextBuffer out(outFile);
+        for (int i = 0; i < numVerts; i++) {
+            const Point3 w = grid ? world[size_t(i)] : objTM * mesh.verts[size_t(i)];
+            if (grid) {
+                int j = grid->LowestContaining(w);
+                int target = i;
+                if (j >= 0) {
+                    target = int((long long)numVerts + j);
+                    mergeSources.Append(1, &i, 25);
+                    mergeTargets.Append(1, &target, 25);
+                }
+                mergedIndex[size_t(i)] = target;
+            }
+            Point3 l = toLocal * w;
+            out.Spaces((long long)indentSize * (depth + 1));
+            CStr x = FormatFloat(l.x), z = FormatFloat(l.z), y = FormatFloat(l.y);
+            out.Text(x.data(), size_t(x.Length()));
+            out.Char(' ');
+            out.Text(z.data(), size_t(z.Length()));
+            out.Char(' ');
+            out.Text(y.data(), size_t(y.Length()));
+            out.Char('\n');
+        }
+        out.Char('\n');
+    }
+
+    Mtl* mtl = node->GetMtl();
+    if (exportMaterials && mtl) {
+        const int numSubs = mtl->NumSubMtls();
+        if (numSubs > 0 && mtl->ClassID() != Class_ID(MIXMAT_CLASS_ID, 0)) {
+            // The identifiers in use, found in one pass: the question is asked once per slot.
+            idUsed.assign(0x10000, false);
+            for (const Face& f : mesh.faces)
+                idUsed[f.getMatID()] = true;
+            idMesh = &mesh;
+            for (int k = 0; k < numSubs; k++) {
+                if (!HasFacesWithMaterial(mesh, k))
+                    continue;
+                // An empty slot has no material block to name: its faces are left
+                // out, like those of identifiers beyond the last slot.
+                Mtl* sub = mtl->GetSubMtl(k);
+                if (!sub)
+                    continue;
+                {
+                    TextBuffer out(outFile);
+                    out.Spaces((long long)indentSize * (depth + 1));
+                    CStr name = FormatName(sub->GetName());
+                    out.Text(name.data(), size_t(name.Length()));
+                    out.Char('\n');
+                }
+                WriteFaces(mesh, IsTwoSided(sub), k);
+            }
+        } else {
+            {
+                TextBuffer out(outFile);
+                out.Spaces((long long)indentSize * (depth + 1));
+                CStr name = FormatName(mtl->GetName());
+                out.Text(name.data(), size_t(name.Length()));
+                out.Char('\n');
+            }
+            WriteFaces(mesh, IsTwoSided(mtl), -1);
+        }
+    } else {
+        {
+            TextBuffer out(outFile);
+            out.Spaces((long long)indentSize * (depth + 1));
+            CStr name = FormatName(node->GetName());
+            out.Text(name.data(), size_t(name.Length()));
+            out.Text("_COL\n");
+        }
+        WriteFaces(mesh, FALSE, -1);
+    }
+    // The meshes are released here; the merge tables stay for the caller.
+    idMesh = nullptr;
+    idUsed.clear();
     return 0;
 }
 
 BOOL MeshWriter::HasFacesWithMaterial(Mesh& mesh, int id)
 {
-    for (int f = 0; f < mesh.getNumFaces(); f++)
-        if (mesh.faces[size_t(f)].getMatID() == id)
+    if (idMesh == &mesh)
+        return id >= 0 && id < 0x10000 && idUsed[size_t(id)] ? TRUE : FALSE;
+    for (const Face& f : mesh.faces)
+        if (f.getMatID() == id)
             return TRUE;
     return FALSE;
 }
 
-int MeshWriter::MergedVertexIndex(int index) { return index; }
-
-BOOL MeshWriter::SharesHiddenEdge(Mesh& mesh, Face a, Face b)
+int MeshWriter::MergedVertexIndex(int index)
 {
-    (void)mesh, (void)a, (void)b;
-    return FALSE;
-}
-
-int MeshWriter::WriteFace(Mesh& mesh, BOOL textured, BOOL twoSided, int face, int partner)
-{
-    (void)mesh, (void)textured, (void)twoSided, (void)face, (void)partner;
-    return 0;
+    if (index >= 0 && size_t(index) < mergedIndex.size())
+        return mergedIndex[size_t(index)];
+    return index;
 }

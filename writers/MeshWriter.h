@@ -1,9 +1,18 @@
 // The layer shared by the geometry and topology writers: the body of one node's mesh
 // (vertices in the node's frame, an empty line, material lines and face lines) and
 // the parent/child vertex merge.
+//
+// Every vertex of the node is written in its own list; a child vertex that lies in
+// the box of a vertex of its geometry parent (half-size mergePrecision tenths of a
+// unit, bounds included) is referred to by the faces as that parent vertex, counted
+// past the end of the child's list: the lowest such parent vertex.
 #pragma once
 
 #include "writers/NodeWriter.h"
+
+#include <vector>
+
+class TextBuffer;
 
 class MeshWriter : public NodeWriter {
 public:
@@ -13,19 +22,25 @@ public:
     virtual void SetMaterials(BOOL exportMaterials);
     virtual void SetMerge(BOOL mergeVertices, int mergePrecision);
     virtual void SetQuadFaces(BOOL quadFaces);
-    // Writes the node's mesh body at depth + 1; 0, or ERROR_GEOMETRY when the node's
-    // mesh (or, when merging, its geometry parent's mesh) cannot be obtained.
+    // Writes the node's mesh body at depth + 1; 0, or ERROR_GEOMETRY (nothing written)
+    // when the node's mesh (or, when merging, its geometry parent's mesh) cannot be
+    // obtained.
     virtual ErrorFlags WriteMeshBody(INode* node);
-    // Writes the faces with material identifier id (all faces for -1).
+    // Writes the faces with material identifier id (all faces for -1), joining pairs
+    // of triangles that share a hidden edge when quadFaces is set. 0, or
+    // ERROR_GEOMETRY without output stream.
     virtual int WriteFaces(Mesh& mesh, BOOL twoSided, int id);
     virtual BOOL HasFacesWithMaterial(Mesh& mesh, int id);
-    // The parent vertex a vertex was merged with (counted past this mesh's vertices),
-    // or the index itself.
+    // The parent vertex a vertex of the last mesh body was merged with (counted past
+    // that mesh's vertices), or the index itself.
     virtual int MergedVertexIndex(int index);
 
-    // Whether faces a and b both have a first hidden edge joining the same two vertices.
+    // Whether faces a and b both have a first hidden edge and those edges join the
+    // same two vertices, in either direction.
     BOOL SharesHiddenEdge(Mesh& mesh, Face a, Face b);
-    // One face line (and its reversed copy when two-sided); partner -1 for a triangle.
+    // One face line (and its reversed copy when two-sided); partner -1 for a triangle,
+    // otherwise the face whose corner opposite its first hidden edge is inserted into
+    // this face's first hidden edge. 0, or ERROR_GEOMETRY without output stream.
     int WriteFace(Mesh& mesh, BOOL textured, BOOL twoSided, int face, int partner);
 
 protected:
@@ -34,6 +49,19 @@ protected:
     BOOL quadFaces = FALSE;
     InstanceNodeList instanceNodes;
     int mergePrecision = 0;
+    // One entry per merged vertex of the last mesh body, in vertex order: the vertex
+    // and the lowest parent vertex whose box holds it (the only one faces refer to).
     Tab<int> mergeSources;
     Tab<int> mergeTargets;
+
+private:
+    void ForgetMesh();
+    struct FaceTexture; // the texture channels of a textured mesh's face lines
+    void FormatFace(TextBuffer& out, const Mesh& mesh, const FaceTexture* texture, BOOL twoSided, int face,
+                    int partner);
+    // mergeSources/mergeTargets as a table by vertex, built once per mesh body.
+    std::vector<int> mergedIndex;
+    // While a mesh body is written: the material identifiers its faces use.
+    const Mesh* idMesh = nullptr;
+    std::vector<bool> idUsed;
 };

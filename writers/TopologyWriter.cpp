@@ -1,10 +1,27 @@
 #include "writers/TopologyWriter.h"
 
+#include "plugin/Plugin.h"
+#include "resources/resource.h"
+
 ErrorFlags TopologyWriter::Export(INode* node)
 {
     (void)node;
     if (!outFile)
         return ERROR_TOPOLOGY;
+
+    ErrorFlags errors = 0;
+    for (int k = 0; k < instanceNodes.Count(); k++) {
+        INode* representative = instanceNodes[k];
+        const TCHAR* name = representative->GetName();
+        WriteIndent(outFile, depth);
+        std::fprintf(outFile, "%s ", GetText(IDS_TOPO));
+        // The name is kept as it is, blanks included: the reference lines of the
+        // mesh nodes spell it the same way.
+        std::fprintf(outFile, "TOPO_%s {\n", name ? name : "");
+        errors |= WriteMeshBody(representative);
+        WriteIndent(outFile, depth);
+        std::fprintf(outFile, "}\n");
+    }
     std::fprintf(outFile, "\n");
-    return 0;
+    return errors;
 }

@@ -1,4 +1,6 @@
-// The shared "topo" blocks: each distinct object once, under its representative node.
+// The shared "topo" blocks: each distinct object once, written as the mesh body of
+// the node that represents it. Every mesh node using the object refers to the block
+// as "TOPO_" followed by that node's name exactly as the host gives it.
 #pragma once
 
 #include "writers/MeshWriter.h"
@@ -7,6 +9,9 @@ class TopologyWriter : public MeshWriter {
 public:
     TopologyWriter(FILE* outFile, Interface* ip, int depth, InstanceNodeList instanceNodes)
         : MeshWriter(outFile, ip, depth, instanceNodes) {}
-    // ERROR_TOPOLOGY without output stream; otherwise the OR of the mesh bodies' results.
+    // Writes one block per node of the instance list, in list order, then an empty
+    // line; node is ignored. ERROR_TOPOLOGY without output stream (nothing written);
+    // otherwise the OR of the mesh bodies' results. A body that fails leaves its block
+    // empty between the header and the closing brace.
     ErrorFlags Export(INode* node) override;
 };

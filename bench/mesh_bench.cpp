@@ -1,0 +1,119 @@
+// Mesh export speed.
+//
+// BM_PlaneExport: the whole export (options, collection pass, material block, node
+// pass, result markers) of a 1,000 x 1,000-segment plane, 2 million textured
+// triangles joined into quads, with a 100 x 100-segment child plane merged against it.
+// Its peak_MB counter is the process's peak resident size: run it alone
+// (--benchmark_filter=BM_PlaneExport) for a figure of that export only.
+//
+// BM_MeshBody/<fast|simple>: one mesh body of 20,000 textured triangles merged against
+// a parent of 20,000, by the writer and by the plain transcription of the simple
+// algorithms (partner search from face 0, all-pairs merge, linear merged-index scan).
+#include "export/SceneExporter.h"
+#include "scene/Scene.h"
+#include "tests/literal_mesh_writer.h"
+
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A ground plane of segs x segs quads of one unit, with a child patch of childSegs x
+// childSegs quads lying on it (its vertices fall on the ground's).
+std::string PlaneScene(int segs, int childSegs)
+{
+    auto plane = [](int n) {
+        return R"({"type": "plane", "length": )" + std::to_string(n) + R"(, "width": )" + std::to_string(n) +
+               R"(, "lengthSegs": )" + std::to_string(n) + R"(, "widthSegs": )" + std::to_string(n) + "}";
+    };
+    return R"({"format": "vek-scene/1",
+        "texmaps": {"grass": {"class": "bitmap", "file": "D:\\Engine\\Partition\\maps\\grass.bmp"}},
+        "materials": {"grass": {"name": "Grass", "diffuseMap": "grass"}},
+        "objects": {"ground": )" +
+           plane(segs) + R"(, "patch": )" + plane(childSegs) + R"(},
+        "nodes": [{"name": "Ground", "object": "ground", "material": "grass",
+                   "children": [{"name": "Patch", "object": "patch", "material": "grass"}]}]})";
+}
+
+// The default options with the vertex merge on, as the configuration file holds them.
+void WriteOptions(const fs::path& dir)
+{
+    ExportOptions o = DefaultExportOptions;
+    o.mergeVertices = 1;
+    o.mergePrecision = 1;
+    FILE* f = std::fopen((dir / OPTIONS_FILE_NAME).c_str(), "wb");
+    for (int i = 0; i < ExportOptions::Count; i++) {
+        uint32_t u = uint32_t(o[i]);
+        unsigned char b[4] = {BYTE(u), BYTE(u >> 8), BYTE(u >> 16), BYTE(u >> 24)};
+        std::fwrite(b, 1, 4, f);
+    }
+    std::fclose(f);
+}
+
+double PeakMegabytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+void BM_PlaneExport(benchmark::State& state)
+{
+    const int segs = 1000, childSegs = 100;
+    fs::path dir = fs::temp_directory_path() / "vek-bench-plane";
+    fs::create_directories(dir);
+    WriteOptions(dir);
+    auto scene = vek::LoadSceneJson(PlaneScene(segs, childSegs), "plane.json");
+    scene->SetPluginConfigDir(dir.string());
+    scene->Activate();
+    const std::string out = (dir / "plane.vek").string();
+    for (auto _ : state) {
+        SceneExporter exporter;
+        benchmark::DoNotOptimize(exporter.DoExport(out.c_str(), nullptr, scene.get(), TRUE, 0));
+    }
+    const double triangles = 2.0 * segs * segs + 2.0 * childSegs * childSegs;
+    state.SetItemsProcessed(int64_t(state.iterations() * triangles));
+    state.counters["file_MB"] = double(fs::file_size(out)) / (1024.0 * 1024.0);
+    state.counters["peak_MB"] = PeakMegabytes();
+    fs::remove(out);
+}
+BENCHMARK(BM_PlaneExport)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+class BodyWriter : public MeshWriter {
+public:
+    using MeshWriter::MeshWriter;
+    ErrorFlags Export(INode* node) override { return WriteMeshBody(node); }
+};
+
+template <class Writer> void MeshBody(benchmark::State& state)
+{
+    const int segs = 100; // 20,000 triangles
+    auto scene = vek::LoadSceneJson(PlaneScene(segs, segs), "plane.json");
+    scene->Activate();
+    INode* child = scene->GetRootNode()->GetChildNode(0)->GetChildNode(0);
+    FILE* sink = std::fopen("/dev/null", "w");
+    std::setvbuf(sink, nullptr, _IOFBF, 1 << 16);
+    for (auto _ : state) {
+        Writer w(sink, scene.get(), 1, InstanceNodeList());
+        w.SetMaterials(TRUE);
+        w.SetMerge(TRUE, 1);
+        w.SetQuadFaces(TRUE);
+        benchmark::DoNotOptimize(w.Export(child));
+    }
+    std::fclose(sink);
+    state.SetItemsProcessed(int64_t(state.iterations()) * 2 * segs * segs);
+}
+BENCHMARK_TEMPLATE(MeshBody, BodyWriter)->Name("BM_MeshBody/fast")->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(MeshBody, vek::test::LiteralMeshWriter)
+    ->Name("BM_MeshBody/simple")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+} // namespace

@@ -1,0 +1,61 @@
+// Lines gathered in memory and handed to the stream in large pieces: a mesh of
+// millions of faces then costs a few thousand stdio calls instead of several per line.
+//
+// Whoever writes to the same stream directly must Flush first (the destructor flushes
+// too), so that the text keeps its order.
+#pragma once
+
+#include "writers/NumberFormat.h"
+
+#include <charconv>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+
+class TextBuffer {
+public:
+    explicit TextBuffer(FILE* file) : file(file), p(buf) {}
+    ~TextBuffer() { Flush(); }
+    TextBuffer(const TextBuffer&) = delete;
+    TextBuffer& operator=(const TextBuffer&) = delete;
+
+    // n blanks; nothing when n is 0 or less.
+    void Spaces(long long n);
+    void Text(const char* s, size_t n)
+    {
+        if (n > CAPACITY / 2)
+            return TextDirect(s, n);
+        Room(n);
+        std::memcpy(p, s, n);
+        p += n;
+    }
+    void Text(const char* s) { Text(s, std::strlen(s)); }
+    void Char(char c)
+    {
+        Room(1);
+        *p++ = c;
+    }
+    // The number as "%d" (or "%lld") writes it.
+    void Int(long long v)
+    {
+        Room(24);
+        p = std::to_chars(p, p + 24, v).ptr;
+    }
+    // v as "%4.<decimals>f" writes it, whatever the numeric locale.
+    void Fixed(float v, int decimals);
+    // Hands everything gathered so far to the stream in one write.
+    void Flush();
+
+private:
+    static constexpr size_t CAPACITY = 32768;
+    void TextDirect(const char* s, size_t n);
+    void Room(size_t n)
+    {
+        if (size_t(buf + CAPACITY - p) < n)
+            Flush();
+    }
+
+    FILE* file;
+    char* p;
+    char buf[CAPACITY];
+};
