@@ -9,6 +9,11 @@
 // BM_MeshBody/<fast|simple>: one mesh body of 20,000 textured triangles merged against
 // a parent of 20,000, by the writer and by the plain transcription of the simple
 // algorithms (partner search from face 0, all-pairs merge, linear merged-index scan).
+//
+// The same plane scene is in plane-2m.scene.json, for timing the command-line host
+// (with a configuration whose mergeVertices is on):
+//   /usr/bin/time -f "%e s %U user %S sys %M KB" build/vekexport --no-prompt \
+//       --config-dir CFG bench/plane-2m.scene.json /tmp/plane.vek
 #include "export/SceneExporter.h"
 #include "scene/Scene.h"
 #include "tests/literal_mesh_writer.h"
