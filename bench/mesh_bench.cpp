@@ -9,8 +9,17 @@
 // BM_MeshBody/<fast|simple>: one mesh body of 20,000 textured triangles merged against
 // a parent of 20,000, by the writer and by the plain transcription of the simple
 // algorithms (partner search from face 0, all-pairs merge, linear merged-index scan).
+//
+// BM_ShuffledQuads: 200,000 triangles whose quad partners lie anywhere in the face
+// list, so that every partner is found through the hidden-edge index.
+//
+// The same plane scene is in plane-2m.scene.json, for timing the command-line host
+// (with a configuration whose mergeVertices is on):
+//   /usr/bin/time -f "%e s %U user %S sys %M KB" build/vekexport --no-prompt \
+//       --config-dir CFG bench/plane-2m.scene.json /tmp/plane.vek
 #include "export/SceneExporter.h"
 #include "scene/Scene.h"
+#include "scene/SceneModel.h"
 #include "tests/literal_mesh_writer.h"
 
 #include <benchmark/benchmark.h>
@@ -19,6 +28,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <random>
 #include <string>
 
 namespace {
@@ -115,5 +125,45 @@ BENCHMARK_TEMPLATE(MeshBody, vek::test::LiteralMeshWriter)
     ->Name("BM_MeshBody/simple")
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
+
+void BM_ShuffledQuads(benchmark::State& state)
+{
+    const int segs = 316;
+    vek::Scene scene;
+    auto& d = scene.impl();
+    d.objects.push_back(std::make_unique<vek::SceneMeshObject>());
+    Mesh& mesh = static_cast<vek::SceneMeshObject*>(d.objects.back().get())->mesh;
+    vek::BuildPlaneMesh(mesh, 100, 100, segs, segs);
+    std::mt19937 rng(7);
+    std::vector<size_t> order(mesh.faces.size());
+    for (size_t k = 0; k < order.size(); k++)
+        order[k] = k;
+    std::shuffle(order.begin(), order.end(), rng);
+    std::vector<Face> faces(mesh.faces.size());
+    std::vector<TVFace> tvFaces(mesh.faces.size());
+    for (size_t k = 0; k < order.size(); k++) {
+        faces[k] = mesh.faces[order[k]];
+        tvFaces[k] = mesh.tvFace[order[k]];
+    }
+    mesh.faces = faces;
+    mesh.tvFace = tvFaces;
+    d.nodes.push_back(std::make_unique<vek::SceneNode>());
+    vek::SceneNode* node = d.nodes.back().get();
+    node->name = "Shuffled";
+    node->parent = &d.rootNode;
+    node->object = d.objects.back().get();
+    d.rootNode.children.push_back(node);
+    FILE* sink = std::fopen("/dev/null", "w");
+    std::setvbuf(sink, nullptr, _IOFBF, 1 << 16);
+    for (auto _ : state) {
+        BodyWriter w(sink, &scene, 0, InstanceNodeList());
+        w.SetMaterials(TRUE);
+        w.SetQuadFaces(TRUE);
+        benchmark::DoNotOptimize(w.Export(node));
+    }
+    std::fclose(sink);
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(mesh.faces.size()));
+}
+BENCHMARK(BM_ShuffledQuads)->Unit(benchmark::kMillisecond);
 
 } // namespace

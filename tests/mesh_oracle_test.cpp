@@ -28,8 +28,10 @@ public:
         auto& d = scene->impl();
         SceneNode* parent = AddNode(d, &d.rootNode, "Parent node");
         SceneNode* child = AddNode(d, parent, Chance(0.5) ? "Child" : "Child two");
-        Mesh& pm = AddMesh(d, parent, Int(0, 40), 0);
-        Mesh& cm = AddMesh(d, child, Int(1, 40), Int(0, 60));
+        // Mostly small meshes; some large enough for a grid of many cells.
+        const bool large = Chance(0.1);
+        Mesh& pm = AddMesh(d, parent, large ? Int(64, 400) : Int(0, 40), 0);
+        Mesh& cm = AddMesh(d, child, large ? Int(64, 300) : Int(1, 40), large ? Int(100, 400) : Int(0, 60));
         if (!plainFrames) {
             parent->objectOffset = RandomTM();
             parent->transform.matrix = RandomTM();
