@@ -15,7 +15,7 @@
 //
 // The same plane scene is in plane-2m.scene.json, for timing the command-line host
 // (with a configuration whose mergeVertices is on):
-//   /usr/bin/time -f "%e s %U user %S sys %M KB" build/vekexport --no-prompt \
+//   /usr/bin/time -f "%e s %U user %S sys %M KB" build/vekexport --no-prompt
 //       --config-dir CFG bench/plane-2m.scene.json /tmp/plane.vek
 #include "export/SceneExporter.h"
 #include "scene/Scene.h"

@@ -15,18 +15,15 @@ ErrorFlags SceneExporter::CollectNode(INode* node, Interface* i)
         // A node without an object is treated like one that is not geometry.
         if (obj && obj->SuperClassID() == GEOMOBJECT_CLASS_ID && obj->ClassID() != Class_ID(TARGET_CLASS_ID, 0)) {
             if (!IsCollisionBoxName(node->GetName())) {
-                Object* ref = node->GetObjectRef();
-                if (instanceObjects.insert(ref).second) {
-                    Mtl* mtl = node->GetMtl();
-                    if (options.exportMaterials && mtl) {
-                        CollectMaterial(mtl);
-                    } else {
-                        Color* color = new Color(node->GetWireColor());
-                        if (!materialList->AddColor(node->GetName(), color))
-                            delete color;
-                    }
+                bool first = instanceIndex.emplace(node->GetObjectRef(), node).second;
+                // A later instance writes its own mesh, naming its own material,
+                // unless its object's topology block stands in for it: that name
+                // needs its block too.
+                bool ownMesh = !options.exportTopology || options.legacyFormat;
+                if (first || ownMesh)
+                    CollectNodeMaterial(node);
+                if (first)
                     instanceNodes.Append(1, &node, 25);
-                }
             } else {
                 int mustDelete = 0;
                 TriObject* tri = NodeWriter::AcquireTriObject(node, t, mustDelete);
@@ -44,6 +41,18 @@ ErrorFlags SceneExporter::CollectNode(INode* node, Interface* i)
     for (int c = 0; c < node->NumberOfChildren(); c++)
         errors |= CollectNode(node->GetChildNode(c), i);
     return errors;
+}
+
+void SceneExporter::CollectNodeMaterial(INode* node)
+{
+    Mtl* mtl = node->GetMtl();
+    if (options.exportMaterials && mtl) {
+        CollectMaterial(mtl);
+    } else {
+        Color* color = new Color(node->GetWireColor());
+        if (!materialList->AddColor(node->GetName(), color))
+            delete color;
+    }
 }
 
 ErrorFlags SceneExporter::CollectMaterial(Mtl* mtl)

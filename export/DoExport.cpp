@@ -95,7 +95,7 @@ int SceneExporter::DoExport(const TCHAR* name, ExpInterface* ei, Interface* i, B
     // Every export gathers its own instances: nodes kept from an earlier export of
     // this exporter object may belong to a scene that no longer exists.
     instanceNodes.ZeroCount();
-    instanceObjects.clear();
+    instanceIndex.clear();
 
     for (int idx = 0; idx < numChildren; idx++)
         errors |= CollectNode(root->GetChildNode(idx), ip);

@@ -64,6 +64,7 @@ ErrorFlags SceneExporter::ExportNode(INode* node, Interface* i, int depth)
                 writer->SetQuadFaces(options.quadFaces);
                 writer->SetTopology(options.exportTopology);
                 writer->SetAnimation(options.exportAnimation);
+                writer->SetInstanceIndex(&instanceIndex);
                 errors = writer->Export(node);
                 blockWritten = writer->OpenedBlock();
                 delete writer;

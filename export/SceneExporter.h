@@ -6,13 +6,16 @@
 #include "options/ExportOptions.h"
 
 #include <cstdio>
-#include <unordered_set>
+#include <unordered_map>
 
 class MaterialList;
 class BoxList;
 
 // One representative node per distinct object reference, in the order met.
 typedef Tab<INode*> InstanceNodeList;
+// The same representatives by object reference, so that a node finds its object's
+// representative without a scan of the list.
+typedef std::unordered_map<Object*, INode*> InstanceIndex;
 
 // Failure bits of one export; every writer and both passes return a set of them.
 typedef int ErrorFlags;
@@ -75,6 +78,8 @@ public:
     // Collection pass: gathers materials, instances and boxes of the node and its children.
     ErrorFlags CollectNode(INode* node, Interface* i);
     ErrorFlags CollectMaterial(Mtl* mtl);
+    // The node's material (expanded), or its wire colour under its name.
+    void CollectNodeMaterial(INode* node);
 
     ExportOptions& Options() { return options; }
     Interface* GetInterface() { return ip; }
@@ -88,7 +93,7 @@ private:
     MaterialList* materialList = nullptr;
     BoxList* boxList = nullptr;
     InstanceNodeList instanceNodes;
-    std::unordered_set<Object*> instanceObjects; // the object references of instanceNodes
+    InstanceIndex instanceIndex; // beside instanceNodes, same entries
 };
 
 // The preferences dialog's procedure; its parameter is the SceneExporter.

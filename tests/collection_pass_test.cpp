@@ -74,6 +74,22 @@ TEST(CollectionPass, InstancesContributeTheirFirstNodeOnly)
     EXPECT_EQ(g.topologies, (Names{"Crate A", "Rock"}));
 }
 
+// Without shared topologies every instance writes its own mesh and names its own
+// material (or colour): each such name gets its block.
+TEST(CollectionPass, InstancesWrittenInFullGatherTheirOwnMaterials)
+{
+    std::string scene = SceneWith(ThreeMaterials, R"(
+        {"name": "Crate A", "object": "crate", "material": "m1"},
+        {"name": "Crate B", "object": "crate", "material": "m2"},
+        {"name": "Rock", "object": "rock", "material": "m2", "children": [
+            {"name": "Crate C", "object": "crate"}]})");
+    Gathered g = Export("collect-instances-full", scene);
+    EXPECT_EQ(g.materials, (Names{"m1", "m2", "Crate_C_COL"}));
+    EXPECT_TRUE(g.topologies.empty());
+    Gathered legacy = Export("collect-instances-legacy", scene, {{"exportTopology", 1}, {"legacyFormat", 1}});
+    EXPECT_EQ(legacy.materials, (Names{"m1", "m2", "Crate_C_COL"}));
+}
+
 TEST(CollectionPass, WireColoursStandInForMissingOrUnexportedMaterials)
 {
     std::string scene = SceneWith(ThreeMaterials, R"(

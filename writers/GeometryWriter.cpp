@@ -65,6 +65,8 @@ void GeometryWriter::SetAnimation(BOOL animation) { exportAnimation = animation;
 
 void GeometryWriter::SetGeometry(BOOL geometry) { exportGeometry = geometry; }
 
+void GeometryWriter::SetInstanceIndex(const InstanceIndex* index) { instanceIndex = index; }
+
 ErrorFlags GeometryWriter::Export(INode* node)
 {
     if (!outFile || !node)
@@ -75,10 +77,7 @@ ErrorFlags GeometryWriter::Export(INode* node)
         if (exportTopology && !legacyFormat) {
             Object* ref = node->GetObjectRef();
             TextBuffer out(outFile);
-            for (int k = 0; k < instanceNodes.Count(); k++) {
-                INode* shared = instanceNodes[k];
-                if (!shared || shared->GetObjectRef() != ref)
-                    continue;
+            auto reference = [&](INode* shared) {
                 out.Spaces((long long)indentSize * (depth + 1));
                 out.Text(GetText(IDS_TOPO));
                 out.Text(" TOPO_");
@@ -87,6 +86,16 @@ ErrorFlags GeometryWriter::Export(INode* node)
                 const TCHAR* name = shared->GetName();
                 out.Text(name ? name : "");
                 out.Char('\n');
+            };
+            if (instanceIndex) {
+                // The list holds each object once: the index finds the same entry.
+                auto found = instanceIndex->find(ref);
+                if (found != instanceIndex->end() && found->second)
+                    reference(found->second);
+            } else {
+                for (int k = 0; k < instanceNodes.Count(); k++)
+                    if (instanceNodes[k] && instanceNodes[k]->GetObjectRef() == ref)
+                        reference(instanceNodes[k]);
             }
         } else {
             result = WriteMeshBody(node);

@@ -15,6 +15,9 @@ public:
     virtual void SetTopology(BOOL exportTopology);
     virtual void SetAnimation(BOOL exportAnimation);
     virtual void SetGeometry(BOOL exportGeometry);
+    // The instance list's entries by object, to find a node's representative without
+    // scanning the list; without it the list is scanned. Not owned.
+    void SetInstanceIndex(const InstanceIndex* index);
 
 protected:
     // The "anim" block of the node's position and rotation keys; nothing when the
@@ -24,4 +27,5 @@ protected:
     BOOL exportTopology = FALSE;
     BOOL exportAnimation = FALSE;
     BOOL exportGeometry = FALSE;
+    const InstanceIndex* instanceIndex = nullptr;
 };
