@@ -1,7 +1,8 @@
 // Whole-file comparisons of end-to-end exports.
 //
 // Each folder of tests/golden holds one case:
-//   scene.json     the scene to export
+//   scene.*        the scene to export: scene.json, or a model of any format Assimp
+//                  reads (scene.obj, scene.gltf, ...), with the files it refers to
 //   options        optional: "name=value" lines changing the default export options
 //   args           optional: extra command-line words, one per line (e.g. --selected-only)
 //   expected.vek   the Vek file, byte for byte (carriage return + line feed)
@@ -29,12 +30,21 @@ namespace fs = std::filesystem;
 
 const fs::path GoldenRoot = fs::path(VEK_SOURCE_DIR) / "tests" / "golden";
 
+// The case's scene file name, or "" when it has none.
+std::string SceneFile(const fs::path& dir)
+{
+    for (const auto& entry : fs::directory_iterator(dir))
+        if (entry.path().stem() == "scene")
+            return entry.path().filename().string();
+    return "";
+}
+
 std::vector<std::string> Cases()
 {
     std::vector<std::string> names;
     if (fs::is_directory(GoldenRoot))
         for (const auto& entry : fs::directory_iterator(GoldenRoot))
-            if (entry.is_directory() && fs::exists(entry.path() / "scene.json"))
+            if (entry.is_directory() && !SceneFile(entry.path()).empty())
                 names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
@@ -68,12 +78,15 @@ ExportRun RunCase(const std::string& name, const std::vector<std::string>& env, 
 {
     fs::path src = GoldenRoot / name;
     fs::path dir = ScratchDir(scratch);
-    fs::copy_file(src / "scene.json", dir / "scene.json");
+    // The scene and whatever it refers to; not the expected files.
+    for (const auto& entry : fs::directory_iterator(src))
+        if (entry.is_regular_file() && entry.path().stem() != "expected")
+            fs::copy_file(entry.path(), dir / entry.path().filename());
     WriteOptionsFile(dir / "cfg", OptionChanges(src / "options"));
     std::vector<std::string> args = {"--no-prompt", "--config-dir", "cfg"};
     for (const std::string& a : Lines(src / "args"))
         args.push_back(a);
-    args.push_back("scene.json");
+    args.push_back(SceneFile(src));
     args.push_back("out.vek");
     return RunVekexport(dir, args, env);
 }

@@ -152,6 +152,7 @@ private:
     // p become p * upAxis, transforms M become Inverse(upAxis) * M * upAxis.
     Matrix3 upAxis, downAxis;
     bool yUp = false;
+    bool gltf = false;
     std::vector<Mtl*> materials; // by Assimp material index
     std::map<std::vector<unsigned>, Object*> meshObjects;
     std::map<std::vector<unsigned>, Mtl*> multiMaterials;
@@ -163,6 +164,7 @@ private:
         SceneNode* node;
         Matrix3 local;
         Matrix3 after;
+        Matrix3 frame; // of the camera or light the node holds
     };
     std::vector<Pending> transforms;
     Object* dummy = nullptr;
@@ -179,19 +181,18 @@ private:
 
     void ChooseUpAxis()
     {
-        if (options.up == ImportOptions::Up::Y) {
-            yUp = true;
-        } else if (options.up == ImportOptions::Up::Z) {
-            yUp = false;
-        } else {
-            std::string ext = fs::path(path).extension().string();
-            if (!ext.empty())
-                ext.erase(0, 1);
-            std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        std::string ext = fs::path(path).extension().string();
+        if (!ext.empty())
+            ext.erase(0, 1);
+        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        gltf = ext == "gltf" || ext == "glb";
+        if (options.up == ImportOptions::Up::Auto) {
             yUp = std::find(std::begin(YUpExtensions), std::end(YUpExtensions), ext) != std::end(YUpExtensions);
             int32_t axis = 1;
             if (ext == "fbx" && ai->mMetaData && ai->mMetaData->Get("UpAxis", axis))
                 yUp = axis == 1;
+        } else {
+            yUp = options.up == ImportOptions::Up::Y;
         }
         // Y up to Z up: a quarter turn about X, y going to z.
         if (yUp) {
@@ -426,9 +427,13 @@ private:
     Object* CameraObject(const aiCamera* c)
     {
         auto cam = std::make_unique<SceneCamera>();
-        // Assimp gives half the horizontal angle; the host the whole of it.
-        if (std::isfinite(c->mHorizontalFOV) && c->mHorizontalFOV > 0)
-            cam->fov = FloatTrack(2.0f * c->mHorizontalFOV);
+        // Assimp gives half the horizontal angle; the host the whole of it. Its glTF
+        // reader gives the vertical angle times the aspect ratio instead.
+        float fov = 2.0f * c->mHorizontalFOV;
+        if (gltf && c->mAspect > 0)
+            fov = float(2.0 * std::atan(std::tan(c->mHorizontalFOV / c->mAspect * 0.5) * c->mAspect));
+        if (std::isfinite(fov) && fov > 0)
+            cam->fov = FloatTrack(fov);
         cam->manualClip = true;
         cam->nearClip = FloatTrack(c->mClipPlaneNear);
         cam->farClip = FloatTrack(c->mClipPlaneFar);
@@ -496,7 +501,7 @@ private:
         Matrix3 local = before * HostMatrix(an->mTransformation);
         if (!Finite(local))
             Fail("node \"" + name + "\": its transform is not finite");
-        transforms.push_back({n, local, after});
+        transforms.push_back({n, local, after, Matrix3()});
 
         std::vector<unsigned> meshes = PolygonMeshes(an);
         auto cam = cameras.find(name);
@@ -506,7 +511,10 @@ private:
         if (cam != cameras.end()) {
             const aiCamera* c = cam->second;
             special = CameraObject(c);
-            frame = AimFrame(HostPoint(c->mPosition), HostPoint(c->mLookAt), HostPoint(c->mUp));
+            // A glTF camera sits at its node's origin; Assimp repeats the node's
+            // translation as the camera's position.
+            Point3 position = gltf ? Point3() : HostPoint(c->mPosition);
+            frame = AimFrame(position, HostPoint(c->mLookAt), HostPoint(c->mUp));
         } else if (light != lights.end()) {
             const aiLight* l = light->second;
             special = LightObject(l);
@@ -520,7 +528,7 @@ private:
         // Cameras and lights look down their local -Z in the host's axes as in the
         // file's: their own frame takes the axis change once more.
         frame = frame * upAxis;
-        if (special && (!meshes.empty() || !IsIdentity(frame))) {
+        if (special && (!meshes.empty() || (an->mNumChildren > 0 && !IsIdentity(frame)))) {
             // The camera or light keeps its own frame in a node of its own below.
             SceneNode* holder = NewNode(*n, name);
             holder->object = special;
@@ -529,6 +537,7 @@ private:
         }
         if (special) {
             n->object = special;
+            transforms.back().frame = frame;
         } else if (!meshes.empty()) {
             n->object = MeshObject(meshes);
             n->mtl = NodeMaterial(meshes);
@@ -601,8 +610,15 @@ private:
         for (const Pending& p : transforms) {
             SceneNode* n = p.node;
             if (!n->Animated()) {
-                n->transform = MakeTransformParts(Converted(p.local * p.after), false);
+                n->transform = MakeTransformParts(p.frame * Converted(p.local * p.after), false);
                 continue;
+            }
+            if (!IsIdentity(p.frame)) {
+                // Keys move the node; its camera or light keeps its frame below it.
+                SceneNode* holder = NewNode(*n, n->name);
+                holder->object = n->object;
+                holder->transform = MakeTransformParts(p.frame, false);
+                n->object = Dummy();
             }
             n->transform = MakeTransformParts(p.local, true);
             if (!IsIdentity(p.after))
