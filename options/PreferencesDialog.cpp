@@ -133,7 +133,9 @@ INT_PTR PrefsDlgProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
         return TRUE;
     case WM_INITDIALOG:
         SetWindowLongPtr(hWnd, GWLP_USERDATA, lParam);
-        InitDialog(hWnd, reinterpret_cast<SceneExporter*>(lParam));
+        // Without an exporter the dialog stays inert: every later message is declined.
+        if (lParam)
+            InitDialog(hWnd, reinterpret_cast<SceneExporter*>(lParam));
         return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
