@@ -198,8 +198,9 @@ TEST(DialogTemplates, PreferencesDialogControls)
         }
         if (std::strcmp(item.className, "Icon") == 0)
             iconIds.insert({item.id, item.imageId});
-        if (std::strcmp(item.className, "Bitmap") == 0)
+        if (std::strcmp(item.className, "Bitmap") == 0) {
             EXPECT_EQ(item.imageId, 127);
+        }
     }
     EXPECT_EQ(checkBoxes, 14);
     EXPECT_EQ(spinners, 4);
