@@ -83,9 +83,11 @@ int ShowAbout(const std::string& modulePath, bool terminal)
         exporter->ShowAbout(GetApplicationWindow());
         vek::term::Terminal::Get().Close();
         if (!terminal) {
+            // The module's texts share one buffer: each is copied before the next is asked for.
             unsigned version = exporter->Version();
-            std::printf("%s (.%s), version %u.%02u\n", OrEmpty(exporter->ShortDesc()), OrEmpty(exporter->Ext(0)),
-                        version / 100, version % 100);
+            std::string shortDesc = OrEmpty(exporter->ShortDesc());
+            std::string ext = OrEmpty(exporter->Ext(0));
+            std::printf("%s (.%s), version %u.%02u\n", shortDesc.c_str(), ext.c_str(), version / 100, version % 100);
             std::printf("%s\n", OrEmpty(exporter->LongDesc()));
             std::printf("%s\n", OrEmpty(exporter->AuthorName()));
             std::printf("%s\n", OrEmpty(exporter->CopyrightMessage()));
@@ -118,7 +120,8 @@ int main(int argc, char** argv)
     app.add_flag("--selected-only", selectedOnly, "Export only the selected nodes");
     app.add_option("--set", setArgs,
                    "Set an option as in the preferences dialog, then confirm it (NAME=VALUE, e.g. decimals=3; "
-                   "repeatable)");
+                   "repeatable)")
+        ->allow_extra_args(false);
     app.add_flag("--about", about, "Show the exporter's about box");
     app.add_flag("--show-options", showOptions, "Print the saved options, one NAME=VALUE a line");
     app.add_option("--config-dir", configDir, "Plug-in configuration directory (holds ExportToVek.cfg)");
