@@ -54,6 +54,15 @@ int ShowOptions(const std::string& path)
     return EXIT_EXPORTED;
 }
 
+void PressDefaultButton(DialogSession& session)
+{
+    for (HWND c : session.controls)
+        if (std::string(GetWindowClassName(c)) == "Button" && (GetWindowStyle(c) & BS_DEFPUSHBUTTON)) {
+            session.Click(GetDlgCtrlID(c));
+            return;
+        }
+}
+
 // Without a terminal the about box is not drawn: its texts are printed instead, with
 // what the module says of itself, and its default button is pressed.
 void PrintDialogTexts(DialogSession& session)
@@ -64,9 +73,15 @@ void PrintDialogTexts(DialogSession& session)
     for (HWND c : session.controls)
         if (std::string(GetWindowClassName(c)) == "Static" && GetWindowText(c, buf, int(sizeof(buf))) > 0)
             std::printf("  %s\n", buf);
-    for (HWND c : session.controls)
-        if (std::string(GetWindowClassName(c)) == "Button" && (GetWindowStyle(c) & BS_DEFPUSHBUTTON))
-            session.Click(GetDlgCtrlID(c));
+    PressDefaultButton(session);
+}
+
+// The dialog on the terminal; a terminal that cannot show it gets the behaviour of no
+// terminal at all: the default button is pressed.
+void TerminalFrontEnd(DialogSession& session)
+{
+    if (!vek::term::Terminal::Get().RunDialog(session))
+        PressDefaultButton(session);
 }
 
 const char* OrEmpty(const char* s) { return s ? s : ""; }
@@ -77,7 +92,7 @@ int ShowAbout(const std::string& modulePath, bool terminal)
         vek::ExportModule module(modulePath.empty() ? vek::DefaultModulePath() : modulePath);
         std::unique_ptr<SceneExport> exporter = module.CreateExporter();
         if (terminal)
-            SetDialogFrontEnd([](DialogSession& session) { vek::term::Terminal::Get().RunDialog(session); });
+            SetDialogFrontEnd(TerminalFrontEnd);
         else
             SetDialogFrontEnd(PrintDialogTexts);
         exporter->ShowAbout(GetApplicationWindow());
@@ -184,14 +199,12 @@ int main(int argc, char** argv)
     if (!settings.empty())
         SetDialogFrontEnd(vek::PreferencesScript(settings, script));
     else if (terminal)
-        SetDialogFrontEnd([](DialogSession& session) { vek::term::Terminal::Get().RunDialog(session); });
+        SetDialogFrontEnd(TerminalFrontEnd);
     const bool optionsExisted = std::filesystem::exists(optionsPath, ec);
 
     Outcome outcome = Outcome::None;
     SetMessageBoxHandler([&outcome, terminal](HWND, const char* text, const char* caption, UINT) {
-        if (terminal)
-            vek::term::Terminal::Get().ShowMessageBox(text, caption);
-        else
+        if (!terminal || !vek::term::Terminal::Get().ShowMessageBox(text, caption))
             std::fprintf(stderr, "%s: %s\n", caption, text);
         std::string t = text;
         if (t == "Conversion r\xc3\xa9ussit")

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -131,8 +132,13 @@ bool Terminal::Open()
     const char* codeset = nl_langinfo(CODESET);
     if (!codeset || std::strcmp(codeset, "UTF-8") != 0)
         std::setlocale(LC_CTYPE, "C.UTF-8");
-    if (!newterm(nullptr, stdout, stdin))
+    if (failed)
         return false;
+    if (!newterm(nullptr, stdout, stdin)) {
+        failed = true;
+        std::fprintf(stderr, "vekexport: this terminal cannot show dialogs; going on without them\n");
+        return false;
+    }
     open = true;
     std::atexit([] { Terminal::Get().Close(); });
     cbreak();
@@ -154,10 +160,10 @@ void Terminal::Close()
     endwin();
 }
 
-void Terminal::RunDialog(DialogSession& session)
+bool Terminal::RunDialog(DialogSession& session)
 {
     if (!Open())
-        return;
+        return false;
     DialogView view(session);
     int failed = 0;
     while (!session.Ended() && failed < MAX_FAILED_READS) {
@@ -176,12 +182,13 @@ void Terminal::RunDialog(DialogSession& session)
     }
     erase();
     refresh();
+    return true;
 }
 
-int Terminal::ShowMessageBox(const char* text, const char* caption)
+bool Terminal::ShowMessageBox(const char* text, const char* caption)
 {
     if (!Open())
-        return IDOK;
+        return false;
     MessageBoxView view(text ? text : "", caption ? caption : "");
     int failed = 0;
     while (!view.Closed() && failed < MAX_FAILED_READS) {
@@ -198,7 +205,7 @@ int Terminal::ShowMessageBox(const char* text, const char* caption)
     }
     erase();
     refresh();
-    return IDOK;
+    return true;
 }
 
 } // namespace vek::term

@@ -15,10 +15,11 @@ class Terminal {
 public:
     static Terminal& Get();
     // Runs a modal dialog until its procedure ends it. Returns without ending it when
-    // the terminal stops answering (the dialog then counts as cancelled).
-    void RunDialog(DialogSession& session);
-    // A modal message box with an OK button.
-    int ShowMessageBox(const char* text, const char* caption);
+    // the terminal stops answering (the dialog then counts as cancelled). False, with
+    // nothing done, when the terminal cannot be taken (an unknown terminal type).
+    bool RunDialog(DialogSession& session);
+    // A modal message box with an OK button; false when the terminal cannot be taken.
+    bool ShowMessageBox(const char* text, const char* caption);
     // Restores the terminal; harmless when it was never taken.
     void Close();
 
@@ -26,6 +27,7 @@ private:
     Terminal() = default;
     bool Open();
     bool open = false;
+    bool failed = false;
 };
 
 } // namespace vek::term
