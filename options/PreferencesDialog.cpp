@@ -82,6 +82,8 @@ void InitDialog(HWND hWnd, SceneExporter* exporter)
     Interface* ip = exporter->GetInterface();
     Interval range = ip ? ip->GetAnimRange() : Interval(0, 0);
     int ticks = GetTicksPerFrame();
+    if (ticks <= 0) // no frame rate: the range is taken in ticks rather than divided by zero
+        ticks = 1;
     for (const SpinnerOption& s : spinners) {
         int min = s.min, max = s.max;
         if (s.spinner == IDC_FRAME_SPIN) {
