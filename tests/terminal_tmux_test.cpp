@@ -42,6 +42,8 @@ public:
     }
 
     std::string Screen() const { return Run("capture-pane -p -t vek"); }
+    // The screen with its display attributes as escape sequences.
+    std::string AttributedScreen() const { return Run("capture-pane -p -e -t vek"); }
     void Keys(const std::string& keys) const { Run("send-keys -t vek " + keys); }
 
     // Polls the screen until it shows text; false after the time limit.
@@ -106,6 +108,9 @@ TEST(TerminalEndToEnd, ToggleLightsChangeDecimalsAndConfirm)
     EXPECT_NE(screen.find("[ ] Exporter pour les versions 3.5 et"), std::string::npos) << screen;
     EXPECT_NE(screen.find("[   OK    ]  [ Annuler ]"), std::string::npos) << screen;
 
+    // "actuelle" is checked: the frame edit is drawn dim.
+    EXPECT_NE(tmux.AttributedScreen().find("\x1b[2m[    0]"), std::string::npos) << tmux.AttributedScreen();
+
     tmux.Keys("Enter");
     ASSERT_TRUE(tmux.WaitFor("Conversion r\xc3\xa9ussit")) << tmux.Screen();
     EXPECT_NE(tmux.Screen().find("[  OK  ]"), std::string::npos);
@@ -122,6 +127,45 @@ TEST(TerminalEndToEnd, ToggleLightsChangeDecimalsAndConfirm)
     expected.decimals = 3;
     for (int k = 0; k < ExportOptions::Count; k++)
         EXPECT_EQ(saved[k], expected[k]) << ExportOptionTable[k].name;
+}
+
+// A mouse click, as the terminal reports it to the program (button 1 pressed, then
+// released, at a zero-based screen cell).
+std::string MouseClick(int row, int col)
+{
+    char buf[96];
+    std::snprintf(buf, sizeof(buf), "-H 1b 5b 4d 20 %02x %02x 1b 5b 4d 23 %02x %02x", 33 + col, 33 + row, 33 + col,
+                  33 + row);
+    return buf;
+}
+
+TEST(TerminalEndToEnd, MouseClickOnAnnulerCancels)
+{
+    if (std::system("tmux -V >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "tmux is not installed";
+
+    fs::path dir = ScratchDir("tmux-mouse");
+    WriteFile(dir / "scene.json", OneNodeScene());
+    WriteOptionsFile(dir / "cfg", {});
+    const std::string before = ReadFile(dir / "cfg" / OPTIONS_FILE_NAME);
+    const std::string vekexport = (fs::path(VEK_BINARY_DIR) / "vekexport").string();
+    const std::string command = "cd '" + dir.string() + "' && LANG=C.UTF-8 '" + vekexport +
+                                "' --config-dir cfg scene.json out.vek; echo \\$? > status.txt";
+
+    TmuxServer tmux;
+    // An 80 by 24 screen holds the window exactly: the client area starts at row 1, column 1.
+    tmux.Run("-f /dev/null new-session -d -s vek -x 80 -y 24 \"" + command + "\"");
+    ASSERT_TRUE(tmux.WaitFor("[ Annuler ]")) << tmux.Screen();
+    tmux.Keys(MouseClick(1 + 5, 1 + 6 + 5)); // the label of "Lumières"
+    ASSERT_TRUE(tmux.WaitFor("[x] Lumi\xc3\xa8res")) << tmux.Screen();
+    tmux.Keys(MouseClick(0, 77)); // the close box: nothing, the dialog still answers
+    tmux.Keys(MouseClick(1 + 5, 1 + 6));
+    ASSERT_TRUE(tmux.WaitFor("[ ] Lumi\xc3\xa8res")) << tmux.Screen();
+    tmux.Keys(MouseClick(1 + 20, 1 + 65 + 3)); // "Annuler"
+    ASSERT_TRUE(WaitForFile(dir / "status.txt", std::chrono::seconds(10))) << tmux.Screen();
+    EXPECT_EQ(ReadFile(dir / "status.txt"), "3\n");
+    EXPECT_FALSE(fs::exists(dir / "out.vek"));
+    EXPECT_EQ(ReadFile(dir / "cfg" / OPTIONS_FILE_NAME), before);
 }
 
 } // namespace
