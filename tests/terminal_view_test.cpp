@@ -145,6 +145,10 @@ TEST(TerminalDialog, MouseClicksControlsSpinnersAndTheCloseBox)
         view.Click(sr, sc + 1);
         view.Click(sr, sc); // up
         EXPECT_EQ(EditText(s, IDC_DECIMALS_EDIT), "5");
+        auto [ir, ic] = CellOf(view, s, IDC_INDENT_EDIT);
+        view.Wheel(ir, ic + 3, +1); // the wheel over an edit turns its spinner
+        view.Wheel(lr, lc, +1);     // and does nothing elsewhere
+        EXPECT_EQ(EditText(s, IDC_INDENT_EDIT), "2");
         // A disabled control ignores clicks.
         auto [pr, pc] = CellOf(view, s, IDC_MERGE_PRECISION_SPIN);
         view.Click(pr, pc);
@@ -163,6 +167,7 @@ TEST(TerminalDialog, MouseClicksControlsSpinnersAndTheCloseBox)
     });
     EXPECT_EQ(run.saved.exportLights, 1);
     EXPECT_EQ(run.saved.decimals, 5);
+    EXPECT_EQ(run.saved.indentation, 2);
     EXPECT_EQ(run.saved.frameNumber, 7);
 }
 

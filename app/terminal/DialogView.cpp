@@ -320,6 +320,26 @@ void DialogView::Click(int screenRow, int screenCol)
     }
 }
 
+void DialogView::Wheel(int screenRow, int screenCol, int steps)
+{
+    const int r = screenRow - top - 1, c = screenCol - left - 1;
+    const DLGRESOURCE& res = *session.resource;
+    for (int i = 0; i < res.itemCount && i < int(session.controls.size()); i++) {
+        if (!ControlCells(res.items[i]).Contains(r, c))
+            continue;
+        HWND control = session.controls[size_t(i)];
+        const std::string cls = Class(i);
+        HWND spinner = cls == "Spinner" ? control : cls == "Edit" ? GetLinkedSpinner(control) : nullptr;
+        if (!spinner)
+            continue; // frames and labels lie under the controls
+        if (IsWindowEnabled(spinner)) {
+            CommitTyping();
+            session.Spin(GetDlgCtrlID(spinner), steps);
+        }
+        return;
+    }
+}
+
 // ---- MessageBoxView ----
 
 MessageBoxView::MessageBoxView(std::string t, std::string c) : text(std::move(t)), caption(std::move(c))

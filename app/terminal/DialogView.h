@@ -50,6 +50,8 @@ public:
     // turns a spinner (its left cell up, its right cell down); the close box sends
     // the system's cancel command.
     void Click(int screenRow, int screenCol);
+    // The mouse wheel over an edit or its spinner turns the spinner (up is positive).
+    void Wheel(int screenRow, int screenCol, int steps);
 
     // The focused control (null when none can take the focus).
     HWND Focus() const { return focus; }

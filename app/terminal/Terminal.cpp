@@ -52,7 +52,7 @@ void Show(const Canvas& canvas, bool cursor, int cursorRow, int cursorCol)
 
 // One event from the terminal.
 struct Event {
-    enum Kind { None, KeyPress, Mouse, Resize, Failed } kind = None;
+    enum Kind { None, KeyPress, Mouse, Wheel, Resize, Failed } kind = None;
     Key key = Key::Char;
     char ch = 0;
     int row = 0, col = 0;
@@ -82,11 +82,18 @@ Event Read()
         case KEY_RESIZE: e.kind = Event::Resize; return e;
         case KEY_MOUSE: {
             MEVENT m;
-            if (getmouse(&m) == OK && (m.bstate & (BUTTON1_PRESSED | BUTTON1_CLICKED))) {
-                e.kind = Event::Mouse;
+            if (getmouse(&m) == OK) {
                 e.row = m.y;
                 e.col = m.x;
-                return e;
+                if (m.bstate & (BUTTON1_PRESSED | BUTTON1_CLICKED)) {
+                    e.kind = Event::Mouse;
+                    return e;
+                }
+                if (m.bstate & (BUTTON4_PRESSED | BUTTON5_PRESSED)) {
+                    e.kind = Event::Wheel;
+                    e.ch = (m.bstate & BUTTON4_PRESSED) ? 1 : -1;
+                    return e;
+                }
             }
             e.kind = Event::None;
             return e;
@@ -146,7 +153,7 @@ bool Terminal::Open()
     nonl();
     keypad(stdscr, TRUE);
     set_escdelay(25);
-    mousemask(BUTTON1_PRESSED | BUTTON1_CLICKED, nullptr);
+    mousemask(BUTTON1_PRESSED | BUTTON1_CLICKED | BUTTON4_PRESSED | BUTTON5_PRESSED, nullptr);
     mouseinterval(0);
     return true;
 }
@@ -179,6 +186,8 @@ bool Terminal::RunDialog(DialogSession& session)
             view.Press(e.key, e.ch);
         else if (e.kind == Event::Mouse)
             view.Click(e.row, e.col);
+        else if (e.kind == Event::Wheel)
+            view.Wheel(e.row, e.col, e.ch);
     }
     erase();
     refresh();
