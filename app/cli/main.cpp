@@ -134,9 +134,10 @@ int main(int argc, char** argv)
     app.add_flag("--no-prompt", noPrompt, "Export with the saved options, without the preferences dialog");
     app.add_flag("--selected-only", selectedOnly, "Export only the selected nodes");
     app.add_option("--set", setArgs,
-                   "Set an option as in the preferences dialog, then confirm it (NAME=VALUE, e.g. decimals=3; "
+                   "Set an option as in the preferences dialog, then confirm it (e.g. decimals=3; "
                    "repeatable)")
-        ->allow_extra_args(false);
+        ->allow_extra_args(false)
+        ->type_name("NAME=VALUE");
     app.add_flag("--about", about, "Show the exporter's about box");
     app.add_flag("--show-options", showOptions, "Print the saved options, one NAME=VALUE a line");
     app.add_option("--config-dir", configDir, "Plug-in configuration directory (holds ExportToVek.cfg)");
