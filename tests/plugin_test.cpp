@@ -97,6 +97,7 @@ TEST(PluginRegistration, EntryPointInitialisesTheControlsOnce)
     EXPECT_EQ(CustomControlsInitCount(), inits);
     DllMain(module, DLL_THREAD_ATTACH, nullptr);
     EXPECT_EQ(hInstance, module);
+    FreeLibrary(other);
 }
 
 TEST(AboutBox, OnlyOkClosesIt)
