@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -216,6 +217,12 @@ const IMAGERESOURCE* FindImageResource(HINSTANCE module, int id)
     return nullptr;
 }
 
+const VERSIONRESOURCE* FindVersionResource(HINSTANCE module)
+{
+    const RESOURCEDIRECTORY* r = GetModuleResources(module);
+    return r ? r->version : nullptr;
+}
+
 // ---- message boxes ----
 
 int MessageBox(HWND parent, LPCSTR text, LPCSTR caption, UINT type)
@@ -362,6 +369,17 @@ const char* GetWindowClassName(HWND window) { return window ? window->className.
 
 DWORD GetWindowStyle(HWND window) { return window ? window->style : 0; }
 
+HWND GetLinkedSpinner(HWND edit)
+{
+    HWND dialog = edit ? edit->parent : nullptr;
+    if (!dialog)
+        return nullptr;
+    for (auto& c : dialog->children)
+        if (c->edit == edit && c->className == "Spinner")
+            return c.get();
+    return nullptr;
+}
+
 // ---- dialog sessions ----
 
 void SetDialogFrontEnd(DialogFrontEnd frontEnd) { FrontEnd() = frontEnd ? std::move(frontEnd) : DialogFrontEnd(PressDefaultButton); }
@@ -395,6 +413,17 @@ void DialogSession::TypeInto(int id, const std::string& text)
         return;
     }
     edit->text = text;
+}
+
+void DialogSession::Spin(int spinnerId, int steps)
+{
+    HWND spinner = GetDlgItem(dialog, spinnerId);
+    if (!spinner || spinner->className != "Spinner" || !spinner->enabled || dialog->ended)
+        return;
+    long step = std::lround(double(steps) * spinner->scale);
+    long v = std::clamp<long>(long(spinner->value) + step, spinner->min, std::max(spinner->min, spinner->max));
+    spinner->value = int(v);
+    UpdateLinkedEdit(spinner);
 }
 
 void DialogSession::Cancel()

@@ -63,6 +63,7 @@ typedef void* FARPROC;
 #define WS_TABSTOP 0x00010000L
 #define WS_GROUP 0x00020000L
 #define BS_DEFPUSHBUTTON 0x00000001L
+#define BS_MULTILINE 0x00002000L
 #define DS_MODALFRAME 0x80L
 #define WS_CAPTION 0x00C00000L
 #define WS_SYSMENU 0x00080000L
@@ -99,6 +100,21 @@ struct IMAGERESOURCE {
     const char* const* rows;
 };
 
+// The module's version information: binary versions (major, minor, release, build)
+// and the texts of its string block.
+struct VERSIONRESOURCE {
+    WORD fileVersion[4];
+    WORD productVersion[4];
+    const char* companyName;
+    const char* fileDescription;
+    const char* fileVersionText;
+    const char* internalName;
+    const char* legalCopyright;
+    const char* originalFilename;
+    const char* productName;
+    const char* productVersionText;
+};
+
 struct RESOURCEDIRECTORY {
     const STRINGRESOURCE* strings;
     int stringCount;
@@ -106,6 +122,7 @@ struct RESOURCEDIRECTORY {
     int dialogCount;
     const IMAGERESOURCE* images;
     int imageCount;
+    const VERSIONRESOURCE* version; // may be null
 };
 
 // A module exports its resources under this name.
@@ -129,6 +146,8 @@ HOSTAPI HINSTANCE CreateModuleInstance(const RESOURCEDIRECTORY* resources);
 HOSTAPI int LoadString(HINSTANCE module, UINT id, LPSTR buffer, int max);
 HOSTAPI const DLGRESOURCE* FindDialogResource(HINSTANCE module, LPCSTR name);
 HOSTAPI const IMAGERESOURCE* FindImageResource(HINSTANCE module, int id);
+// Null when the module has no version information.
+HOSTAPI const VERSIONRESOURCE* FindVersionResource(HINSTANCE module);
 
 // ---- message boxes ----
 
@@ -173,6 +192,9 @@ struct DialogSession {
     // Types text into an edit control linked to a spinner; the spinner takes the
     // value, clamped to its limits.
     void TypeInto(int id, const std::string& text);
+    // Turns a spinner by steps of its scale, as its arrows do; the value is clamped
+    // to the limits and shown in the linked edit. Disabled spinners ignore it.
+    void Spin(int spinnerId, int steps);
     // The system's cancel command (Escape, close box): WM_COMMAND with IDCANCEL.
     void Cancel();
 };
@@ -185,3 +207,5 @@ HOSTAPI void SetDialogFrontEnd(DialogFrontEnd frontEnd);
 // Inspection of control state, for front ends.
 HOSTAPI const char* GetWindowClassName(HWND window);
 HOSTAPI DWORD GetWindowStyle(HWND window);
+// The spinner whose value an edit control shows, or null.
+HOSTAPI HWND GetLinkedSpinner(HWND edit);

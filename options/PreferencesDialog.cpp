@@ -82,6 +82,8 @@ void InitDialog(HWND hWnd, SceneExporter* exporter)
     Interface* ip = exporter->GetInterface();
     Interval range = ip ? ip->GetAnimRange() : Interval(0, 0);
     int ticks = GetTicksPerFrame();
+    if (ticks <= 0) // no frame rate: the range is taken in ticks rather than divided by zero
+        ticks = 1;
     for (const SpinnerOption& s : spinners) {
         int min = s.min, max = s.max;
         if (s.spinner == IDC_FRAME_SPIN) {
@@ -133,7 +135,9 @@ INT_PTR PrefsDlgProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
         return TRUE;
     case WM_INITDIALOG:
         SetWindowLongPtr(hWnd, GWLP_USERDATA, lParam);
-        InitDialog(hWnd, reinterpret_cast<SceneExporter*>(lParam));
+        // Without an exporter the dialog stays inert: every later message is declined.
+        if (lParam)
+            InitDialog(hWnd, reinterpret_cast<SceneExporter*>(lParam));
         return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {

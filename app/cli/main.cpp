@@ -2,11 +2,18 @@
 // and runs one export through it exactly as the application would.
 //
 // Exit status: 0 exported with no failure marker, 1 exported with failure markers,
-// 2 nothing exported (bad command line, scene or module that does not load, export
-// failure), 3 cancelled by the user.
+// 2 nothing exported (bad command line, refused --set value, scene or module that does
+// not load, export failure), 3 cancelled by the user. With --check: 0 when the file
+// has no finding, 1 otherwise.
+//
+// On a terminal the preferences dialog, the about box and the message boxes are drawn
+// and used there; without one, or with --no-prompt, nothing is drawn and message boxes
+// go to standard error as "Caption: text".
 #include "check/VekCheck.h"
 #include "cli/ModuleHost.h"
+#include "cli/PreferencesScript.h"
 #include "scene/Scene.h"
+#include "terminal/Terminal.h"
 
 #include <CLI/CLI.hpp>
 
@@ -16,6 +23,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace {
 
@@ -33,6 +41,85 @@ std::string DefaultConfigDir()
 // What the user learns from the export's closing message.
 enum class Outcome { None, Success, Partial };
 
+int ShowOptions(const std::string& path)
+{
+    ExportOptions options = DefaultExportOptions;
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec))
+        std::fprintf(stderr, "vekexport: %s does not exist yet: the first export creates it with these defaults\n",
+                     path.c_str());
+    else if (!vek::ReadOptionsFile(path, options)) {
+        std::fprintf(stderr, "vekexport: %s: cannot read the options\n", path.c_str());
+        return EXIT_NOTHING;
+    }
+    std::fputs(vek::FormatOptions(options).c_str(), stdout);
+    return EXIT_EXPORTED;
+}
+
+void PressDefaultButton(DialogSession& session)
+{
+    for (HWND c : session.controls)
+        if (std::string(GetWindowClassName(c)) == "Button" && (GetWindowStyle(c) & BS_DEFPUSHBUTTON)) {
+            session.Click(GetDlgCtrlID(c));
+            return;
+        }
+}
+
+// Without a terminal the about box is not drawn: its texts are printed instead, with
+// what the module says of itself, and its default button is pressed.
+void PrintDialogTexts(DialogSession& session)
+{
+    char buf[256];
+    GetWindowText(session.dialog, buf, int(sizeof(buf)));
+    std::printf("%s\n", buf);
+    for (HWND c : session.controls)
+        if (std::string(GetWindowClassName(c)) == "Static" && GetWindowText(c, buf, int(sizeof(buf))) > 0)
+            std::printf("  %s\n", buf);
+    PressDefaultButton(session);
+}
+
+// The dialog on the terminal; a terminal that cannot show it gets the behaviour of no
+// terminal at all: the default button is pressed.
+void TerminalFrontEnd(DialogSession& session)
+{
+    if (!vek::term::Terminal::Get().RunDialog(session))
+        PressDefaultButton(session);
+}
+
+const char* OrEmpty(const char* s) { return s ? s : ""; }
+
+int ShowAbout(const std::string& modulePath, bool terminal)
+{
+    try {
+        vek::ExportModule module(modulePath.empty() ? vek::DefaultModulePath() : modulePath);
+        std::unique_ptr<SceneExport> exporter = module.CreateExporter();
+        if (terminal)
+            SetDialogFrontEnd(TerminalFrontEnd);
+        else
+            SetDialogFrontEnd(PrintDialogTexts);
+        exporter->ShowAbout(GetApplicationWindow());
+        vek::term::Terminal::Get().Close();
+        if (!terminal) {
+            // The module's texts share one buffer: each is copied before the next is asked for.
+            unsigned version = exporter->Version();
+            std::string shortDesc = OrEmpty(exporter->ShortDesc());
+            std::string ext = OrEmpty(exporter->Ext(0));
+            std::printf("%s (.%s), version %u.%02u\n", shortDesc.c_str(), ext.c_str(), version / 100, version % 100);
+            std::printf("%s\n", OrEmpty(exporter->LongDesc()));
+            std::printf("%s\n", OrEmpty(exporter->AuthorName()));
+            std::printf("%s\n", OrEmpty(exporter->CopyrightMessage()));
+            if (const VERSIONRESOURCE* v = FindVersionResource(module.Handle()))
+                std::printf("%s %u.%u.%u.%u\n", OrEmpty(v->originalFilename), v->fileVersion[0], v->fileVersion[1],
+                            v->fileVersion[2], v->fileVersion[3]);
+        }
+    } catch (const std::runtime_error& e) {
+        vek::term::Terminal::Get().Close();
+        std::fprintf(stderr, "vekexport: %s\n", e.what());
+        return EXIT_NOTHING;
+    }
+    return EXIT_EXPORTED;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -43,10 +130,18 @@ int main(int argc, char** argv)
 
     CLI::App app{"Exports a scene to the Vek format of the KELM 3D engine."};
     app.set_version_flag("--version", "vekexport 1.0");
-    bool noPrompt = false, selectedOnly = false;
+    bool noPrompt = false, selectedOnly = false, about = false, showOptions = false;
     std::string configDir, scenePath, outputPath, modulePath;
+    std::vector<std::string> setArgs;
     app.add_flag("--no-prompt", noPrompt, "Export with the saved options, without the preferences dialog");
     app.add_flag("--selected-only", selectedOnly, "Export only the selected nodes");
+    app.add_option("--set", setArgs,
+                   "Set an option as in the preferences dialog, then confirm it (e.g. decimals=3; "
+                   "repeatable)")
+        ->allow_extra_args(false)
+        ->type_name("NAME=VALUE");
+    app.add_flag("--about", about, "Show the exporter's about box");
+    app.add_flag("--show-options", showOptions, "Print the saved options, one NAME=VALUE a line");
     app.add_option("--config-dir", configDir, "Plug-in configuration directory (holds ExportToVek.cfg)");
     app.add_option("--module", modulePath, "Export module to load (default: ExportToVek.dle beside vekexport)");
     std::string upAxis = "auto";
@@ -59,8 +154,8 @@ int main(int argc, char** argv)
     app.add_option("output", outputPath, "Vek file to write");
     try {
         app.parse(argc, argv);
-        if (checkPath.empty() && (scenePath.empty() || outputPath.empty()))
-            throw CLI::RequiredError("scene and output");
+        if (checkPath.empty() && !about && !showOptions && (scenePath.empty() || outputPath.empty()))
+            throw CLI::RequiredError(scenePath.empty() ? "scene" : "output");
     } catch (const CLI::ParseError& e) {
         int rc = app.exit(e);
         return rc == 0 ? 0 : EXIT_NOTHING;
@@ -76,6 +171,29 @@ int main(int argc, char** argv)
 
     if (configDir.empty())
         configDir = DefaultConfigDir();
+    const std::string optionsPath = configDir + "/" OPTIONS_FILE_NAME;
+
+    if (showOptions)
+        return ShowOptions(optionsPath);
+
+    const bool terminal = vek::term::HaveTerminal() && !noPrompt && setArgs.empty();
+    if (about)
+        return ShowAbout(modulePath, terminal);
+
+    std::vector<vek::OptionSetting> settings;
+    for (const std::string& arg : setArgs) {
+        vek::OptionSetting setting;
+        std::string error;
+        if (!vek::ParseOptionSetting(arg, setting, error)) {
+            std::fprintf(stderr, "vekexport: %s\n", error.c_str());
+            return EXIT_NOTHING;
+        }
+        settings.push_back(setting);
+    }
+    if (!settings.empty() && noPrompt) {
+        std::fprintf(stderr, "vekexport: --set goes through the preferences dialog, which --no-prompt skips\n");
+        return EXIT_NOTHING;
+    }
     std::error_code ec;
     std::filesystem::create_directories(configDir, ec);
     if (ec) {
@@ -111,9 +229,17 @@ int main(int argc, char** argv)
     scene->SetPluginConfigDir(configDir);
     scene->Activate();
 
+    vek::ScriptResult script;
+    if (!settings.empty())
+        SetDialogFrontEnd(vek::PreferencesScript(settings, script));
+    else if (terminal)
+        SetDialogFrontEnd(TerminalFrontEnd);
+    const bool optionsExisted = std::filesystem::exists(optionsPath, ec);
+
     Outcome outcome = Outcome::None;
-    SetMessageBoxHandler([&outcome](HWND, const char* text, const char* caption, UINT) {
-        std::fprintf(stderr, "%s: %s\n", caption, text);
+    SetMessageBoxHandler([&outcome, terminal](HWND, const char* text, const char* caption, UINT) {
+        if (!terminal || !vek::term::Terminal::Get().ShowMessageBox(text, caption))
+            std::fprintf(stderr, "%s: %s\n", caption, text);
         std::string t = text;
         if (t == "Conversion r\xc3\xa9ussit")
             outcome = Outcome::Success;
@@ -132,10 +258,19 @@ int main(int argc, char** argv)
         ExpInterface ei;
         result = exporter->DoExport(outputPath.c_str(), &ei, scene.get(), noPrompt ? TRUE : FALSE, options);
     } catch (const std::runtime_error& e) {
+        vek::term::Terminal::Get().Close();
         std::fprintf(stderr, "vekexport: %s\n", e.what());
         return EXIT_NOTHING;
     }
+    vek::term::Terminal::Get().Close();
 
+    if (script.refused) {
+        // Nothing of this run stays behind: not even the defaults file of a first use.
+        if (!optionsExisted)
+            std::filesystem::remove(optionsPath, ec);
+        std::fprintf(stderr, "vekexport: %s; nothing exported\n", script.message.c_str());
+        return EXIT_NOTHING;
+    }
     if (!result)
         return EXIT_NOTHING;
     if (outcome == Outcome::None)

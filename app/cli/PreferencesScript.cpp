@@ -1,0 +1,172 @@
+#include "cli/PreferencesScript.h"
+
+#include "custcont.h"
+#include "resources/resource.h"
+
+#include <charconv>
+#include <cstdio>
+#include <iterator>
+#include <memory>
+
+namespace vek {
+
+namespace {
+
+// The control that shows each option in the preferences dialog, in field order: a
+// check box, or a spinner with its edit.
+struct OptionControl {
+    int control;
+    int edit; // 0 for check boxes
+};
+constexpr OptionControl optionControls[] = {
+    {IDC_LEGACY, 0},        {IDC_DUMMIES, 0},       {IDC_GEOMETRY, 0},
+    {IDC_QUAD_FACES, 0},    {IDC_LIGHTS, 0},        {IDC_CAMERAS, 0},
+    {IDC_MATERIALS, 0},     {IDC_MERGE, 0},         {IDC_TOPOLOGY, 0},
+    {IDC_ANIMATION, 0},     {IDC_CURRENT_FRAME, 0}, {IDC_BOXES, 0},
+    {IDC_GOURAUD, 0},       {IDC_LIGHTING, 0},      {IDC_FRAME_SPIN, IDC_FRAME_EDIT},
+    {IDC_DECIMALS_SPIN, IDC_DECIMALS_EDIT},         {IDC_INDENT_SPIN, IDC_INDENT_EDIT},
+    {IDC_MERGE_PRECISION_SPIN, IDC_MERGE_PRECISION_EDIT},
+};
+static_assert(std::size(optionControls) == ExportOptions::Count);
+
+struct SpinnerReleaser {
+    void operator()(ISpinnerControl* s) const { ReleaseISpinner(s); }
+};
+using Spinner = std::unique_ptr<ISpinnerControl, SpinnerReleaser>;
+
+std::string Text(HWND w)
+{
+    char buf[256];
+    int n = GetWindowText(w, buf, int(sizeof(buf)));
+    return std::string(buf, size_t(n));
+}
+
+// The label a user reads beside an edit: the nearest static text before it in the
+// template, without its closing colon.
+std::string EditLabel(const DialogSession& session, int editId)
+{
+    std::string label;
+    for (HWND c : session.controls) {
+        if (GetDlgCtrlID(c) == editId)
+            break;
+        if (std::string(GetWindowClassName(c)) == "Static")
+            label = Text(c);
+    }
+    while (!label.empty() && (label.back() == ' ' || label.back() == ':'))
+        label.pop_back();
+    return label;
+}
+
+void PressDefaultButton(DialogSession& session)
+{
+    for (HWND c : session.controls)
+        if (std::string(GetWindowClassName(c)) == "Button" && (GetWindowStyle(c) & BS_DEFPUSHBUTTON)) {
+            session.Click(GetDlgCtrlID(c));
+            return;
+        }
+}
+
+// Sets one option's control; false when the value is outside the spinner's limits.
+bool Apply(DialogSession& session, const OptionSetting& s, ScriptResult& result)
+{
+    const OptionControl& oc = optionControls[s.field];
+    HWND control = GetDlgItem(session.dialog, oc.control);
+    if (!control)
+        return true;
+    if (oc.edit == 0) {
+        UINT wanted = s.value ? BST_CHECKED : BST_UNCHECKED;
+        if (IsDlgButtonChecked(session.dialog, oc.control) == wanted)
+            return true;
+        if (IsWindowEnabled(control))
+            session.Click(oc.control);
+        else
+            CheckDlgButton(session.dialog, oc.control, wanted);
+        return true;
+    }
+    Spinner spinner(GetISpinner(control));
+    if (!spinner)
+        return true;
+    int min = spinner->GetMin(), max = spinner->GetMax();
+    if (s.value < min || s.value > max) {
+        result.refused = true;
+        result.message = "--set " + s.text + ": the spinner \"" + EditLabel(session, oc.edit) + "\" of " +
+                         ExportOptionTable[s.field].name + " takes " + std::to_string(min) + " to " +
+                         std::to_string(max);
+        return false;
+    }
+    HWND edit = GetDlgItem(session.dialog, oc.edit);
+    if (edit && IsWindowEnabled(edit))
+        session.TypeInto(oc.edit, std::to_string(s.value));
+    else
+        spinner->SetValue(s.value, FALSE);
+    return true;
+}
+
+} // namespace
+
+bool ParseOptionSetting(const std::string& arg, OptionSetting& setting, std::string& error)
+{
+    size_t eq = arg.find('=');
+    std::string name = arg.substr(0, eq);
+    setting = OptionSetting{};
+    setting.text = arg;
+    for (int k = 0; k < ExportOptions::Count; k++)
+        if (name == ExportOptionTable[k].name)
+            setting.field = k;
+    if (setting.field < 0) {
+        error = "--set " + arg + ": unknown option \"" + name + "\"; the options are";
+        for (const ExportOptionInfo& info : ExportOptionTable)
+            error += std::string(" ") + info.name;
+        return false;
+    }
+    std::string value = eq == std::string::npos ? "" : arg.substr(eq + 1);
+    const char* end = value.data() + value.size();
+    auto [ptr, ec] = std::from_chars(value.data(), end, setting.value);
+    if (value.empty() || ec != std::errc() || ptr != end) {
+        error = "--set " + arg + ": expected " + name + "=VALUE with an integer VALUE";
+        return false;
+    }
+    if (ExportOptionTable[setting.field].isFlag && setting.value != 0 && setting.value != 1) {
+        error = "--set " + arg + ": " + name + " is a check box and takes 0 or 1";
+        return false;
+    }
+    return true;
+}
+
+DialogFrontEnd PreferencesScript(std::vector<OptionSetting> settings, ScriptResult& result)
+{
+    return [settings = std::move(settings), &result](DialogSession& session) {
+        for (const OptionSetting& s : settings)
+            if (!Apply(session, s, result)) {
+                session.Click(IDC_CANCEL);
+                return;
+            }
+        PressDefaultButton(session);
+    };
+}
+
+bool ReadOptionsFile(const std::string& path, ExportOptions& options)
+{
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    bool atEnd = false;
+    for (int i = 0; i < ExportOptions::Count; i++) {
+        unsigned char b[4];
+        if (!atEnd && std::fread(b, 1, 4, f) != 4)
+            atEnd = true;
+        options[i] = atEnd ? -1 : int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
+    }
+    std::fclose(f);
+    return true;
+}
+
+std::string FormatOptions(const ExportOptions& options)
+{
+    std::string out;
+    for (int i = 0; i < ExportOptions::Count; i++)
+        out += std::string(ExportOptionTable[i].name) + "=" + std::to_string(options[i]) + "\n";
+    return out;
+}
+
+} // namespace vek

@@ -1,0 +1,44 @@
+// Setting export options from the command line: through the preferences dialog, as a
+// user would set its controls and press "OK", and reading the configuration file back.
+#pragma once
+
+#include "options/ExportOptions.h"
+#include "win32.h"
+
+#include <string>
+#include <vector>
+
+namespace vek {
+
+// One "NAME=VALUE" of the command line; NAME is an option field name.
+struct OptionSetting {
+    int field = -1; // index in ExportOptionTable
+    int value = 0;
+    std::string text; // as given, for messages
+};
+
+// Parses "NAME=VALUE". Check boxes take 0 or 1 only; a spinner's limits are known
+// only once the dialog is open. On failure returns false and says why in error.
+bool ParseOptionSetting(const std::string& arg, OptionSetting& setting, std::string& error);
+
+// What scripting the dialog came to.
+struct ScriptResult {
+    bool refused = false; // a value was outside a spinner's limits: "Annuler" was pressed
+    std::string message;  // names the option, its control and the allowed range
+};
+
+// A dialog front end for the preferences dialog: sets each control in turn (clicking
+// an enabled check box whose state differs, setting a disabled one directly, typing
+// into a spinner's edit), then presses the default button. A value outside its
+// spinner's limits presses "Annuler" instead and is reported in result, which must
+// outlive the front end.
+DialogFrontEnd PreferencesScript(std::vector<OptionSetting> settings, ScriptResult& result);
+
+// Reads the eighteen values as the exporter does: a short file leaves the fields from
+// the first incomplete one onwards at -1. False when the file cannot be opened.
+bool ReadOptionsFile(const std::string& path, ExportOptions& options);
+
+// One "name=value" line per option, in file order.
+std::string FormatOptions(const ExportOptions& options);
+
+} // namespace vek
