@@ -208,7 +208,8 @@ int main(int argc, char** argv)
         import.up = upAxis == "y" ? vek::ImportOptions::Up::Y
                     : upAxis == "z" ? vek::ImportOptions::Up::Z
                                     : vek::ImportOptions::Up::Auto;
-        std::filesystem::path out(outputPath);
+        // Texture paths are absolute, as the application keeps them.
+        std::filesystem::path out = std::filesystem::absolute(outputPath);
         import.embeddedTextureBase = (out.parent_path() / out.stem()).string();
         import.progress = true;
         scene = vek::LoadSceneFile(scenePath, import);

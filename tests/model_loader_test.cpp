@@ -1,0 +1,264 @@
+// Models of other formats in the host scene: axes, polygons as fans with hidden
+// diagonals, shared objects, multi-materials, refused files, embedded textures, and a
+// corpus of real models that must each export cleanly or be refused.
+#include "check/VekCheck.h"
+#include "export_run.h"
+#include "scene/SceneModel.h"
+#include "scene_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+namespace vek::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::unique_ptr<Scene> LoadModel(const std::string& name, const std::string& ext, const std::string& text,
+                                 ImportOptions options = {})
+{
+    fs::path dir = ScratchDir("model-" + name);
+    WriteFile(dir / ("model." + ext), text);
+    return LoadSceneFile((dir / ("model." + ext)).string(), options);
+}
+
+Mesh& MeshOf(INode* node)
+{
+    return static_cast<TriObject*>(node->GetObjectRef())->GetMesh();
+}
+
+const char* const Quad = "o Quad\nv 0 0 0\nv 2 0 0\nv 2 0 2\nv 0 0 2\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nf 1/1 2/2 3/3 4/4\n";
+
+TEST(ModelLoader, PolygonsBecomeFansWhoseInnerDiagonalsAreHidden)
+{
+    auto s = LoadModel("fan", "obj", "o P\nv 0 0 0\nv 1 0 0\nv 2 1 0\nv 1 2 0\nv 0 1 0\nf 1 2 3 4 5\n",
+                       {ImportOptions::Up::Z});
+    Mesh& m = MeshOf(TopNode(*s, 0));
+    ASSERT_EQ(m.getNumFaces(), 3);
+    const DWORD corners[3][3] = {{0, 1, 2}, {0, 2, 3}, {0, 3, 4}};
+    const DWORD edges[3] = {EDGE_A | EDGE_B, EDGE_B, EDGE_B | EDGE_C};
+    for (int f = 0; f < 3; f++) {
+        for (int k = 0; k < 3; k++)
+            EXPECT_EQ(m.faces[size_t(f)].v[k], corners[f][k]) << "face " << f;
+        EXPECT_EQ(m.faces[size_t(f)].flags & EDGE_ALL, edges[f]) << "face " << f;
+    }
+}
+
+TEST(ModelLoader, YUpFilesAreTurnedToZUpUnlessTold)
+{
+    auto s = LoadModel("axes", "obj", Quad);
+    INode* quad = TopNode(*s, 0);
+    Mesh& m = MeshOf(quad);
+    ASSERT_EQ(m.getNumVerts(), 4);
+    ExpectNear(m.verts[2], Point3(2, -2, 0)); // (2, 0, 2) with y up
+    ExpectNear(quad->GetNodeTM(0), Matrix3());
+    EXPECT_EQ(m.getNumTVerts(), 4);
+    EXPECT_EQ(m.tvFace.size(), 2u);
+
+    auto z = LoadModel("axes-z", "obj", Quad, {ImportOptions::Up::Z});
+    ExpectNear(MeshOf(TopNode(*z, 0)).verts[2], Point3(2, 0, 2));
+}
+
+TEST(ModelLoader, CornersAtOnePositionAreOneVertexWithTheirOwnTextureVertices)
+{
+    // Two triangles meeting along a texture seam: four positions, six texture corners.
+    auto s = LoadModel("seam", "obj",
+                       "o S\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 0.5\nvt 0.5 0.5\nvt 0.2 1\n"
+                       "f 1/1 2/2 3/3\nf 1/4 3/5 4/6\n",
+                       {ImportOptions::Up::Z});
+    Mesh& m = MeshOf(TopNode(*s, 0));
+    EXPECT_EQ(m.getNumVerts(), 4);
+    EXPECT_EQ(m.getNumTVerts(), 6);
+    EXPECT_EQ(m.faces[0].v[0], m.faces[1].v[0]);
+    EXPECT_NE(m.tvFace[0].t[0], m.tvFace[1].t[0]);
+}
+
+TEST(ModelLoader, ANodeOfSeveralMaterialsHoldsOneMeshAndAMultiMaterial)
+{
+    fs::path dir = ScratchDir("model-multi");
+    WriteFile(dir / "two.mtl", "newmtl A\nKd 1 0 0\nnewmtl B\nKd 0 0 1\n");
+    WriteFile(dir / "two.obj", "mtllib two.mtl\no Two\nv 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\n"
+                               "usemtl A\nf 1 2 3\nusemtl B\nf 2 4 3\n");
+    auto s = LoadSceneFile((dir / "two.obj").string(), {ImportOptions::Up::Z});
+    INode* node = TopNode(*s, 0);
+    Mesh& m = MeshOf(node);
+    ASSERT_EQ(m.getNumFaces(), 2);
+    EXPECT_EQ(m.getNumVerts(), 4); // the shared edge's corners are merged across the two meshes
+    EXPECT_EQ(m.faces[0].getMatID(), 0);
+    EXPECT_EQ(m.faces[1].getMatID(), 1);
+    Mtl* mtl = node->GetMtl();
+    ASSERT_NE(mtl, nullptr);
+    EXPECT_EQ(mtl->ClassID(), Class_ID(MULTI_CLASS_ID, 0));
+    ASSERT_EQ(mtl->NumSubMtls(), 2);
+    EXPECT_STREQ(mtl->GetSubMtl(0)->GetName().data(), "A");
+    EXPECT_STREQ(mtl->GetSubMtl(1)->GetName().data(), "B");
+}
+
+TEST(ModelLoader, NodesOfTheSameMeshesShareOneObject)
+{
+    auto s = LoadSceneFile(VEK_SOURCE_DIR "/tests/golden/model-gltf-instances/scene.gltf");
+    ASSERT_EQ(s->GetRootNode()->NumberOfChildren(), 2);
+    EXPECT_EQ(TopNode(*s, 0)->GetObjectRef(), TopNode(*s, 1)->GetObjectRef());
+    // glTF is y up: the translation (1, 2, 3) is (1, -3, 2) here.
+    ExpectNear(TopNode(*s, 0)->GetNodeTM(0).GetTrans(), Point3(1, -3, 2));
+}
+
+TEST(ModelLoader, AnimatedNodesGetLinearKeysInTicks)
+{
+    auto s = LoadSceneFile(VEK_SOURCE_DIR "/tests/golden/model-gltf-animated/scene.gltf");
+    EXPECT_EQ(s->GetAnimRange().End(), 4800); // one second at 30 frames of 160 ticks
+    INode* mover = TopNode(*s, 0);
+    Control* tm = mover->GetTMController();
+    IKeyControl* pos = GetKeyControlInterface(tm->GetPositionController());
+    ASSERT_NE(pos, nullptr);
+    ASSERT_EQ(pos->GetNumKeys(), 3);
+    EXPECT_EQ(tm->GetPositionController()->ClassID(), Class_ID(LININTERP_POSITION_CLASS_ID, 0));
+    ILinPoint3Key key;
+    pos->GetKey(2, &key);
+    EXPECT_EQ(key.time, 4800);
+    ExpectNear(key.val, Point3(1, 0, 2)); // (1, 2, 0) with y up
+    ExpectNear(mover->GetNodeTM(4800).GetTrans(), Point3(1, 0, 2));
+}
+
+TEST(ModelLoader, SceneDescriptionsAreRecognisedByTheirContent)
+{
+    fs::path dir = ScratchDir("model-content");
+    WriteFile(dir / "level.scene", R"({"format": "vek-scene/1", "objects": {"d": {"type": "dummy"}},
+                                        "nodes": [{"name": "Root", "object": "d"}]})");
+    auto s = LoadSceneFile((dir / "level.scene").string());
+    EXPECT_STREQ(TopNode(*s, 0)->GetName(), "Root");
+    // Other JSON is not ours: it goes to Assimp.
+    WriteFile(dir / "other.gltf", R"({"asset": {"version": "9.0"}})");
+    EXPECT_THROW(LoadSceneFile((dir / "other.gltf").string()), SceneError);
+}
+
+TEST(ModelLoader, UnusableModelsAreRefusedAndNothingIsWritten)
+{
+    struct Bad {
+        const char* file;
+        std::string text;
+        const char* message;
+    };
+    const Bad cases[] = {
+        {"nan.obj", "v nan 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", "nan.obj: mesh \"defaultobject\": vertex 0 is not a finite number"},
+        {"index.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 9\n", "index.obj: cannot read the model: OBJ: vertex index out of range"},
+        {"noise.xyz", std::string("\x01\x02garbage\x00\xff", 12), "noise.xyz: cannot read the model: "},
+        {"broken.gltf", "{\"asset\": ", "broken.gltf: cannot read the model: "},
+    };
+    for (const Bad& b : cases) {
+        fs::path dir = ScratchDir(std::string("model-bad-") + b.file);
+        WriteFile(dir / b.file, b.text);
+        WriteFile(dir / "out.vek", "precious");
+        ExportRun run = RunVekexport(dir, {"--no-prompt", "--config-dir", "cfg", b.file, "out.vek"});
+        EXPECT_EQ(run.status, 2) << b.file;
+        EXPECT_EQ(run.stderrText.rfind(std::string("vekexport: ") + b.message, 0), 0u) << run.stderrText;
+        EXPECT_EQ(run.vek, "precious") << b.file;
+    }
+}
+
+TEST(ModelLoader, EmbeddedTexturesAreWrittenBesideTheOutput)
+{
+    // A glTF whose image is inside the file, as a data URI.
+    const std::string png = "\x89PNG\r\n\x1a\nnot really an image";
+    static const char* b64 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    auto base64 = [](const std::string& in) {
+        std::string out;
+        for (size_t i = 0; i < in.size(); i += 3) {
+            uint32_t n = uint32_t(uint8_t(in[i])) << 16;
+            if (i + 1 < in.size())
+                n |= uint32_t(uint8_t(in[i + 1])) << 8;
+            if (i + 2 < in.size())
+                n |= uint8_t(in[i + 2]);
+            out += b64[(n >> 18) & 63];
+            out += b64[(n >> 12) & 63];
+            out += i + 1 < in.size() ? b64[(n >> 6) & 63] : '=';
+            out += i + 2 < in.size() ? b64[n & 63] : '=';
+        }
+        return out;
+    };
+    std::string gltf = ReadFile(VEK_SOURCE_DIR "/tests/golden/model-gltf-instances/scene.gltf");
+    size_t materials = gltf.find("\"materials\"");
+    ASSERT_NE(materials, std::string::npos);
+    gltf.insert(materials, "\"images\": [{\"uri\": \"data:image/png;base64," + base64(png) +
+                               "\"}], \"textures\": [{\"source\": 0}], ");
+    size_t factor = gltf.find("\"baseColorFactor\"");
+    gltf.insert(factor, "\"baseColorTexture\": {\"index\": 0}, ");
+
+    fs::path dir = ScratchDir("model-embedded");
+    WriteFile(dir / "scene.gltf", gltf);
+    ExportRun run = RunVekexport(dir, {"--no-prompt", "--config-dir", "cfg", "scene.gltf", "level.vek"});
+    ASSERT_EQ(run.status, 0) << run.stderrText;
+    ASSERT_TRUE(fs::exists(dir / "level_tex0.png"));
+    EXPECT_EQ(ReadFile(dir / "level_tex0.png"), png);
+    EXPECT_NE(run.vek->find("texture " + (dir / "level_tex0.png").string() + "\r\n"), std::string::npos) << *run.vek;
+}
+
+// ---- the corpus of models Debian ships with Assimp ----
+
+const fs::path CorpusRoot = "/usr/share/assimp/models";
+
+bool IsModelFile(const fs::path& p)
+{
+    static const std::set<std::string> notModels = {".txt", ".png", ".jpg", ".jpeg", ".tga", ".bmp", ".mtl", ".bin",
+                                                    ".glsl", ".xml", ".md", ".dds", ".gif", ".pcx", ".tif", ".tiff",
+                                                    ".psd", ".hdr", ".ktx", ".json", ".shader", ".skin", ".anim",
+                                                    ".material", ".frag", ".vert"};
+    std::string ext = p.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return !notModels.count(ext);
+}
+
+std::vector<std::string> CorpusFolders()
+{
+    std::vector<std::string> folders;
+    std::error_code ec;
+    if (!fs::is_directory(CorpusRoot, ec))
+        return folders;
+    for (const auto& entry : fs::directory_iterator(CorpusRoot, ec))
+        if (entry.is_directory() && entry.path().filename() != "ReferenceImages" &&
+            entry.path().filename() != "SourceFiles")
+            folders.push_back(entry.path().filename().string());
+    std::sort(folders.begin(), folders.end());
+    return folders;
+}
+
+class ModelCorpus : public testing::TestWithParam<std::string> {};
+
+// Every model Assimp reads exports with a file the checker finds clean; every model
+// it cannot read is refused with exit status 2 and a message naming it.
+TEST_P(ModelCorpus, EveryModelExportsCleanlyOrIsRefused)
+{
+    fs::path dir = ScratchDir("corpus-" + GetParam());
+    int exported = 0, refused = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(CorpusRoot / GetParam())) {
+        if (!entry.is_regular_file() || !IsModelFile(entry.path()))
+            continue;
+        ExportRun run = RunVekexport(dir, {"--no-prompt", "--config-dir", "cfg", entry.path().string(), "out.vek"});
+        if (run.status == 2) {
+            refused++;
+            EXPECT_NE(run.stderrText.find(entry.path().string()), std::string::npos) << run.stderrText;
+            continue;
+        }
+        exported++;
+        EXPECT_TRUE(run.status == 0 || run.status == 1) << entry.path() << " exit " << run.status << "\n"
+                                                        << run.stderrText;
+        CheckReport report = CheckVekFile((dir / "out.vek").string());
+        EXPECT_TRUE(report.Clean()) << entry.path() << "\n" << FormatReport(report);
+        fs::remove(dir / "out.vek");
+    }
+    RecordProperty("exported", exported);
+    RecordProperty("refused", refused);
+}
+
+INSTANTIATE_TEST_SUITE_P(Assimp, ModelCorpus, testing::ValuesIn(CorpusFolders()),
+                         [](const testing::TestParamInfo<std::string>& info) {
+                             std::string n = info.param;
+                             std::replace_if(n.begin(), n.end(), [](char c) { return !std::isalnum((unsigned char)c); }, '_');
+                             return n;
+                         });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ModelCorpus);
+
+} // namespace
+} // namespace vek::test
