@@ -37,16 +37,18 @@ sanitize: deps $(ASAN_BUILD)/Makefile
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-# The checker's fuzz target under AddressSanitizer, for a fixed time, from the
-# exporter's own golden files as seeds.
+# The fuzz targets of the file checker and of the scene loader, each for a fixed
+# time, seeded with the project's own files.
 fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DVEK_FUZZ=ON -DVEK_BENCHMARKS=OFF
-	cmake --build $(FUZZ_BUILD) --target check_fuzz -j $(JOBS)
-	rm -rf $(FUZZ_BUILD)/corpus && mkdir -p $(FUZZ_BUILD)/corpus
-	for f in tests/golden/*/expected.vek; do printf '\000' | cat - $$f > $(FUZZ_BUILD)/corpus/$$(echo $$f | tr / _); done
-	for f in tests/golden/*/expected.box; do [ -f $$f ] && printf '\001' | cat - $$f > $(FUZZ_BUILD)/corpus/$$(echo $$f | tr / _); done; true
-	$(FUZZ_BUILD)/check_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 $(FUZZ_BUILD)/corpus
+	cmake --build $(FUZZ_BUILD) --target check_fuzz scene_fuzz -j $(JOBS)
+	rm -rf $(FUZZ_BUILD)/corpus && mkdir -p $(FUZZ_BUILD)/corpus/check $(FUZZ_BUILD)/corpus/scene
+	for f in tests/golden/*/expected.vek; do printf '\000' | cat - $$f > $(FUZZ_BUILD)/corpus/check/$$(echo $$f | tr / _); done
+	for f in tests/golden/*/expected.box; do [ -f $$f ] && printf '\001' | cat - $$f > $(FUZZ_BUILD)/corpus/check/$$(echo $$f | tr / _); done; true
+	for f in tests/golden/*/scene.json examples/*.json; do cp $$f $(FUZZ_BUILD)/corpus/scene/$$(echo $$f | tr / _); done
+	$(FUZZ_BUILD)/check_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 $(FUZZ_BUILD)/corpus/check
+	$(FUZZ_BUILD)/scene_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 -rss_limit_mb=4096 $(FUZZ_BUILD)/corpus/scene
 
 bench: build
 	$(BUILD)/vek_bench
