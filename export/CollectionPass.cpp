@@ -27,13 +27,17 @@ ErrorFlags SceneExporter::CollectNode(INode* node, Interface* i)
             } else {
                 int mustDelete = 0;
                 TriObject* tri = NodeWriter::AcquireTriObject(node, t, mustDelete);
-                if (!tri)
-                    return ERROR_BOX;
-                Mesh& mesh = tri->GetMesh();
-                if (mesh.getNumVerts() == 8 || mesh.getNumFaces() == 12)
-                    errors = boxList->AddBox(node, &mesh);
-                if (mustDelete)
-                    delete tri;
+                if (!tri) {
+                    // The children are still gathered: the node pass writes them, and
+                    // their materials and topologies must be there.
+                    errors = ERROR_BOX;
+                } else {
+                    Mesh& mesh = tri->GetMesh();
+                    if (mesh.getNumVerts() == 8 || mesh.getNumFaces() == 12)
+                        errors = boxList->AddBox(node, &mesh);
+                    if (mustDelete)
+                        delete tri;
+                }
             }
         }
     }

@@ -1,5 +1,7 @@
 #include "export_run.h"
 
+#include "check/VekCheck.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -97,11 +99,16 @@ ExportRun RunVekexport(const fs::path& dir, const std::vector<std::string>& args
     box.replace_extension(".box");
     if (fs::exists(box))
         run.box = ReadFile(box);
+    if (run.vek) {
+        CheckReport report = CheckVekFile(out.string());
+        if (!report.Clean())
+            run.findings = FormatReport(report);
+    }
     return run;
 }
 
 ExportRun ExportScene(const std::string& name, const std::string& sceneJson, const std::map<std::string, int>& options,
-                      const std::vector<std::string>& extraArgs)
+                      const std::vector<std::string>& extraArgs, bool checked)
 {
     fs::path dir = ScratchDir(name);
     WriteFile(dir / "scene.json", sceneJson);
@@ -110,7 +117,10 @@ ExportRun ExportScene(const std::string& name, const std::string& sceneJson, con
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     args.push_back("scene.json");
     args.push_back("out.vek");
-    return RunVekexport(dir, args);
+    ExportRun run = RunVekexport(dir, args);
+    if (checked)
+        EXPECT_EQ(run.findings, "") << name << ": the file checker finds faults in the export";
+    return run;
 }
 
 } // namespace vek::test

@@ -18,6 +18,7 @@ struct ExportRun {
     std::string stderrText;
     std::optional<std::string> vek; // the output file, when it exists
     std::optional<std::string> box; // the ".box" file beside it, when it exists
+    std::string findings;           // what the file checker finds in them ("" when clean)
 };
 
 // A fresh scratch directory under the build tree, emptied first.
@@ -37,8 +38,10 @@ ExportRun RunVekexport(const std::filesystem::path& dir, const std::vector<std::
                        const std::vector<std::string>& env = {});
 
 // Exports scene text with --no-prompt and the given option changes, in a scratch
-// directory of that name.
+// directory of that name. Every file written must pass the file checker unless
+// `checked` is false.
 ExportRun ExportScene(const std::string& name, const std::string& sceneJson,
-                      const std::map<std::string, int>& options = {}, const std::vector<std::string>& extraArgs = {});
+                      const std::map<std::string, int>& options = {}, const std::vector<std::string>& extraArgs = {},
+                      bool checked = true);
 
 } // namespace vek::test
