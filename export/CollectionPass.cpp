@@ -27,13 +27,17 @@ ErrorFlags SceneExporter::CollectNode(INode* node, Interface* i)
             } else {
                 int mustDelete = 0;
                 TriObject* tri = NodeWriter::AcquireTriObject(node, t, mustDelete);
-                if (!tri)
-                    return ERROR_BOX;
-                Mesh& mesh = tri->GetMesh();
-                if (mesh.getNumVerts() == 8 || mesh.getNumFaces() == 12)
-                    errors = boxList->AddBox(node, &mesh);
-                if (mustDelete)
-                    delete tri;
+                if (!tri) {
+                    // The box fails, but its children are still written by the node
+                    // pass: their materials and topologies are gathered all the same.
+                    errors = ERROR_BOX;
+                } else {
+                    Mesh& mesh = tri->GetMesh();
+                    if (mesh.getNumVerts() == 8 || mesh.getNumFaces() == 12)
+                        errors = boxList->AddBox(node, &mesh);
+                    if (mustDelete)
+                        delete tri;
+                }
             }
         }
     }

@@ -161,18 +161,19 @@ TEST(CollectionPass, CollisionBoxesAreNotMaterialsOrTopologies)
     EXPECT_EQ(g.topologies, (Names{"Crate"}));
     EXPECT_EQ(g.text.find("#ERROR_EXPORT_BOX"), std::string::npos);
 
-    // A box whose object cannot become a mesh fails, and its children are not gathered
-    // (the node pass still writes them).
+    // A box whose object cannot become a mesh fails; its children, which the node pass
+    // writes, are gathered like any other node.
     std::string unconvertible = SceneWith(ThreeMaterials, R"(
         {"name": "BOX_7", "object": "particles", "children": [
             {"name": "Inside", "object": "rock", "material": "m3"}]},
         {"name": "Box_12", "object": "crate", "material": "m1"},
         {"name": "Crate", "object": "crate", "material": "m2"})");
     g = Export("collect-unconvertible-box", unconvertible, {{"exportTopology", 1}});
-    EXPECT_EQ(g.materials, (Names{"m2"}));
-    EXPECT_EQ(g.topologies, (Names{"Crate"}));
+    EXPECT_EQ(g.materials, (Names{"m3", "m2"}));
+    EXPECT_EQ(g.topologies, (Names{"Inside", "Crate"}));
     EXPECT_NE(g.text.find("#ERROR_EXPORT_BOX"), std::string::npos);
     EXPECT_NE(g.text.find("mesh Inside {"), std::string::npos);
+    EXPECT_NE(g.text.find("topo TOPO_Inside\n"), std::string::npos);
 }
 
 } // namespace
