@@ -28,8 +28,8 @@ ErrorFlags SceneExporter::CollectNode(INode* node, Interface* i)
                 int mustDelete = 0;
                 TriObject* tri = NodeWriter::AcquireTriObject(node, t, mustDelete);
                 if (!tri) {
-                    // The children are still gathered: the node pass writes them, and
-                    // their materials and topologies must be there.
+                    // The box fails, but its children are still written by the node
+                    // pass: their materials and topologies are gathered all the same.
                     errors = ERROR_BOX;
                 } else {
                     Mesh& mesh = tri->GetMesh();

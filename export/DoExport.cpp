@@ -111,7 +111,9 @@ int SceneExporter::DoExport(const TCHAR* name, ExpInterface* ei, Interface* i, B
         delete writer;
     }
 
-    if (options.exportTopology && !options.legacyFormat) {
+    // Only mesh blocks refer to topology blocks, and without geometry neither they
+    // nor the material blocks that the topology blocks name are written.
+    if (options.exportTopology && !options.legacyFormat && options.exportGeometry) {
         TopologyWriter* writer = new TopologyWriter(outFile, ip, 0, instanceNodes);
         writer->SetTime(ExportTime());
         writer->SetIndentation(options.indentation);

@@ -163,8 +163,8 @@ TEST(CollectionPass, CollisionBoxesAreNotMaterialsOrTopologies)
     EXPECT_EQ(g.topologies, (Names{"Crate"}));
     EXPECT_EQ(g.text.find("#ERROR_EXPORT_BOX"), std::string::npos);
 
-    // A box whose object cannot become a mesh fails; its children are still gathered,
-    // since the node pass writes them.
+    // A box whose object cannot become a mesh fails; its children, which the node pass
+    // writes, are gathered like any other node.
     std::string unconvertible = SceneWith(ThreeMaterials, R"(
         {"name": "BOX_7", "object": "particles", "children": [
             {"name": "Inside", "object": "rock", "material": "m3"}]},
@@ -175,6 +175,7 @@ TEST(CollectionPass, CollisionBoxesAreNotMaterialsOrTopologies)
     EXPECT_EQ(g.topologies, (Names{"Inside", "Crate"}));
     EXPECT_NE(g.text.find("#ERROR_EXPORT_BOX"), std::string::npos);
     EXPECT_NE(g.text.find("mesh Inside {"), std::string::npos);
+    EXPECT_NE(g.text.find("topo TOPO_Inside\n"), std::string::npos);
 }
 
 } // namespace

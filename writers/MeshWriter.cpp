@@ -83,14 +83,16 @@ ErrorFlags MeshWriter::WriteMeshBody(INode* node)
     if (!own.get())
         return ERROR_GEOMETRY;
 
-    // The parent's mesh takes part only when the parent is itself written as geometry.
+    // The parent's mesh takes part only when the parent is itself written as geometry:
+    // merged faces refer to its vertices. A target or a collision box writes no mesh.
     std::unique_ptr<AcquiredMesh> parentMesh;
     Matrix3 parentTM;
     if (mergeVertices) {
         INode* parent = node->GetParentNode();
-        if (parent && !parent->IsRootNode() && (!GetExportSelectedOnly() || parent->Selected() == 1)) {
+        if (parent && !parent->IsRootNode() && (!GetExportSelectedOnly() || parent->Selected() == 1) &&
+            !IsCollisionBoxName(parent->GetName())) {
             Object* obj = parent->EvalWorldState(t, TRUE).obj;
-            if (obj && obj->SuperClassID() == GEOMOBJECT_CLASS_ID) {
+            if (obj && obj->SuperClassID() == GEOMOBJECT_CLASS_ID && obj->ClassID() != Class_ID(TARGET_CLASS_ID, 0)) {
                 parentMesh = std::make_unique<AcquiredMesh>(parent, t);
                 if (!parentMesh->get())
                     return ERROR_GEOMETRY;

@@ -6,6 +6,8 @@
 // the box of a vertex of its geometry parent (half-size mergePrecision tenths of a
 // unit, bounds included) is referred to by the faces as that parent vertex, counted
 // past the end of the child's list: the lowest such parent vertex.
+// The parent takes part only when its own mesh is written: not the scene root, not
+// an unselected node in selection mode, not a target, a collision box or other kind.
 #pragma once
 
 #include "writers/NodeWriter.h"
