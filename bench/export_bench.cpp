@@ -3,6 +3,7 @@
 #include "bench_util.h"
 #include "export/SceneExporter.h"
 #include "scene/Scene.h"
+#include "tests/plugin_test_util.h"
 #include "win32.h"
 
 #include <benchmark/benchmark.h>
@@ -10,9 +11,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
-
-extern "C" const RESOURCEDIRECTORY ResourceDirectory;
-extern HINSTANCE hInstance;
 
 namespace {
 
@@ -85,8 +83,7 @@ vek::Scene& Level()
 
 void BM_ExportInstancedLevel(benchmark::State& state)
 {
-    if (!hInstance)
-        hInstance = CreateModuleInstance(&ResourceDirectory);
+    vek::test::LinkedModule();
     SetMessageBoxHandler([](HWND, const char*, const char*, UINT) { return IDOK; });
     namespace fs = std::filesystem;
     fs::path dir = fs::temp_directory_path() / "vek-bench-level";
