@@ -1,7 +1,9 @@
 // Whole exports of a generated level: 50,000 mesh nodes instancing 500 objects, whose
 // representatives carry 500 multi-materials over 2,000 distinct materials.
+#include "bench_util.h"
 #include "export/SceneExporter.h"
 #include "scene/Scene.h"
+#include "tests/plugin_test_util.h"
 #include "win32.h"
 
 #include <benchmark/benchmark.h>
@@ -9,9 +11,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
-
-extern "C" const RESOURCEDIRECTORY ResourceDirectory;
-extern HINSTANCE hInstance;
 
 namespace {
 
@@ -73,13 +72,7 @@ void WriteOptions(const std::filesystem::path& dir, bool topology)
 {
     ExportOptions options = DefaultExportOptions;
     options.exportTopology = topology;
-    FILE* f = std::fopen((dir / OPTIONS_FILE_NAME).c_str(), "wb");
-    for (int i = 0; i < ExportOptions::Count; i++) {
-        uint32_t u = uint32_t(options[i]);
-        unsigned char b[4] = {BYTE(u), BYTE(u >> 8), BYTE(u >> 16), BYTE(u >> 24)};
-        std::fwrite(b, 1, 4, f);
-    }
-    std::fclose(f);
+    WriteOptionsFile(dir, options);
 }
 
 vek::Scene& Level()
@@ -90,8 +83,7 @@ vek::Scene& Level()
 
 void BM_ExportInstancedLevel(benchmark::State& state)
 {
-    if (!hInstance)
-        hInstance = CreateModuleInstance(&ResourceDirectory);
+    vek::test::LinkedModule();
     SetMessageBoxHandler([](HWND, const char*, const char*, UINT) { return IDOK; });
     namespace fs = std::filesystem;
     fs::path dir = fs::temp_directory_path() / "vek-bench-level";

@@ -17,6 +17,7 @@
 // (with a configuration whose mergeVertices is on):
 //   /usr/bin/time -f "%e s %U user %S sys %M KB" build/vekexport --no-prompt
 //       --config-dir CFG bench/plane-2m.scene.json /tmp/plane.vek
+#include "bench_util.h"
 #include "export/SceneExporter.h"
 #include "scene/Scene.h"
 #include "scene/SceneModel.h"
@@ -58,13 +59,7 @@ void WriteOptions(const fs::path& dir)
     ExportOptions o = DefaultExportOptions;
     o.mergeVertices = 1;
     o.mergePrecision = 1;
-    FILE* f = std::fopen((dir / OPTIONS_FILE_NAME).c_str(), "wb");
-    for (int i = 0; i < ExportOptions::Count; i++) {
-        uint32_t u = uint32_t(o[i]);
-        unsigned char b[4] = {BYTE(u), BYTE(u >> 8), BYTE(u >> 16), BYTE(u >> 24)};
-        std::fwrite(b, 1, 4, f);
-    }
-    std::fclose(f);
+    WriteOptionsFile(dir, o);
 }
 
 double PeakMegabytes()

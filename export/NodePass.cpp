@@ -10,6 +10,23 @@
 #include <cctype>
 #include <climits>
 
+namespace {
+
+// Sets up a light, camera or dummy writer as the node pass wants it, writes the node's
+// block and frees the writer. opened tells whether the block's brace is still open.
+ErrorFlags WriteNodeBlock(NodeWriter* writer, INode* node, TimeValue t, const ExportOptions& options, bool& opened)
+{
+    writer->SetTime(t);
+    writer->SetDecimals(options.decimals);
+    writer->SetIndentation(options.indentation);
+    ErrorFlags errors = writer->Export(node);
+    opened = writer->OpenedBlock();
+    delete writer;
+    return errors;
+}
+
+} // namespace
+
 bool IsCollisionBoxName(const TCHAR* name)
 {
     static const char PREFIX[] = "BOX_";
@@ -77,44 +94,22 @@ ErrorFlags SceneExporter::ExportNode(INode* node, Interface* i, int depth)
             }
             GenLight* light = static_cast<GenLight*>(obj);
             int type = light->Type();
-            if ((type == OMNI_LIGHT || type == TSPOT_LIGHT || type == FSPOT_LIGHT) && light->GetUseLight()) {
-                LightWriter* writer = new LightWriter(outFile, i, depth);
-                writer->SetTime(t);
-                writer->SetDecimals(options.decimals);
-                writer->SetIndentation(options.indentation);
-                errors = writer->Export(node);
-                blockWritten = writer->OpenedBlock();
-                delete writer;
-            }
+            if ((type == OMNI_LIGHT || type == TSPOT_LIGHT || type == FSPOT_LIGHT) && light->GetUseLight())
+                errors = WriteNodeBlock(new LightWriter(outFile, i, depth), node, t, options, blockWritten);
             break;
         }
-        case CAMERA_CLASS_ID: {
-            if (!options.exportCameras) {
+        case CAMERA_CLASS_ID:
+            if (options.exportCameras)
+                errors = WriteNodeBlock(new CameraWriter(outFile, i, depth), node, t, options, blockWritten);
+            else
                 depth--;
-                break;
-            }
-            CameraWriter* writer = new CameraWriter(outFile, i, depth);
-            writer->SetTime(t);
-            writer->SetDecimals(options.decimals);
-            writer->SetIndentation(options.indentation);
-            errors = writer->Export(node);
-            blockWritten = writer->OpenedBlock();
-            delete writer;
             break;
-        }
         case HELPER_CLASS_ID:
             if (obj->ClassID() == Class_ID(DUMMY_CLASS_ID, 0)) {
-                if (options.exportDummies) {
-                    DummyWriter* writer = new DummyWriter(outFile, i, depth);
-                    writer->SetTime(t);
-                    writer->SetDecimals(options.decimals);
-                    writer->SetIndentation(options.indentation);
-                    errors = writer->Export(node);
-                    blockWritten = writer->OpenedBlock();
-                    delete writer;
-                } else {
+                if (options.exportDummies)
+                    errors = WriteNodeBlock(new DummyWriter(outFile, i, depth), node, t, options, blockWritten);
+                else
                     depth--;
-                }
             } else if (obj->ClassID() == Class_ID(BONE_CLASS_ID, 0)) {
                 std::fprintf(outFile, "BONE\n");
             } else {

@@ -1,10 +1,9 @@
 // The ".box" file: fixed-point boxes and overlapping pairs, written into memory.
 #include "box_test_util.h"
+#include "plugin_test_util.h"
 #include "writers/BoxWriter.h"
 
-#include <cstdio>
 #include <cstdlib>
-#include <sstream>
 
 namespace vek::test {
 namespace {
@@ -12,18 +11,13 @@ namespace {
 // Runs a box writer on list and returns what it wrote and its result.
 std::string WriteBoxFile(BoxList* list, ErrorFlags* result = nullptr)
 {
-    char* buffer = nullptr;
-    size_t size = 0;
-    FILE* f = open_memstream(&buffer, &size);
-    BoxWriter* writer = new BoxWriter(f, nullptr, list);
+    MemoryFile out;
+    BoxWriter* writer = new BoxWriter(out.Get(), nullptr, list);
     ErrorFlags r = writer->Export(nullptr);
     delete writer;
-    std::fclose(f);
-    std::string text(buffer, size);
-    std::free(buffer);
     if (result)
         *result = r;
-    return text;
+    return out.Text();
 }
 
 // A list gathered from the top-level nodes of a scene.
@@ -37,15 +31,6 @@ struct Boxes {
         results = AddAllBoxes(list, *scene);
     }
 };
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
 
 // The lines after the boxes: the pairs and the terminator.
 std::vector<std::string> PairLines(const std::string& text)

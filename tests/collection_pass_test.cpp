@@ -1,23 +1,12 @@
 // What the first walk over the scene gathers, seen through the material section and
 // the shared topology blocks of whole exports.
 #include "export_run.h"
-#include "writer_capture.h"
+#include "plugin_test_util.h"
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 namespace vek::test {
 namespace {
-
-std::vector<std::string> LinesOf(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(Unix(text));
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
 
 // The header lines of the material section's blocks, and of the topology blocks.
 struct Gathered {
@@ -37,7 +26,7 @@ Gathered Export(const std::string& name, const std::string& scene, std::map<std:
     if (!run.vek)
         return g;
     g.text = Unix(*run.vek);
-    for (const std::string& line : LinesOf(g.text)) {
+    for (const std::string& line : Lines(Unix(g.text))) {
         if (line.rfind("material ", 0) == 0)
             g.materials.push_back(line.substr(9, line.size() - 11));
         else if (line.rfind("topo TOPO_", 0) == 0)

@@ -4,7 +4,7 @@
 
 #include "export/SceneExporter.h"
 #include "export_run.h"
-#include "plugin/Plugin.h"
+#include "plugin_test_util.h"
 #include "resources/resource.h"
 #include "scene_test_util.h"
 
@@ -15,27 +15,12 @@
 #include <map>
 
 // What the module exports, linked in here.
-extern "C" const RESOURCEDIRECTORY ResourceDirectory;
-extern "C" BOOL DllMain(HINSTANCE hinstDLL, ULONG fdwReason, LPVOID lpvReserved);
 extern "C" const TCHAR* LibDescription();
 extern "C" int LibNumberClasses();
 extern "C" ClassDesc* LibClassDesc(int i);
 extern "C" ULONG LibVersion();
 
 namespace vek::test {
-
-// The plug-in's module handle for a plug-in linked into the tests, its entry point run.
-inline HINSTANCE LinkedModule()
-{
-    static HINSTANCE module = [] {
-        HINSTANCE h = CreateModuleInstance(&ResourceDirectory);
-        DllMain(h, DLL_PROCESS_ATTACH, nullptr);
-        return h;
-    }();
-    if (hInstance != module)
-        DllMain(module, DLL_THREAD_ATTACH, nullptr);
-    return module;
-}
 
 // The values stored by one export, and what it left behind.
 struct DialogRun {

@@ -2,7 +2,7 @@
 // loaded from JSON text, and a light whose block fails half-way inside a whole export.
 #include "export/SceneExporter.h"
 #include "export_run.h"
-#include "plugin/Plugin.h"
+#include "plugin_test_util.h"
 #include "scene/SceneModel.h"
 #include "scene_test_util.h"
 #include "writers/CameraWriter.h"
@@ -10,23 +10,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <optional>
 #include <sstream>
-
-extern "C" const RESOURCEDIRECTORY ResourceDirectory;
 
 namespace vek::test {
 namespace {
 
 const char* const IDENTITY_TRANSFORM = " 0.000000 0.000000 0.000000 0.000000 0.000000 65535.0000 100.000000\n";
-
-// The keywords come from the module's string table.
-void UseLinkedResources()
-{
-    if (!hInstance)
-        hInstance = CreateModuleInstance(&ResourceDirectory);
-}
 
 struct Written {
     std::string text;
@@ -44,34 +34,22 @@ struct Setup {
 // Configures a Writer as the node pass does and exports node into memory.
 template <class Writer> Written Write(Scene& scene, INode* node, const Setup& setup = {}, bool withFile = true)
 {
-    UseLinkedResources();
-    char* buf = nullptr;
-    size_t len = 0;
-    FILE* f = withFile ? open_memstream(&buf, &len) : nullptr;
+    LinkedModule();
+    std::optional<MemoryFile> out;
+    if (withFile)
+        out.emplace();
     Written result;
     {
-        Writer writer(f, &scene, setup.depth);
+        Writer writer(out ? out->Get() : nullptr, &scene, setup.depth);
         writer.SetTime(setup.time);
         writer.SetDecimals(setup.decimals);
         writer.SetIndentation(setup.indentation);
         result.flags = writer.Export(node);
         result.opened = writer.OpenedBlock();
     }
-    if (f) {
-        std::fclose(f);
-        result.text.assign(buf, len);
-        std::free(buf);
-    }
+    if (out)
+        result.text = out->Text();
     return result;
-}
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 std::vector<std::string> Words(const std::string& line)
@@ -318,7 +296,7 @@ private:
 
 TEST(LightExport, LightFailingAfterItsOpeningLinesIsStillClosedAroundItsChildren)
 {
-    UseLinkedResources();
+    LinkedModule();
     auto scene = Load(SceneText(R"("root": {"type": "dummy"})", R"({"name": "Child", "object": "root"})",
                                 R"("interface": {"ticksPerFrame": 160})"));
     SceneNode& root = scene->impl().rootNode;

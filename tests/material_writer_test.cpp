@@ -1,7 +1,7 @@
 // The material section written from a material list.
 #include "lists/MaterialList.h"
+#include "plugin_test_util.h"
 #include "scene_test_util.h"
-#include "writer_capture.h"
 #include "writers/MaterialWriter.h"
 
 namespace vek::test {
@@ -39,7 +39,7 @@ struct Section {
 Section WriteSection(const std::string& materials, const std::vector<std::string>& used, Settings settings = {},
                      const std::vector<std::pair<const char*, Color>>& colors = {})
 {
-    UseLinkedResources();
+    LinkedModule();
     std::string nodes;
     for (const std::string& id : used)
         nodes += (nodes.empty() ? "" : ", ") + ("{\"material\": \"" + id + "\"}");

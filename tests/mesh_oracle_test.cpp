@@ -156,16 +156,6 @@ private:
     std::mt19937 rng;
 };
 
-std::string FastBody(Scene& scene, INode* node, const MeshOptions& o)
-{
-    scene.Activate();
-    Capture out;
-    BodyWriter w(out.File(), &scene, o.depth, InstanceNodeList());
-    Configure(w, o);
-    w.Export(node);
-    return out.Text();
-}
-
 TEST(MeshOracle, SameTextAsTheSimpleAlgorithmsOnRandomMeshes)
 {
     int merged = 0, joined = 0;
@@ -182,9 +172,9 @@ TEST(MeshOracle, SameTextAsTheSimpleAlgorithmsOnRandomMeshes)
         o.depth = r.Int(0, 2);
         auto scene = r.Build(r.Chance(0.6), o.precision * 0.1);
         INode* child = r.ChildOf(*scene);
-        std::string fast = FastBody(*scene, child, o);
-        Capture out;
-        LiteralMeshWriter literal(out.File(), scene.get(), o.depth, InstanceNodeList());
+        std::string fast = MeshBody(*scene, child, o);
+        MemoryFile out;
+        LiteralMeshWriter literal(out.Get(), scene.get(), o.depth, InstanceNodeList());
         Configure(literal, o);
         literal.Export(child);
         ASSERT_EQ(fast, out.Text()) << "seed " << seed;

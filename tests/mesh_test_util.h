@@ -1,52 +1,13 @@
 // Running the mesh and geometry writers on a scene in memory and reading what they wrote.
 #pragma once
 
+#include "plugin_test_util.h"
 #include "scene_test_util.h"
 #include "writers/GeometryWriter.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
-extern "C" const RESOURCEDIRECTORY ResourceDirectory;
-extern "C" BOOL DllMain(HINSTANCE module, ULONG reason, LPVOID reserved);
-
 namespace vek::test {
-
-// Gives the plug-in code linked into the tests its module handle, so that keywords
-// are found in its string table.
-inline void AttachStringTable()
-{
-    static bool attached = false;
-    if (!attached) {
-        attached = true;
-        DllMain(CreateModuleInstance(&ResourceDirectory), 1, nullptr);
-    }
-}
-
-// A stream into memory.
-class Capture {
-public:
-    Capture() { file = open_memstream(&data, &size); }
-    ~Capture()
-    {
-        std::fclose(file);
-        std::free(data);
-    }
-    Capture(const Capture&) = delete;
-    Capture& operator=(const Capture&) = delete;
-    FILE* File() { return file; }
-    std::string Text()
-    {
-        std::fflush(file);
-        return std::string(data, size);
-    }
-
-private:
-    char* data = nullptr;
-    size_t size = 0;
-    FILE* file = nullptr;
-};
 
 // The node pass's settings of a geometry writer.
 struct MeshOptions {
@@ -76,10 +37,10 @@ struct GeometryRun {
 inline GeometryRun RunGeometry(Scene& scene, INode* node, const MeshOptions& o = {},
                                const InstanceNodeList& instances = InstanceNodeList())
 {
-    AttachStringTable();
+    LinkedModule();
     scene.Activate();
-    Capture out;
-    GeometryWriter w(out.File(), &scene, o.depth, instances);
+    MemoryFile out;
+    GeometryWriter w(out.Get(), &scene, o.depth, instances);
     w.SetGeometry(o.geometry);
     Configure(w, o);
     w.SetTopology(o.topology);
@@ -102,8 +63,8 @@ public:
 inline std::string MeshBody(Scene& scene, INode* node, const MeshOptions& o = {}, ErrorFlags* errors = nullptr)
 {
     scene.Activate();
-    Capture out;
-    BodyWriter w(out.File(), &scene, o.depth, InstanceNodeList());
+    MemoryFile out;
+    BodyWriter w(out.Get(), &scene, o.depth, InstanceNodeList());
     Configure(w, o);
     ErrorFlags e = w.Export(node);
     if (errors)

@@ -8,36 +8,12 @@
 
 #include <climits>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 #include <sstream>
 #include <string>
 
 namespace vek::test {
 namespace {
-
-// A stream in memory; Text() gives what was written so far.
-class MemoryStream {
-public:
-    MemoryStream() : file(open_memstream(&buffer, &size)) {}
-    ~MemoryStream()
-    {
-        std::fclose(file);
-        std::free(buffer);
-    }
-    FILE* get() { return file; }
-    std::string Text()
-    {
-        std::fflush(file);
-        return std::string(buffer, size);
-    }
-
-private:
-    char* buffer = nullptr;
-    size_t size = 0;
-    FILE* file;
-};
 
 // Runs fn with the module-wide selection flag set, restoring it afterwards.
 template <class Fn>
@@ -65,9 +41,9 @@ std::string Json(const Matrix3& m)
 // The lines a dummy writer writes for the node.
 std::string DummyBlock(INode* node, int depth = 0, int indentation = 1, int decimals = 6)
 {
-    UseLinkedModule();
-    MemoryStream out;
-    DummyWriter writer(out.get(), nullptr, depth);
+    LinkedModule();
+    MemoryFile out;
+    DummyWriter writer(out.Get(), nullptr, depth);
     writer.SetIndentation(indentation);
     writer.SetDecimals(decimals);
     EXPECT_EQ(writer.Export(node), 0);
@@ -87,18 +63,18 @@ const char* DummyObject = R"("d": {"type": "dummy"})";
 
 TEST(NodeWriterText, IndentationPerLevel)
 {
-    MemoryStream out;
-    DummyWriter writer(out.get(), nullptr, 0);
-    writer.WriteIndent(out.get(), 3);
+    MemoryFile out;
+    DummyWriter writer(out.Get(), nullptr, 0);
+    writer.WriteIndent(out.Get(), 3);
     EXPECT_EQ(out.Text(), "   ") << "one space per level by default";
     writer.SetIndentation(3);
-    writer.WriteIndent(out.get(), 2);
+    writer.WriteIndent(out.Get(), 2);
     EXPECT_EQ(out.Text(), std::string(3 + 6, ' '));
-    writer.WriteIndent(out.get(), -4);
-    writer.WriteIndent(out.get(), 0);
+    writer.WriteIndent(out.Get(), -4);
+    writer.WriteIndent(out.Get(), 0);
     EXPECT_EQ(out.Text().size(), 9u);
     writer.SetIndentation(0);
-    writer.WriteIndent(out.get(), 100);
+    writer.WriteIndent(out.Get(), 100);
     EXPECT_EQ(out.Text().size(), 9u);
 }
 
@@ -106,18 +82,18 @@ TEST(NodeWriterText, IndentationPerLevel)
 // kept within what the preferences dialog allows.
 TEST(NodeWriterText, IndentationOutsideTheDialogRangeIsClamped)
 {
-    MemoryStream out;
-    DummyWriter writer(out.get(), nullptr, 0);
+    MemoryFile out;
+    DummyWriter writer(out.Get(), nullptr, 0);
     writer.SetIndentation(1000000);
-    writer.WriteIndent(out.get(), 2);
+    writer.WriteIndent(out.Get(), 2);
     EXPECT_EQ(out.Text(), std::string(16, ' '));
     writer.SetIndentation(INT_MIN);
-    writer.WriteIndent(out.get(), INT_MAX);
+    writer.WriteIndent(out.Get(), INT_MAX);
     writer.SetIndentation(-1);
-    writer.WriteIndent(out.get(), 5);
+    writer.WriteIndent(out.Get(), 5);
     EXPECT_EQ(out.Text().size(), 16u);
     writer.SetIndentation(8);
-    writer.WriteIndent(out.get(), 1);
+    writer.WriteIndent(out.Get(), 1);
     EXPECT_EQ(out.Text().size(), 24u);
 }
 

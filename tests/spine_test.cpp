@@ -3,15 +3,13 @@
 // host's exit statuses.
 #include "export/SceneExporter.h"
 #include "export_run.h"
-#include "plugin/Plugin.h"
+#include "plugin_test_util.h"
 #include "resources/resource.h"
 #include "scene_test_util.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-
-extern "C" const RESOURCEDIRECTORY ResourceDirectory;
 
 namespace vek::test {
 namespace {
@@ -36,8 +34,7 @@ class Spine : public testing::Test {
 protected:
     void SetUp() override
     {
-        static HINSTANCE module = CreateModuleInstance(&ResourceDirectory);
-        DllMain(module, DLL_PROCESS_ATTACH, nullptr);
+        LinkedModule();
         dir = ScratchDir(testing::UnitTest::GetInstance()->current_test_info()->name());
         SetMessageBoxHandler([this](HWND, const char* text, const char* caption, UINT) {
             boxes.push_back({caption, text});

@@ -1,6 +1,6 @@
 // The shared topology blocks, one per representative node.
+#include "plugin_test_util.h"
 #include "scene_test_util.h"
-#include "writer_capture.h"
 #include "writers/TopologyWriter.h"
 
 #include <cstring>
@@ -30,7 +30,7 @@ struct Blocks {
 
 Blocks WriteBlocks(const std::vector<std::string>& names, int depth, int indentation)
 {
-    UseLinkedResources();
+    LinkedModule();
     std::string nodes;
     for (const std::string& n : names)
         nodes += (nodes.empty() ? "" : ", ") + ("{\"name\": \"" + n + "\", \"object\": \"o\"}");

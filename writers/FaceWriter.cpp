@@ -2,6 +2,7 @@
 // edge, texture coordinates of map channels 1 and 2, and two-sided copies.
 #include "writers/MeshWriter.h"
 
+#include "writers/NumberFormat.h"
 #include "writers/TextBuffer.h"
 
 #include <climits>
@@ -115,20 +116,7 @@ private:
 };
 
 // A texture coordinate as the engine reads it: times 255, truncated toward zero.
-// Values no integer holds are given a defined result: NaN is 0, the rest saturate.
-inline int ScaledUV(float c)
-{
-    double v = double(c) * 255.0;
-    if (v > -2147483649.0 && v < 2147483648.0)
-        return int(v);
-    if (std::isnan(v))
-        return 0;
-    if (v >= double(INT_MAX))
-        return INT_MAX;
-    if (v <= double(INT_MIN))
-        return INT_MIN;
-    return int(v);
-}
+inline int ScaledUV(float c) { return TruncateToInt(double(c) * 255.0); }
 
 // One map channel as the face lines read it. A face or texture vertex the channel
 // does not have (a damaged mesh) reads as (0, 0) rather than out of bounds.

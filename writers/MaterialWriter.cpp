@@ -55,18 +55,6 @@ bool MixAmount(Mtl* blend, TimeValue t, float& amount)
     return block->GetValue(0, t, amount, valid, 0) != FALSE;
 }
 
-// Truncation toward zero that saturates where no int can hold the value.
-int TruncateToInt(double v)
-{
-    if (std::isnan(v))
-        return 0;
-    if (v >= double(INT_MAX))
-        return INT_MAX;
-    if (v <= double(INT_MIN))
-        return INT_MIN;
-    return int(v);
-}
-
 } // namespace
 
 MaterialWriter::MaterialWriter(FILE* file, MaterialList* list)

@@ -36,6 +36,15 @@ private:
     int mustDelete = 0;
 };
 
+// The line that opens a run of faces: the name, indented, then end.
+void WriteNameLine(FILE* file, long long indent, const CStr& name, const char* end)
+{
+    TextBuffer out(file);
+    out.Spaces(indent);
+    out.Text(name.data(), size_t(name.Length()));
+    out.Text(end);
+}
+
 } // namespace
 
 MeshWriter::MeshWriter(FILE* file, Interface* i, int d, InstanceNodeList nodes)
@@ -174,33 +183,15 @@ ErrorFlags MeshWriter::WriteMeshBody(INode* node)
                 Mtl* sub = mtl->GetSubMtl(k);
                 if (!sub)
                     continue;
-                {
-                    TextBuffer out(outFile);
-                    out.Spaces((long long)indentSize * (depth + 1));
-                    CStr name = FormatName(sub->GetName());
-                    out.Text(name.data(), size_t(name.Length()));
-                    out.Char('\n');
-                }
+                WriteNameLine(outFile, (long long)indentSize * (depth + 1), FormatName(sub->GetName()), "\n");
                 WriteFaces(mesh, IsTwoSided(sub), k);
             }
         } else {
-            {
-                TextBuffer out(outFile);
-                out.Spaces((long long)indentSize * (depth + 1));
-                CStr name = FormatName(mtl->GetName());
-                out.Text(name.data(), size_t(name.Length()));
-                out.Char('\n');
-            }
+            WriteNameLine(outFile, (long long)indentSize * (depth + 1), FormatName(mtl->GetName()), "\n");
             WriteFaces(mesh, IsTwoSided(mtl), -1);
         }
     } else {
-        {
-            TextBuffer out(outFile);
-            out.Spaces((long long)indentSize * (depth + 1));
-            CStr name = FormatName(node->GetName());
-            out.Text(name.data(), size_t(name.Length()));
-            out.Text("_COL\n");
-        }
+        WriteNameLine(outFile, (long long)indentSize * (depth + 1), FormatName(node->GetName()), "_COL\n");
         WriteFaces(mesh, FALSE, -1);
     }
     // The meshes are released here; the merge tables stay for the caller.

@@ -114,18 +114,8 @@ CStr NodeWriter::FormatColor(Color color)
     unsigned bytes[3];
     for (int k = 0; k < 3; k++) {
         double v = double(channels[k] * 255) + 0.5;
-        // Truncation toward zero, then the low 8 bits; values no integer can hold
-        // (NaN, infinities, beyond the int range) saturate instead of being undefined.
-        long long n;
-        if (std::isnan(v))
-            n = 0;
-        else if (v >= double(INT_MAX))
-            n = INT_MAX;
-        else if (v <= double(INT_MIN))
-            n = INT_MIN;
-        else
-            n = (long long)v;
-        bytes[k] = unsigned(n) & 0xff;
+        // Truncation toward zero, then the low 8 bits.
+        bytes[k] = unsigned(TruncateToInt(v)) & 0xff;
     }
     CStr s;
     s.printf("%02x%02x%02x", bytes[0], bytes[1], bytes[2]);

@@ -1,6 +1,8 @@
 // The one exact path for numbers written from the scene.
 #pragma once
 
+#include <climits>
+#include <cmath>
 #include <cstddef>
 
 // Largest text FormatFixed produces: a float near its range widened to double has
@@ -18,3 +20,14 @@ constexpr int MAX_DECIMALS = 10;
 constexpr int MAX_INDENTATION = 8;
 int ClampDecimals(int decimals);
 int ClampIndentation(int indentation);
+
+// v truncated toward zero. Values no int holds are given a defined result: NaN is 0,
+// the rest saturate at INT_MIN or INT_MAX. Inline: the face lines call it per vertex.
+inline int TruncateToInt(double v)
+{
+    if (v > -2147483649.0 && v < 2147483648.0)
+        return int(v);
+    if (std::isnan(v))
+        return 0;
+    return v > 0 ? INT_MAX : INT_MIN;
+}

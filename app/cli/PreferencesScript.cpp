@@ -57,15 +57,6 @@ std::string EditLabel(const DialogSession& session, int editId)
     return label;
 }
 
-void PressDefaultButton(DialogSession& session)
-{
-    for (HWND c : session.controls)
-        if (std::string(GetWindowClassName(c)) == "Button" && (GetWindowStyle(c) & BS_DEFPUSHBUTTON)) {
-            session.Click(GetDlgCtrlID(c));
-            return;
-        }
-}
-
 // Sets one option's control; false when the value is outside the spinner's limits.
 bool Apply(DialogSession& session, const OptionSetting& s, ScriptResult& result)
 {
@@ -103,6 +94,15 @@ bool Apply(DialogSession& session, const OptionSetting& s, ScriptResult& result)
 }
 
 } // namespace
+
+void PressDefaultButton(DialogSession& session)
+{
+    for (HWND c : session.controls)
+        if (std::string(GetWindowClassName(c)) == "Button" && (GetWindowStyle(c) & BS_DEFPUSHBUTTON)) {
+            session.Click(GetDlgCtrlID(c));
+            return;
+        }
+}
 
 bool ParseOptionSetting(const std::string& arg, OptionSetting& setting, std::string& error)
 {

@@ -34,6 +34,9 @@ struct ScriptResult {
 // outlive the front end.
 DialogFrontEnd PreferencesScript(std::vector<OptionSetting> settings, ScriptResult& result);
 
+// Clicks the dialog's default push button, as Enter does; nothing when it has none.
+void PressDefaultButton(DialogSession& session);
+
 // Reads the eighteen values as the exporter does: a short file leaves the fields from
 // the first incomplete one onwards at -1. False when the file cannot be opened.
 bool ReadOptionsFile(const std::string& path, ExportOptions& options);

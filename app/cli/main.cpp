@@ -56,15 +56,6 @@ int ShowOptions(const std::string& path)
     return EXIT_EXPORTED;
 }
 
-void PressDefaultButton(DialogSession& session)
-{
-    for (HWND c : session.controls)
-        if (std::string(GetWindowClassName(c)) == "Button" && (GetWindowStyle(c) & BS_DEFPUSHBUTTON)) {
-            session.Click(GetDlgCtrlID(c));
-            return;
-        }
-}
-
 // Without a terminal the about box is not drawn: its texts are printed instead, with
 // what the module says of itself, and its default button is pressed.
 void PrintDialogTexts(DialogSession& session)
@@ -75,7 +66,7 @@ void PrintDialogTexts(DialogSession& session)
     for (HWND c : session.controls)
         if (std::string(GetWindowClassName(c)) == "Static" && GetWindowText(c, buf, int(sizeof(buf))) > 0)
             std::printf("  %s\n", buf);
-    PressDefaultButton(session);
+    vek::PressDefaultButton(session);
 }
 
 // The dialog on the terminal; a terminal that cannot show it gets the behaviour of no
@@ -83,7 +74,7 @@ void PrintDialogTexts(DialogSession& session)
 void TerminalFrontEnd(DialogSession& session)
 {
     if (!vek::term::Terminal::Get().RunDialog(session))
-        PressDefaultButton(session);
+        vek::PressDefaultButton(session);
 }
 
 const char* OrEmpty(const char* s) { return s ? s : ""; }

@@ -66,22 +66,12 @@ void KeyframeControl::GetKey(int i, IKey* key)
 
 Point3 KeyframeControl::PositionAt(TimeValue t) const
 {
-    if (t <= times.front())
-        return positions.front();
-    if (t >= times.back())
-        return positions.back();
-    size_t i = SegmentBefore(times, t);
-    return Lerp(positions[i], positions[i + 1], KeyFraction(times[i], times[i + 1], t));
+    return Interpolate(times, positions, t, [](const Point3& a, const Point3& b, float u) { return Lerp(a, b, u); });
 }
 
 Quat KeyframeControl::RotationAt(TimeValue t) const
 {
-    if (t <= times.front())
-        return absolute.front();
-    if (t >= times.back())
-        return absolute.back();
-    size_t i = SegmentBefore(times, t);
-    return Slerp(absolute[i], absolute[i + 1], KeyFraction(times[i], times[i + 1], t));
+    return Interpolate(times, absolute, t, [](const Quat& a, const Quat& b, float u) { return Slerp(a, b, u); });
 }
 
 } // namespace vek

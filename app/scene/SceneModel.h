@@ -31,6 +31,19 @@ inline size_t SegmentBefore(const std::vector<TimeValue>& times, TimeValue t)
     return size_t(std::upper_bound(times.begin(), times.end(), t) - times.begin()) - 1;
 }
 
+// The keyed values (one per key time, at least one key) at t: held at the first / last
+// key outside them, mix(a, b, u) of the two keys around t between them.
+template <class T, class Mix>
+T Interpolate(const std::vector<TimeValue>& times, const std::vector<T>& values, TimeValue t, Mix mix)
+{
+    if (t <= times.front())
+        return values.front();
+    if (t >= times.back())
+        return values.back();
+    size_t i = SegmentBefore(times, t);
+    return mix(values[i], values[i + 1], KeyFraction(times[i], times[i + 1], t));
+}
+
 // Narrows a validity interval to the single instant t (the value changes around it).
 inline void NarrowToInstant(Interval& valid, TimeValue t)
 {
@@ -52,12 +65,7 @@ template <class T> struct Track {
     {
         if (times.empty())
             return values.front();
-        if (t <= times.front())
-            return values.front();
-        if (t >= times.back())
-            return values.back();
-        size_t i = SegmentBefore(times, t);
-        return Lerp(values[i], values[i + 1], KeyFraction(times[i], times[i + 1], t));
+        return Interpolate(times, values, t, [](const T& a, const T& b, float u) { return Lerp(a, b, u); });
     }
 
     T Value(TimeValue t, Interval& valid) const
