@@ -149,6 +149,21 @@ struct Damage {
 void Set(std::vector<std::string>& l, long line, const std::string& text) { l[size_t(line - 1)] = text; }
 void Erase(std::vector<std::string>& l, long line) { l.erase(l.begin() + (line - 1)); }
 
+// Each damage applied to the valid lines gives its finding at its line.
+template <size_t N> void ExpectEachFinding(const std::vector<std::string>& valid, const Damage (&cases)[N], bool box)
+{
+    for (const Damage& d : cases) {
+        std::vector<std::string> lines = valid;
+        d.apply(lines);
+        CheckReport r = Check(Join(lines), box);
+        bool found = false;
+        for (const Finding& f : r.findings)
+            found = found || (f.line == d.line && f.text.find(d.finding) != std::string::npos);
+        EXPECT_TRUE(found) << d.what << ": expected at line " << d.line << " \"" << d.finding << "\", got\n"
+                           << FormatReport(r);
+    }
+}
+
 TEST(Checker, EachDamageGivesItsFindingAtItsLine)
 {
     const Damage cases[] = {
@@ -192,16 +207,7 @@ TEST(Checker, EachDamageGivesItsFindingAtItsLine)
         {"empty mesh without failure marker", [](auto& l) { Erase(l, 67); }, 65, "mesh block without vertices"},
         {"blank-only line", [](auto& l) { Set(l, 42, "   "); }, 42, "only blanks"},
     };
-    for (const Damage& d : cases) {
-        std::vector<std::string> lines = ValidVek;
-        d.apply(lines);
-        CheckReport r = Check(Join(lines));
-        bool found = false;
-        for (const Finding& f : r.findings)
-            found = found || (f.line == d.line && f.text.find(d.finding) != std::string::npos);
-        EXPECT_TRUE(found) << d.what << ": expected at line " << d.line << " \"" << d.finding << "\", got\n"
-                           << FormatReport(r);
-    }
+    ExpectEachFinding(ValidVek, cases, false);
 }
 
 TEST(Checker, AnEmptyMeshIsFineWhenTheFileRecordsTheGeometryFailure)
@@ -338,16 +344,7 @@ TEST(BoxChecker, EachDamageGivesItsFindingAtItsLine)
         {"after terminator", [](auto& l) { l.push_back("1 0"); }, 30, "after the terminator"},
         {"truncated box", [](auto& l) { l.resize(12); }, 12, "ends inside box 1 of 3"},
     };
-    for (const Damage& d : cases) {
-        std::vector<std::string> lines = ValidBox;
-        d.apply(lines);
-        CheckReport r = Check(Join(lines), true);
-        bool found = false;
-        for (const Finding& f : r.findings)
-            found = found || (f.line == d.line && f.text.find(d.finding) != std::string::npos);
-        EXPECT_TRUE(found) << d.what << ": expected at line " << d.line << " \"" << d.finding << "\", got\n"
-                           << FormatReport(r);
-    }
+    ExpectEachFinding(ValidBox, cases, true);
 }
 
 TEST(BoxChecker, AHugeCountEndsWithOneFinding)

@@ -6,6 +6,7 @@
 
 #include <sys/wait.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -121,6 +122,14 @@ ExportRun ExportScene(const std::string& name, const std::string& sceneJson, con
     if (checked)
         EXPECT_EQ(run.findings, "") << name << ": the file checker finds faults in the export";
     return run;
+}
+
+std::string ParamName(std::string text)
+{
+    for (char& c : text)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return text;
 }
 
 } // namespace vek::test

@@ -44,4 +44,7 @@ ExportRun ExportScene(const std::string& name, const std::string& sceneJson,
                       const std::map<std::string, int>& options = {}, const std::vector<std::string>& extraArgs = {},
                       bool checked = true);
 
+// A test parameter name made of letters, digits and underscores.
+std::string ParamName(std::string text);
+
 } // namespace vek::test

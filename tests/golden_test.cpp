@@ -147,11 +147,7 @@ TEST_P(Golden, SameBytesUnderADecimalCommaLocale)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Golden, testing::ValuesIn(Cases()),
-                         [](const testing::TestParamInfo<std::string>& info) {
-                             std::string n = info.param;
-                             std::replace_if(n.begin(), n.end(), [](char c) { return !std::isalnum((unsigned char)c); }, '_');
-                             return n;
-                         });
+                         [](const testing::TestParamInfo<std::string>& info) { return ParamName(info.param); });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Golden);
 
 } // namespace

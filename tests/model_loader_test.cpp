@@ -253,11 +253,7 @@ TEST_P(ModelCorpus, EveryModelExportsCleanlyOrIsRefused)
 }
 
 INSTANTIATE_TEST_SUITE_P(Assimp, ModelCorpus, testing::ValuesIn(CorpusFolders()),
-                         [](const testing::TestParamInfo<std::string>& info) {
-                             std::string n = info.param;
-                             std::replace_if(n.begin(), n.end(), [](char c) { return !std::isalnum((unsigned char)c); }, '_');
-                             return n;
-                         });
+                         [](const testing::TestParamInfo<std::string>& info) { return ParamName(info.param); });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ModelCorpus);
 
 } // namespace
