@@ -246,6 +246,7 @@ private:
     enum Section { Materials, Topologies, Nodes, Results } section = Materials;
     int emptyLines = 0;
     int lastMarker = -1;
+    int markerBits = 0; // the failure markers the file ends with
     bool sawOk = false, sawMarker = false, legacy = false;
     std::set<std::string> materials;
     std::unordered_map<std::string, long long> topologies; // name -> vertex count
@@ -365,7 +366,6 @@ private:
         }
         Add(n, "unknown line after the result markers: \"" + std::string(line.substr(0, 60)) + "\"");
     }
-    int markerBits = 0;
 
     void EmptyLine(long n)
     {
@@ -500,7 +500,7 @@ private:
         if (!b.loose && lead != b.lead)
             Add(n, "closing brace indented by " + std::to_string(lead) + " blanks, its block " + Describe(b) +
                        " by " + std::to_string(b.lead));
-        Complete(n, b);
+        Complete(b);
         if (b.kind == Kind::Topo) {
             topologies[b.name] = b.vertexCount;
             largestTopology = std::max(largestTopology, b.vertexCount);
@@ -509,9 +509,8 @@ private:
     }
 
     // What a block must hold by its end.
-    void Complete(long n, const Block& b)
+    void Complete(const Block& b)
     {
-        (void)n;
         switch (b.kind) {
         case Kind::Material:
             if (b.step == 0)
