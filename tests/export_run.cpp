@@ -108,8 +108,9 @@ ExportRun RunVekexport(const fs::path& dir, const std::vector<std::string>& args
     }
     // Whatever an export writes must read back as the engine reads it.
     bool exported = (run.status == 0 || run.status == 1) && std::find(args.begin(), args.end(), "--check") == args.end();
-    if (exported && run.vek)
+    if (exported && run.vek) {
         EXPECT_EQ(run.findings, "") << out << ": the file checker finds faults in the export";
+    }
     return run;
 }
 

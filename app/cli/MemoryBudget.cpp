@@ -63,14 +63,12 @@ void LimitMemory(const std::string& file, std::uint64_t bytes)
     if (bytes == 0 || AddressSanitizer)
         return;
     std::uint64_t base = MappedNow();
+    rlim_t wanted = bytes > RLIM_INFINITY - base ? RLIM_INFINITY : rlim_t(base + bytes);
     rlimit limit{};
-    limit.rlim_cur = bytes > RLIM_INFINITY - base ? RLIM_INFINITY : rlim_t(base + bytes);
-    limit.rlim_max = RLIM_INFINITY;
-    rlimit current{};
     // A tighter limit set by the caller stays.
-    if (getrlimit(RLIMIT_AS, &current) == 0 && current.rlim_cur < limit.rlim_cur)
+    if (getrlimit(RLIMIT_AS, &limit) != 0 || wanted >= limit.rlim_cur)
         return;
-    limit.rlim_max = current.rlim_max;
+    limit.rlim_cur = wanted;
     setrlimit(RLIMIT_AS, &limit);
 }
 

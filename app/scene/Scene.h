@@ -52,10 +52,9 @@ public:
     // nothing in it is selected, and an export of the selection can mean nothing.
     bool HoldsSelection() const;
 
-    struct Impl;
-    Impl& impl() { return *d; }
-
 private:
+    friend class SceneBuilder;
+    struct Impl;
     std::unique_ptr<Impl> d;
 };
 
