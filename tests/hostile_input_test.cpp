@@ -120,9 +120,12 @@ TEST(HostileInput, MemoryBombsAreRefusedQuickly)
     // The budget is the user's to raise or lower.
     WriteFile(dir / "scene.json", R"({"format": "vek-scene/1", "objects": {"p": {"type": "plane",
         "lengthSegs": 2000, "widthSegs": 2000}}, "nodes": [{"name": "Big", "object": "p"}]})");
+    // Exhausted during the export: the file transaction leaves the output as it was.
+    WriteFile(dir / "small.vek", "precious");
     ExportRun small = RunVekexport(dir, {"--no-prompt", "--config-dir", "cfg", "--max-memory", "64M", "scene.json", "small.vek"});
     EXPECT_EQ(small.status, 2);
     EXPECT_EQ(small.stderrText, "vekexport: scene.json: needs more than 64.0 MiB of memory (see --max-memory)\n");
+    EXPECT_EQ(small.vek, "precious");
     EXPECT_EQ(RunVekexport(dir, {"--max-memory", "lots", "scene.json", "out.vek"}).status, 2);
 }
 
