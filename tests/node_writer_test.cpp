@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <climits>
 #include <cmath>
 #include <limits>
@@ -211,30 +210,12 @@ TEST(NodeWriterTransform, AnglesInTheEngineUnitAndOrder)
 // each within one engine unit of the exact one.
 TEST(NodeWriterTransform, AnglesNearAQuarterTurnAboutYKeepTheirPrecision)
 {
-    const double a = 1.0, b = M_PI / 2 - 0.001, c = -0.7;
-    using M = std::array<std::array<double, 3>, 3>;
-    const M x = {{{1, 0, 0}, {0, cos(a), sin(a)}, {0, -sin(a), cos(a)}}};
-    const M y = {{{cos(b), 0, -sin(b)}, {0, 1, 0}, {sin(b), 0, cos(b)}}};
-    const M z = {{{cos(c), sin(c), 0}, {-sin(c), cos(c), 0}, {0, 0, 1}}};
-    auto product = [](const M& l, const M& r) {
-        M p{};
-        for (int i = 0; i < 3; i++)
-            for (int j = 0; j < 3; j++)
-                for (int k = 0; k < 3; k++)
-                    p[i][j] += l[i][k] * r[k][j];
-        return p;
-    };
-    const M m = product(product(x, y), z);
-    std::ostringstream json;
-    json.precision(17);
-    json << R"({"name": "A", "object": "d", "transform": {"matrix": [)";
-    for (const auto& row : m)
-        json << "[" << row[0] << ", " << row[1] << ", " << row[2] << "], ";
-    json << "[0, 0, 0]]}}";
-    auto scene = Load(SceneText(DummyObject, json.str()));
+    const float a = 1.0f, b = 3.14159265f / 2 - 0.001f, c = -0.7f;
+    Matrix3 tm = RotateXMatrix(a) * RotateYMatrix(b) * RotateZMatrix(c);
+    auto scene = Load(SceneText(DummyObject, R"({"name": "A", "object": "d", "transform": )" + Json(tm) + "}"));
     std::istringstream s(TransformLine(TopNode(*scene, 0)));
-    float px, pz, py, aboutZ, aboutX, aboutY, scale;
-    s >> px >> pz >> py >> aboutZ >> aboutX >> aboutY >> scale;
+    float x, z, y, aboutZ, aboutX, aboutY, scale;
+    s >> x >> z >> y >> aboutZ >> aboutX >> aboutY >> scale;
     const double unit = 32767 / M_PI;
     EXPECT_NEAR(aboutX, a * unit, 1.0);
     EXPECT_NEAR(aboutY, 65535 - b * unit, 1.0);
