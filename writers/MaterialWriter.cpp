@@ -82,7 +82,6 @@ ErrorFlags MaterialWriter::Export(INode* node)
         Mtl* mtl = materialList->GetMaterial(i);
         if (!mtl)
             return errors | ERROR_MATERIAL;
-        SetSubject(mtl->GetName().data());
         std::fprintf(outFile, "%s ", GetText(IDS_MATERIAL));
         std::fprintf(outFile, "%s {\n", FormatName(mtl->GetName().data()).data());
         WriteIndent(outFile, 1);
@@ -90,6 +89,7 @@ ErrorFlags MaterialWriter::Export(INode* node)
         std::fprintf(outFile, "%s\n", FormatColor(Diffuse(mtl)).data());
 
         Layout layout;
+        SetSubject(mtl->GetName().data());
         if (DeriveLayout(mtl, layout)) {
             WriteDataLines(layout);
             WriteTypeLines(mtl, layout);
