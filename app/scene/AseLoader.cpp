@@ -260,7 +260,7 @@ private:
     // Creates the node of the object on its first need.
     SceneNode* MakeNode(Node& n, const Directive& d);
     Matrix3 ReadTM(std::string* name);
-    SceneMeshObject* ReadMesh(const Node& n);
+    SceneMeshObject* ReadMesh(const Node& n, const Directive& head);
     std::vector<Point3> ReadPoints(const Directive& list, const char* entryKey, std::vector<int>& lines);
     void ReadFaces(SceneMeshObject* mesh, bool mirrored);
     void ReadMapFaces(SceneMeshObject* mesh, int channel, bool mirrored);
@@ -556,7 +556,7 @@ void AseLoader::ReadObject(const Directive& head)
             }
             continue;
         } else if (d.key == "*MESH" && d.block && head.key == "*GEOMOBJECT") {
-            n.object = ReadMesh(n);
+            n.object = ReadMesh(n, d);
             continue;
         } else if (d.key == "*HELPER_CLASS") {
             helperClass = Text(d);
@@ -642,7 +642,7 @@ void AseLoader::ReadLightSettings(LightSettings& light)
 
 // ---- meshes ----
 
-SceneMeshObject* AseLoader::ReadMesh(const Node& n)
+SceneMeshObject* AseLoader::ReadMesh(const Node& n, const Directive& head)
 {
     // Declared counts only reserve room, never more than the file could hold.
     auto reserve = [this](const Directive& d) { return std::min(size_t(std::max(Int(d, 0), 0)), size / 16); };
@@ -684,7 +684,6 @@ SceneMeshObject* AseLoader::ReadMesh(const Node& n)
         }
         Skip(d);
     }
-    Directive head{"*MESH", d.line, {}, false};
     Checked(head, [&] { b.EndMesh(mesh); });
     return mesh;
 }
