@@ -501,7 +501,8 @@ SceneNode* AseLoader::MakeNode(Node& n, const Directive& d)
         parent = found->second;
     }
     n.node = Checked(d, [&] { return b.AddNode(parent, n.name); });
-    nodes.emplace(n.name, n.node);
+    // Names need not be unique: a parent is the latest node of its name.
+    nodes.insert_or_assign(n.name, n.node);
     return n.node;
 }
 
@@ -549,7 +550,7 @@ void AseLoader::ReadObject(const Directive& head)
                 n.mirrored = DotProd(CrossProd(tm.GetRow(0), tm.GetRow(1)), tm.GetRow(2)) < 0.0f;
             } else if (isCamera || isLight) {
                 n.target = Checked(d, [&] { return b.AddNode(nullptr, name); });
-                nodes.emplace(name, n.target);
+                nodes.insert_or_assign(name, n.target);
                 worldTM[n.target] = tm;
                 b.SetObject(n.target, b.AddObject(PlainObject::Target));
                 Checked(d, [&] { b.SetTransform(n.target, tm); });
@@ -822,10 +823,10 @@ void AseLoader::ReadAnimation(Node& n)
     Directive d;
     while (Next(d)) {
         if (d.key == "*NODE_NAME") {
-            auto found = nodes.find(Text(d));
-            if (found == nodes.end() || (found->second != n.node && found->second != n.target))
-                Fail(d, "\"" + Text(d) + "\" is not this object's node or its target");
-            node = found->second;
+            std::string name = Text(d);
+            if (name != n.name && !(n.target && name == n.target->name))
+                Fail(d, "\"" + name + "\" is not this object's node or its target");
+            node = name == n.name ? n.node : n.target;
         } else if (d.block && d.key.substr(0, 9) == "*CONTROL_") {
             ReadKeys(d, node);
             continue;
@@ -910,7 +911,7 @@ std::unique_ptr<Scene> AseLoader::Load()
         if (d.key == "*GROUP" && d.block) {
             SceneNode* group = Checked(d, [&] { return b.AddNode(groups.empty() ? nullptr : groups.back(), Text(d)); });
             b.SetObject(group, b.AddObject(PlainObject::Dummy));
-            nodes.emplace(group->name, group);
+            nodes.insert_or_assign(group->name, group);
             worldTM[group] = Matrix3();
             groups.push_back(group);
         } else if (d.key == "*SCENE" && d.block)
