@@ -51,8 +51,12 @@ fuzz: deps
 	$(FUZZ_BUILD)/check_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 $(FUZZ_BUILD)/corpus/check
 	$(FUZZ_BUILD)/scene_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 -rss_limit_mb=4096 $(FUZZ_BUILD)/corpus/scene
 
+# The in-memory benchmarks, then the whole process on generated scene files (kept in
+# $(BUILD)/bench-scenes; BENCH_SIZES picks among 62k,250k,1M,4M triangles).
+BENCH_SIZES ?= 62k,250k,1M,4M
 bench: build
 	$(BUILD)/vek_bench
+	$(BUILD)/vek_process_bench --sizes $(BENCH_SIZES) $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

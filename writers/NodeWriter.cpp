@@ -132,13 +132,18 @@ CStr NodeWriter::FormatName(const TCHAR* name)
 CStr NodeWriter::FormatFloat(float value)
 {
     char buf[FORMAT_FIXED_MAX];
+    return CStr(buf, FormatFloatTo(buf, value));
+}
+
+size_t NodeWriter::FormatFloatTo(char* buf, float value)
+{
     size_t n = FormatFixed(buf, value, decimals);
     if (n > 10)
         n = 10;
     for (size_t k = 0; k < n; k++)
         if (buf[k] == ',')
             buf[k] = '.';
-    return CStr(buf, n);
+    return n;
 }
 
 CStr NodeWriter::FormatMapPath(const TCHAR* path)

@@ -67,6 +67,10 @@ public:
     bool OpenedBlock() const { return blockOpened; }
 
 protected:
+    // FormatFloat's text into buf (FORMAT_FIXED_MAX characters); returns its length.
+    // For the writers of long runs of numbers, which skip the string.
+    size_t FormatFloatTo(char* buf, float value);
+
     FILE* outFile;
     Interface* ip;
     int depth;
