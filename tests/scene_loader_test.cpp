@@ -104,11 +104,29 @@ TEST(SceneLoaderErrors, NameTheFileThePlaceAndTheProblem)
         EXPECT_EQ(LoadError(c.text), c.message) << c.text;
 }
 
-TEST(SceneLoaderErrors, InvalidJsonCarriesTheParserPosition)
+TEST(SceneLoaderErrors, InvalidJsonIsPlacedByLineAndColumn)
 {
-    std::string msg = LoadError("{\"format\": \"vek-scene/1\",\n \"nodes\": [}");
-    EXPECT_EQ(msg.rfind("t.json: invalid JSON: ", 0), 0u) << msg;
-    EXPECT_NE(msg.find("line 2"), std::string::npos) << msg;
+    const BadScene cases[] = {
+        {"{\"format\": \"vek-scene/1\",\n \"nodes\": [}", "t.json: line 2, column 12: invalid JSON: unexpected '}'"},
+        {"{\"format\": \"vek-scene/1\",\n \"nodes\": [", "t.json: line 2, column 12: invalid JSON: unexpected end of file"},
+        {"{\"format\": \"vek-scene/1\", \"nodes\": [tru]}", "t.json: line 1, column 37: invalid JSON: unexpected 'tru]'"},
+        {"{\"format\": \"vek-scene/1\",\n\n \"interface\": {\"time\": 1e400}}",
+         "t.json: line 3, column 24: number out of range (1e400)"},
+    };
+    for (const BadScene& c : cases)
+        EXPECT_EQ(LoadError(c.text), c.message) << c.text;
+}
+
+TEST(SceneLoaderErrors, LongPathsAreShortened)
+{
+    std::string deep;
+    for (int i = 0; i < 20; i++)
+        deep += R"({"children": [)";
+    deep += R"({"object": "none"})";
+    for (int i = 0; i < 20; i++)
+        deep += "]}";
+    EXPECT_EQ(LoadError(Doc(R"("nodes": [)" + deep + "]")),
+              "t.json: nodes[0].children[0]…(17 more)…children[0].object: unknown object \"none\"");
 }
 
 TEST(SceneLoaderErrors, NodeNestingIsBounded)

@@ -14,6 +14,7 @@
 //   kMaxPlaneQuads quads.
 // - Sub-material references may not form a cycle (a material containing itself
 //   directly or through others), since nothing could walk such a material tree.
+#include "JsonErrors.h"
 #include "SceneModel.h"
 
 #include <nlohmann/json.hpp>
@@ -68,7 +69,7 @@ private:
 
     [[noreturn]] void Fail(const std::string& path, const std::string& what) const
     {
-        throw SceneError(file + ": " + (path.empty() ? "top level" : path) + ": " + what);
+        throw SceneError(file + ": " + (path.empty() ? "top level" : ShortJsonPath(path)) + ": " + what);
     }
     [[noreturn]] void WrongType(const At& v, const char* expected) const
     {
@@ -846,8 +847,10 @@ std::unique_ptr<Scene> Loader::Load(const std::string& text)
     json doc;
     try {
         doc = json::parse(text);
-    } catch (const json::parse_error& e) {
-        throw SceneError(file + ": invalid JSON: " + e.what());
+    } catch (const json::exception&) {
+        // The parser's own message speaks of its internals; say it in the file's terms.
+        std::string fault = DescribeJsonSyntaxError(text);
+        throw SceneError(file + ": " + (fault.empty() ? "invalid JSON" : fault));
     }
     scene = std::make_unique<Scene>();
     At top{doc, ""};

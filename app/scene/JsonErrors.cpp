@@ -1,0 +1,92 @@
+#include "JsonErrors.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <vector>
+
+namespace vek {
+
+namespace {
+
+// 9997 as "9,997".
+std::string Grouped(size_t n)
+{
+    std::string digits = std::to_string(n), out;
+    for (size_t i = 0; i < digits.size(); i++) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+// Reads nothing but the first fault: a syntax error, or a number no double holds
+// (the parser reports those as errors too).
+class FirstFault : public nlohmann::json_sax<nlohmann::json> {
+public:
+    size_t position = 0;
+    std::string token;
+    bool found = false, outOfRange = false;
+
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t&) override { return true; }
+    bool string(string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool start_object(std::size_t) override { return true; }
+    bool key(string_t&) override { return true; }
+    bool end_object() override { return true; }
+    bool start_array(std::size_t) override { return true; }
+    bool end_array() override { return true; }
+    bool parse_error(std::size_t at, const std::string& last, const nlohmann::detail::exception& e) override
+    {
+        found = true;
+        position = at;
+        token = last;
+        outOfRange = e.id == 406;
+        return false;
+    }
+};
+
+} // namespace
+
+std::string ShortJsonPath(const std::string& path)
+{
+    // A step is a key with the indices after it: "children[0]".
+    std::vector<size_t> starts;
+    for (size_t i = 0; i < path.size(); i++)
+        if (i == 0 || path[i] == '.')
+            starts.push_back(i == 0 ? 0 : i + 1);
+    constexpr size_t KEEP = 2, LONGEST = 2 * KEEP + 4;
+    if (starts.size() <= LONGEST)
+        return path;
+    const size_t headEnd = starts[KEEP] - 1, tailStart = starts[starts.size() - KEEP];
+    return path.substr(0, headEnd) + "…(" + Grouped(starts.size() - 2 * KEEP) + " more)…" + path.substr(tailStart);
+}
+
+std::string DescribeJsonSyntaxError(const std::string& text)
+{
+    FirstFault fault;
+    nlohmann::json::sax_parse(text, &fault);
+    if (!fault.found)
+        return "";
+    // The position is just past the token at fault; point at its first character.
+    size_t at = std::min(fault.position - std::min(fault.position, fault.token.size()), text.size());
+    size_t line = 1 + size_t(std::count(text.begin(), text.begin() + long(at), '\n'));
+    size_t lineStart = text.rfind('\n', at == 0 ? std::string::npos : at - 1);
+    size_t column = at - (lineStart == std::string::npos ? 0 : lineStart + 1) + 1;
+    std::string token = fault.token.size() > 24 ? fault.token.substr(0, 24) + "…" : fault.token;
+    std::string what;
+    if (fault.outOfRange)
+        what = "number out of range (" + token + ")";
+    else if (token.empty() || fault.position >= text.size())
+        what = "invalid JSON: unexpected end of file";
+    else
+        what = "invalid JSON: unexpected '" + token + "'";
+    return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + what;
+}
+
+} // namespace vek
