@@ -67,7 +67,7 @@ std::string ShortJsonPath(const std::string& path)
     return path.substr(0, headEnd) + "…(" + Grouped(starts.size() - 2 * KEEP) + " more)…" + path.substr(tailStart);
 }
 
-std::string DescribeJsonSyntaxError(const std::string& text)
+std::string DescribeJsonSyntaxError(std::string_view text)
 {
     FirstFault fault;
     nlohmann::json::sax_parse(text, &fault);

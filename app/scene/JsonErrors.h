@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace vek {
 
@@ -14,6 +15,6 @@ std::string ShortJsonPath(const std::string& path);
 // "line 3, column 14: invalid JSON: unexpected '}'", "line 9, column 1: invalid
 // JSON: unexpected end of file", "line 1, column 40: number out of range (1e400)".
 // Empty when the text is such JSON.
-std::string DescribeJsonSyntaxError(const std::string& text);
+std::string DescribeJsonSyntaxError(std::string_view text);
 
 } // namespace vek
