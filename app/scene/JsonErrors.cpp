@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 namespace vek {
@@ -73,19 +74,26 @@ std::string DescribeJsonSyntaxError(std::string_view text)
     nlohmann::json::sax_parse(text, &fault);
     if (!fault.found)
         return "";
-    // The position is just past the token at fault; point at its first character.
-    size_t at = std::min(fault.position - std::min(fault.position, fault.token.size()), text.size());
-    size_t line = 1 + size_t(std::count(text.begin(), text.begin() + long(at), '\n'));
-    size_t lineStart = text.rfind('\n', at == 0 ? std::string::npos : at - 1);
-    size_t column = at - (lineStart == std::string::npos ? 0 : lineStart + 1) + 1;
-    std::string token = fault.token.size() > 24 ? fault.token.substr(0, 24) + "…" : fault.token;
-    std::string what;
+    // The position counts the characters read, the one at fault last (one past the
+    // end at the end of the text); a number out of range is placed at its start.
+    size_t at = fault.position == 0 ? 0 : fault.position - 1;
     if (fault.outOfRange)
-        what = "number out of range (" + token + ")";
-    else if (token.empty() || fault.position >= text.size())
+        at = fault.position - std::min(fault.position, fault.token.size());
+    at = std::min(at, text.size());
+    size_t line = 1 + size_t(std::count(text.begin(), text.begin() + long(at), '\n'));
+    size_t lineStart = at == 0 ? std::string::npos : text.rfind('\n', at - 1);
+    size_t column = at - (lineStart == std::string::npos ? 0 : lineStart + 1) + 1;
+    std::string what;
+    if (fault.outOfRange) {
+        what = "number out of range (" + fault.token.substr(0, 24) + ")";
+    } else if (at >= text.size()) {
         what = "invalid JSON: unexpected end of file";
-    else
-        what = "invalid JSON: unexpected '" + token + "'";
+    } else {
+        unsigned char c = static_cast<unsigned char>(text[at]);
+        char shown[16];
+        std::snprintf(shown, sizeof(shown), c < 0x20 || c == 0x7f ? "U+%04X" : "'%c'", c);
+        what = std::string("invalid JSON: unexpected ") + shown;
+    }
     return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + what;
 }
 
