@@ -384,7 +384,7 @@ int main(int argc, char** argv)
 
     std::printf("CPU seconds (user + system)%s, triangles per CPU second, peak resident memory\n\n",
                 o.runs > 1 ? ", medians" : "");
-    std::printf("| triangles | input | file MiB | vekexport | peak MiB (x raw mesh + file) | load | export | "
+    std::printf("| triangles | input | file MiB | vekexport | peak MiB (of 3x raw mesh + file) | load | export | "
                 "`assimp export` | vekexport / assimp |\n|---|---|---|---|---|---|---|---|---|\n");
     for (const Size& size : o.sizes) {
         Grid g{size.quads};
@@ -423,7 +423,8 @@ int main(int argc, char** argv)
                 fs::remove(target);
             }
             char peak[64];
-            std::snprintf(peak, sizeof(peak), "%.0f (x%.2f)", whole.peak, whole.peak / (RawMegabytes(g) + fileMB));
+            std::snprintf(peak, sizeof(peak), "%.0f (%.0f %%)", whole.peak,
+                          100.0 * whole.peak / (3 * RawMegabytes(g) + fileMB));
             std::printf("| %s | %s | %.0f | %s | %s | %s | %s | %s | %s |\n", size.label, format.name, fileMB,
                         Cell(whole, triangles).c_str(), peak, load.c_str(), exportOnly.c_str(), theirs.c_str(),
                         ratio.c_str());
