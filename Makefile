@@ -53,8 +53,12 @@ fuzz: deps
 	$(FUZZ_ENV) $(FUZZ_BUILD)/export_fuzz $(FUZZ_FLAGS) $(FUZZ_BUILD)/corpus/export
 	$(FUZZ_ENV) $(FUZZ_BUILD)/model_fuzz $(FUZZ_FLAGS) $(FUZZ_BUILD)/corpus/model
 
+# The in-memory benchmarks, then the whole process on generated scene files (kept in
+# $(BUILD)/bench-scenes; BENCH_SIZES picks among 62k,250k,1M,4M triangles).
+BENCH_SIZES ?= 62k,250k,1M,4M
 bench: build
 	$(BUILD)/vek_bench
+	$(BUILD)/vek_process_bench --sizes $(BENCH_SIZES) $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

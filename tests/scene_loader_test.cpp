@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <regex>
 
 namespace vek::test {
 namespace {
@@ -105,11 +106,29 @@ TEST(SceneLoaderErrors, NameTheFileThePlaceAndTheProblem)
         EXPECT_EQ(LoadError(c.text), c.message) << c.text;
 }
 
-TEST(SceneLoaderErrors, InvalidJsonCarriesTheParserPosition)
+TEST(SceneLoaderErrors, InvalidJsonIsPlacedByLineAndColumn)
 {
-    std::string msg = LoadError("{\"format\": \"vek-scene/1\",\n \"nodes\": [}");
-    EXPECT_EQ(msg.rfind("t.json: invalid JSON: ", 0), 0u) << msg;
-    EXPECT_NE(msg.find("line 2"), std::string::npos) << msg;
+    const BadScene cases[] = {
+        {"{\"format\": \"vek-scene/1\",\n \"nodes\": [}", "t.json: line 2, column 12: invalid JSON: unexpected '}'"},
+        {"{\"format\": \"vek-scene/1\",\n \"nodes\": [", "t.json: line 2, column 12: invalid JSON: unexpected end of file"},
+        {"{\"format\": \"vek-scene/1\", \"nodes\": [tru]}", "t.json: line 1, column 40: invalid JSON: unexpected ']'"},
+        {"{\"format\": \"vek-scene/1\",\n\n \"interface\": {\"time\": 1e400}}",
+         "t.json: line 3, column 24: number out of range (1e400)"},
+    };
+    for (const BadScene& c : cases)
+        EXPECT_EQ(LoadError(c.text), c.message) << c.text;
+}
+
+TEST(SceneLoaderErrors, LongPathsAreShortened)
+{
+    std::string deep;
+    for (int i = 0; i < 20; i++)
+        deep += R"({"children": [)";
+    deep += R"({"object": "none"})";
+    for (int i = 0; i < 20; i++)
+        deep += "]}";
+    EXPECT_EQ(LoadError(Doc(R"("nodes": [)" + deep + "]")),
+              "t.json: nodes[0].children[0]…(18 more)…children[0].object: unknown object \"none\"");
 }
 
 TEST(SceneLoaderErrors, NodeNestingIsBounded)
@@ -372,6 +391,32 @@ TEST(SceneFiles, ExampleSceneLoads)
     EXPECT_EQ(helper->GetChildNode(4)->GetObjectRef()->ClassID(), Class_ID(TARGET_CLASS_ID, 0));
     EXPECT_EQ(root->GetChildNode(1)->GetObjectRef()->SuperClassID(), SClass_ID(LIGHT_CLASS_ID));
     EXPECT_EQ(root->GetChildNode(2)->GetObjectRef()->ClassID(), Class_ID(BONE_CLASS_ID, 0));
+}
+
+// Meshes are streamed when the file has the usual layout; any other layout the format
+// allows is read by the strict reader to the same scene.
+TEST(SceneLoader, EveryLayoutGivesTheSameMesh)
+{
+    const std::string mesh = R"({"type": "mesh", "verts": [[0,0,0],[1,0,0],[1,1,0],[0,1,0]],
+        "faces": [{"v": [0,1,2], "edges": 3, "mtl": 2}, {"mtl": 1, "v": [2,3,0], "edges": 3, "smooth": 4}],
+        "tverts": [[0,0,0],[1,1,0]], "tvfaces": [[0,1,1],[1,0,0]]})";
+    const std::string node = R"("nodes": [{"name": "Quad", "object": "q"}])";
+    const std::string layouts[] = {
+        Doc(R"("objects": {"q": )" + mesh + "}, " + node),
+        Doc(node + R"(, "objects": {"q": )" + mesh + "}"),
+        Doc(R"("objects": {"q": )" + std::regex_replace(mesh, std::regex(R"("edges": 3)"), R"("edges": 3.0)") + "}, " +
+            node),
+    };
+    for (const std::string& text : layouts) {
+        auto s = Load(text);
+        const Mesh& m = static_cast<TriObject*>(TopNode(*s, 0)->GetObjectRef())->GetMesh();
+        ASSERT_EQ(m.getNumFaces(), 2) << text;
+        EXPECT_EQ(m.faces[0].flags, 3u | (2u << 16)) << text;
+        EXPECT_EQ(m.faces[1].flags, 3u | (1u << 16)) << text;
+        EXPECT_EQ(m.faces[1].smGroup, 4u) << text;
+        EXPECT_EQ(m.tvFace[1].t[0], 1u) << text;
+        EXPECT_EQ(m.getNumVerts(), 4) << text;
+    }
 }
 
 } // namespace

@@ -5,8 +5,10 @@
 #include "writers/NumberFormat.h"
 #include "writers/TextBuffer.h"
 
+#include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -115,6 +117,38 @@ private:
     size_t mask = 0;
 };
 
+// Longest "%d " text: a sign, ten digits and the blank.
+constexpr size_t INT_TEXT_MAX = 12;
+
+// The texts of 0 to 255, each followed by a blank, four characters a slot: most
+// texture coordinates lie in the unit square.
+struct ByteTexts {
+    char text[256][4];
+    unsigned char length[256];
+
+    ByteTexts()
+    {
+        for (int k = 0; k < 256; k++) {
+            char* end = std::to_chars(text[k], text[k] + 4, k).ptr;
+            *end = ' ';
+            length[k] = (unsigned char)(end + 1 - text[k]);
+        }
+    }
+};
+const ByteTexts BYTE_TEXTS;
+
+// "%d " of v at p; returns the end.
+inline char* PutInt(char* p, int v)
+{
+    if (unsigned(v) < 256) {
+        std::memcpy(p, BYTE_TEXTS.text[v], 4);
+        return p + BYTE_TEXTS.length[v];
+    }
+    p = std::to_chars(p, p + INT_TEXT_MAX, v).ptr;
+    *p = ' ';
+    return p + 1;
+}
+
 // A texture coordinate as the engine reads it: times 255, truncated toward zero.
 inline int ScaledUV(float c) { return TruncateToInt(double(c) * 255.0); }
 
@@ -136,7 +170,8 @@ struct Channel {
             numFaces = 0;
     }
 
-    void Write(TextBuffer& out, size_t face, int corner) const
+    // Writes "u v " at p, returns the end: at most 2 * INT_TEXT_MAX characters.
+    char* Put(char* p, size_t face, int corner) const
     {
         int u = 0, v = 0;
         if (face < numFaces) {
@@ -146,12 +181,11 @@ struct Channel {
                 v = ScaledUV(verts[t].y);
             }
         }
-        out.Int(u);
-        out.Char(' ');
-        out.Int(v);
-        out.Char(' ');
+        return PutInt(PutInt(p, u), v);
     }
 };
+
+
 
 struct Corner {
     size_t face;
@@ -264,18 +298,21 @@ void MeshWriter::FormatFace(TextBuffer& out, const Mesh& mesh, const FaceTexture
     const long long indent = (long long)indentSize * (depth + 1);
     for (int copy = 0; copy < (twoSided ? 2 : 1); copy++) {
         out.Spaces(indent);
+        char* const start = out.Reserve(4 * 5 * INT_TEXT_MAX);
+        char* p = start;
         for (int s = 0; s < n; s++) {
             const Corner& c = seq[copy ? n - 1 - s : s];
-            out.Int(MergedVertexIndex(int(mesh.faces[c.face].v[c.corner])));
+            p = PutInt(p, MergedVertexIndex(int(mesh.faces[c.face].v[c.corner])));
             if (texture) {
-                out.Char(' ');
-                texture->map1.Write(out, c.face, c.corner);
+                p = texture->map1.Put(p, c.face, c.corner);
                 if (second)
-                    texture->map2.Write(out, c.face, c.corner);
-            } else if (s + 1 < n) {
-                out.Char(' ');
+                    p = texture->map2.Put(p, c.face, c.corner);
             }
         }
-        out.Char('\n');
+        // The last index of an untextured face has no blank after it.
+        if (!texture)
+            p--;
+        *p++ = '\n';
+        out.Advance(size_t(p - start));
     }
 }

@@ -154,6 +154,7 @@ ErrorFlags MeshWriter::WriteMeshBody(INode* node)
 
     {
         TextBuffer out(outFile);
+        const long long indent = (long long)indentSize * (depth + 1);
         for (int i = 0; i < numVerts; i++) {
             const Point3 w = grid ? world[size_t(i)] : objTM * mesh.verts[size_t(i)];
             if (grid) {
@@ -167,14 +168,14 @@ ErrorFlags MeshWriter::WriteMeshBody(INode* node)
                 mergedIndex[size_t(i)] = target;
             }
             Point3 l = toLocal * w;
-            out.Spaces((long long)indentSize * (depth + 1));
-            CStr x = FormatFloat(l.x), z = FormatFloat(l.z), y = FormatFloat(l.y);
-            out.Text(x.data(), size_t(x.Length()));
-            out.Char(' ');
-            out.Text(z.data(), size_t(z.Length()));
-            out.Char(' ');
-            out.Text(y.data(), size_t(y.Length()));
-            out.Char('\n');
+            out.Spaces(indent);
+            const float xzy[3] = {l.x, l.z, l.y};
+            for (int k = 0; k < 3; k++) {
+                char* at = out.Reserve(FORMAT_FIXED_MAX + 1);
+                size_t n = FormatFloatTo(at, xzy[k]);
+                at[n] = k < 2 ? ' ' : '\n';
+                out.Advance(n + 1);
+            }
         }
         out.Char('\n');
     }

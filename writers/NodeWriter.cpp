@@ -174,11 +174,16 @@ CStr NodeWriter::FormatMaterialName(const TCHAR* name, const char* suffix)
 CStr NodeWriter::FormatFloat(float value)
 {
     char buf[FORMAT_FIXED_MAX];
+    return CStr(buf, FormatFloatTo(buf, value));
+}
+
+size_t NodeWriter::FormatFloatTo(char* buf, float value)
+{
     size_t n = CutToTen(buf, FormatFixed(buf, FiniteValue(value), decimals));
     for (size_t k = 0; k < n; k++)
         if (buf[k] == ',')
             buf[k] = '.';
-    return CStr(buf, n);
+    return n;
 }
 
 float NodeWriter::FiniteValue(float v)

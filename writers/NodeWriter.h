@@ -78,6 +78,9 @@ public:
     bool OpenedBlock() const { return blockOpened; }
 
 protected:
+    // FormatFloat's text into buf (FORMAT_FIXED_MAX characters); returns its length.
+    // For the writers of long runs of numbers, which skip the string.
+    size_t FormatFloatTo(char* buf, float value);
     // v, or for a NaN or an infinity the nearest finite value (FiniteOrNearest). The
     // first such value after SetSubject is reported in the host's log, naming the
     // subject, so that a number the scene could not give is not replaced silently.

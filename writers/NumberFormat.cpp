@@ -6,8 +6,60 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 namespace {
+
+// Decimal digits of v at p; returns the end. Narrow values take the faster 32-bit path.
+char* Digits(char* p, uint64_t v)
+{
+    if (v <= UINT32_MAX)
+        return std::to_chars(p, p + 20, uint32_t(v)).ptr;
+    return std::to_chars(p, p + 20, v).ptr;
+}
+
+// The common case without the general conversion: v * 10^D is exact in a double (a
+// float has 24 significant bits and 5^10 fewer than 24 more), so below 2^53 its
+// nearest integer is the correctly rounded text without the point. An exact tie is
+// left to the general path, which alone decides how ties round. Returns the length
+// written to tmp, or 0 when the value is not for this path. One instance per D, so
+// that the divisions by 10^D are multiplications.
+template <int D> size_t FormatScaled(char* tmp, double d)
+{
+    constexpr uint64_t UNIT = [] {
+        uint64_t u = 1;
+        for (int k = 0; k < D; k++)
+            u *= 10;
+        return u;
+    }();
+    const double scaled = std::fabs(d) * double(UNIT);
+    if (!(scaled < 1e15))
+        return 0; // large, infinite or NaN
+    const double whole = std::floor(scaled);
+    const double rest = scaled - whole; // exact
+    if (rest == 0.5)
+        return 0;
+    const uint64_t n = uint64_t(whole) + (rest > 0.5 ? 1 : 0);
+    char* p = tmp;
+    if (std::signbit(d))
+        *p++ = '-'; // printf keeps the sign of a negative value that rounds to zero
+    p = Digits(p, n / UNIT);
+    if constexpr (D > 0) {
+        // The decimals with their leading zeros: those of UNIT + fraction after its 1.
+        char digits[24];
+        Digits(digits, UNIT + n % UNIT);
+        *p++ = '.';
+        std::memcpy(p, digits + 1, size_t(D));
+        p += D;
+    }
+    return size_t(p - tmp);
+}
+
+using ScaledFormatter = size_t (*)(char*, double);
+constexpr ScaledFormatter FORMAT_SCALED[MAX_DECIMALS + 1] = {
+    FormatScaled<0>, FormatScaled<1>, FormatScaled<2>, FormatScaled<3>, FormatScaled<4>, FormatScaled<5>,
+    FormatScaled<6>, FormatScaled<7>, FormatScaled<8>, FormatScaled<9>, FormatScaled<10>};
+static_assert(std::size(FORMAT_SCALED) == MAX_DECIMALS + 1);
 
 // True when v lies exactly halfway between two texts of `decimals` decimals and the
 // one nearer zero has an even last digit: round-half-to-even (what to_chars does)
@@ -34,12 +86,12 @@ size_t FormatFixed(char* buf, float v, int decimals)
 {
     double d = v;
     char tmp[FORMAT_FIXED_MAX];
-    size_t n;
-    if (std::isnan(d)) {
+    size_t n = FORMAT_SCALED[decimals](tmp, d);
+    if (n == 0 && std::isnan(d)) {
         // printf shows the sign of a NaN.
         n = std::signbit(d) ? 4 : 3;
         std::memcpy(tmp, std::signbit(d) ? "-nan" : "nan", n);
-    } else {
+    } else if (n == 0) {
         // to_chars in fixed notation is exact and correctly rounded, ties to even.
         auto r = std::to_chars(tmp, tmp + sizeof(tmp), d, std::chars_format::fixed, decimals);
         n = size_t(r.ptr - tmp);

@@ -43,6 +43,14 @@ public:
     }
     // v as "%4.<decimals>f" writes it, whatever the numeric locale.
     void Fixed(float v, int decimals);
+    // Room for n characters, to be written at the place returned; Advance then keeps
+    // the first k of them.
+    char* Reserve(size_t n)
+    {
+        Room(n);
+        return p;
+    }
+    void Advance(size_t k) { p += k; }
     // Hands everything gathered so far to the stream in one write.
     void Flush();
 

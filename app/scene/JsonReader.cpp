@@ -1,5 +1,7 @@
 #include "JsonReader.h"
 
+#include "JsonErrors.h"
+
 #include <cmath>
 
 namespace vek {
@@ -10,7 +12,7 @@ std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
 void JsonReader::Fail(const std::string& path, const std::string& what) const
 {
-    throw SceneError(file + ": " + (path.empty() ? "top level" : path) + ": " + what);
+    throw SceneError(file + ": " + (path.empty() ? "top level" : ShortJsonPath(path)) + ": " + what);
 }
 
 void JsonReader::WrongType(const At& v, const char* expected) const

@@ -102,6 +102,50 @@ void RethrowOutOfMemory(const std::exception_ptr& caught)
     }
 }
 
+// The distinct positions of a mesh's corners, in the order first met, with the index
+// of each: an open-addressing table over the vertex list, sized once from the number
+// of corners. Positions are compared by their bits, -0 and +0 being one.
+class PositionIndex {
+public:
+    PositionIndex(std::vector<Point3>& verts, size_t corners) : verts(verts)
+    {
+        size_t slots = 16;
+        while (slots < 2 * corners)
+            slots *= 2;
+        table.assign(slots, EMPTY);
+        mask = slots - 1;
+        verts.reserve(corners);
+    }
+
+    // The index of p's vertex, added when new.
+    int Add(const Point3& p)
+    {
+        const Point3 key = Key(p);
+        uint32_t b[3];
+        std::memcpy(b, &key, sizeof(b));
+        uint64_t h = (uint64_t(b[0]) * 0x9E3779B97F4A7C15ull) ^ (uint64_t(b[1]) * 0xC2B2AE3D27D4EB4Full) ^
+                     (uint64_t(b[2]) * 0x165667B19E3779F9ull);
+        for (size_t i = size_t(h >> 20) & mask;; i = (i + 1) & mask) {
+            int& slot = table[i];
+            if (slot == EMPTY) {
+                slot = int(verts.size());
+                verts.push_back(p);
+                return slot;
+            }
+            const Point3 other = Key(verts[size_t(slot)]);
+            if (std::memcmp(&other, &key, sizeof(key)) == 0)
+                return slot;
+        }
+    }
+
+private:
+    static Point3 Key(const Point3& p) { return Point3(p.x + 0.0f, p.y + 0.0f, p.z + 0.0f); }
+    static constexpr int EMPTY = -1;
+    std::vector<Point3>& verts;
+    std::vector<int> table;
+    size_t mask = 0;
+};
+
 class ModelLoader {
 public:
     ModelLoader(const std::string& path, const ImportOptions& options) : path(path), options(options) {}
@@ -114,7 +158,7 @@ public:
         importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
         if (options.progress && isatty(STDERR_FILENO) && fs::file_size(path, ec) > (1u << 20) && !ec)
             importer.SetProgressHandler(new Progress(fs::path(path).filename().string()));
-        ai = importer.ReadFile(path, aiProcess_JoinIdenticalVertices | aiProcess_ValidateDataStructure |
+        ai = importer.ReadFile(path, aiProcess_ValidateDataStructure |
                                          aiProcess_SortByPType);
         if (!ai) {
             RethrowOutOfMemory(importer.GetException());
@@ -338,30 +382,26 @@ private:
         std::vector<UVVert> map2Verts;
         std::vector<TVFace> map2Faces;
         // Corners at the same position are one host vertex; texture vertices stay apart.
-        struct Key {
-            float x, y, z;
-            bool operator==(const Key& k) const { return std::memcmp(this, &k, sizeof(Key)) == 0; }
-        };
-        struct KeyHash {
-            size_t operator()(const Key& k) const
-            {
-                uint32_t b[3];
-                std::memcpy(b, &k, sizeof(b));
-                return (size_t(b[0]) * 73856093u) ^ (size_t(b[1]) * 19349663u) ^ (size_t(b[2]) * 83492791u);
-            }
-        };
-        std::unordered_map<Key, int, KeyHash> positions;
+        size_t corners = 0, triangles = 0;
+        for (unsigned m : meshes) {
+            const aiMesh* am = ai->mMeshes[m];
+            corners += am->mNumVertices;
+            for (unsigned f = 0; f < am->mNumFaces; f++)
+                triangles += am->mFaces[f].mNumIndices >= 3 ? am->mFaces[f].mNumIndices - 2 : 0;
+        }
+        PositionIndex positions(mesh.verts, corners);
+        mesh.faces.reserve(triangles);
+        if (uv1) {
+            mesh.tVerts.reserve(corners + meshes.size());
+            mesh.tvFace.reserve(triangles);
+        }
         for (size_t sub = 0; sub < meshes.size(); sub++) {
             const aiMesh* am = ai->mMeshes[meshes[sub]];
             std::string meshName = am->mName.length ? am->mName.C_Str() : "#" + std::to_string(meshes[sub]);
             std::vector<int> vertexOf(am->mNumVertices);
             for (unsigned v = 0; v < am->mNumVertices; v++) {
                 Point3 p = HostPoint(am->mVertices[v]) * upAxis;
-                Key key{p.x + 0.0f, p.y + 0.0f, p.z + 0.0f};
-                auto [it, added] = positions.emplace(key, int(mesh.verts.size()));
-                if (added)
-                    mesh.verts.push_back(p);
-                vertexOf[v] = it->second;
+                vertexOf[v] = positions.Add(p);
             }
             auto addChannel = [&](int channel, bool used, std::vector<UVVert>& verts) -> int {
                 int base = int(verts.size());

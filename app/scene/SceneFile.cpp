@@ -2,10 +2,10 @@
 // application's ASCII scene export, or else a model for Assimp.
 #include "SceneFormats.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 namespace vek {
 
@@ -21,28 +21,26 @@ bool EndsWith(const std::string& s, const char* suffix)
 
 std::unique_ptr<Scene> LoadSceneFile(const std::string& path, const ImportOptions& options)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw SceneError(path + ": cannot read: " + std::strerror(errno));
     const bool json = EndsWith(path, ".json");
     if (!json) {
         // Ours begin with "{" or "*" (after a byte-order mark, perhaps); the rest
         // goes to Assimp unread.
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+            throw SceneError(path + ": cannot read: " + std::strerror(errno));
         char c = 0;
         while (in.get(c) && (std::isspace(static_cast<unsigned char>(c)) || (c & 0x80) || c == 0)) {
         }
         if (!in || (c != '{' && c != '*'))
             return LoadModelFile(path, options);
-        in.clear();
-        in.seekg(0);
     }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad())
+    // Read once, into the padding the JSON parser needs.
+    simdjson::padded_string bytes;
+    if (simdjson::padded_string::load(path).get(bytes))
         throw SceneError(path + ": cannot read: " + std::strerror(errno));
-    if (json || IsSceneDescription(bytes.str()))
-        return LoadSceneJson(bytes.str(), path);
-    std::string text = DecodeSceneText(bytes.str());
+    if (json || IsSceneDescription(bytes))
+        return LoadSceneJson(bytes, path);
+    std::string text = DecodeSceneText(std::string(bytes.data(), bytes.size()));
     if (IsAseText(text))
         return LoadAse(text, path);
     return LoadModelFile(path, options);

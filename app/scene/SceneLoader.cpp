@@ -11,7 +11,9 @@
 //   (1e39, say) is an error.
 // - Sub-material references may not form a cycle (a material containing itself
 //   directly or through others), since nothing could walk such a material tree.
+#include "JsonErrors.h"
 #include "JsonReader.h"
+#include "MeshStream.h"
 #include "SceneFormats.h"
 
 #include <map>
@@ -26,7 +28,12 @@ class Loader : JsonReader {
 public:
     explicit Loader(const std::string& fileName) : JsonReader(fileName) {}
 
-    std::unique_ptr<Scene> Load(const std::string& text);
+    std::unique_ptr<Scene> Load(std::string_view text);
+    // The same scene read in one pass without a document tree for the meshes, or
+    // null when the file needs the strict reading of Load: any fault, and anything
+    // out of the usual layout (top-level keys out of their order, a mesh the
+    // streaming reader does not take). The loader is spent either way.
+    std::unique_ptr<Scene> Stream(const simdjson::padded_string& text);
 
 private:
     SceneBuilder b;
@@ -54,6 +61,7 @@ private:
     void ParseMaterials(const At& v);
     void ParseSubMaterials(const At& v);
     void ParseObjects(const At& v);
+    void StreamObjects(simdjson::ondemand::value v);
     Object* ParseObject(const At& v);
     Object* ParseLight(const At& v);
     SceneMeshObject* ParseMesh(const At& v);
@@ -599,13 +607,110 @@ void Loader::ParseNode(const At& v, SceneNode* node)
     }
 }
 
-std::unique_ptr<Scene> Loader::Load(const std::string& text)
+namespace od = simdjson::ondemand;
+
+// A step of the streaming pass that cannot go on; the strict pass takes over.
+struct NotStreamed {};
+
+template <class T> T Take(simdjson::simdjson_result<T>&& r)
+{
+    T v;
+    if (std::move(r).get(v))
+        throw NotStreamed{};
+    return v;
+}
+
+// The text of an object or array, for the strict reading of the small parts.
+std::string_view RawJson(od::value v)
+{
+    od::json_type type = Take(v.type());
+    if (type == od::json_type::object)
+        return Take(Take(v.get_object()).raw_json());
+    if (type == od::json_type::array)
+        return Take(Take(v.get_array()).raw_json());
+    throw NotStreamed{};
+}
+
+void Loader::StreamObjects(od::value v)
+{
+    for (auto field : Take(v.get_object())) {
+        od::field f = Take(std::move(field));
+        std::string id(Take(f.unescaped_key()));
+        if (objects.count(id))
+            throw NotStreamed{}; // a repeated ID: the strict reader keeps the last
+        od::object o = Take(f.value().get_object());
+        std::string_view type = Take(Take(o.find_field_unordered("type")).get_string());
+        Take(o.reset());
+        SceneMeshObject* mesh = nullptr;
+        if (type == "mesh") {
+            if (!StreamMesh(o, b, mesh))
+                throw NotStreamed{};
+            objects[id] = mesh;
+        } else {
+            json j = json::parse(Take(o.raw_json()));
+            objects[id] = ParseObject(At{j, JsonKey("objects", id)});
+        }
+    }
+}
+
+std::unique_ptr<Scene> Loader::Stream(const simdjson::padded_string& text)
+{
+    // The top-level keys in the order the strict reader takes them, "format" first:
+    // each part refers only to those before it.
+    using Part = void (Loader::*)(const At&);
+    static constexpr std::string_view KEYS[] = {"format", "interface", "texmaps", "materials", "objects", "nodes"};
+    static const Part PARTS[] = {nullptr, &Loader::ParseInterface, &Loader::ParseTexmaps, &Loader::ParseMaterials,
+                                 nullptr, nullptr};
+    static_assert(std::size(KEYS) == std::size(PARTS));
+    try {
+        od::parser parser;
+        od::document doc = Take(parser.iterate(text));
+        int last = -1;
+        for (auto field : Take(doc.get_object())) {
+            od::field f = Take(std::move(field));
+            std::string_view key = Take(f.unescaped_key());
+            int k = 0;
+            while (k < int(std::size(KEYS)) && KEYS[k] != key)
+                k++;
+            if (k == int(std::size(KEYS)) || k <= last || (last < 0 && k != 0))
+                return nullptr;
+            last = k;
+            if (key == "format") {
+                if (Take(f.value().get_string()) != kFormat)
+                    return nullptr;
+            } else if (key == "objects") {
+                StreamObjects(f.value());
+            } else {
+                json j = json::parse(RawJson(f.value()));
+                At part{j, std::string(key)};
+                if (key == "nodes")
+                    ParseNodes(part, nullptr);
+                else
+                    (this->*PARTS[k])(part);
+            }
+        }
+        // Anything after the top-level object is left to the strict reader's refusal.
+        const char* rest = nullptr;
+        if (last < 0 || !doc.current_location().get(rest))
+            return nullptr;
+        return b.Finish();
+    } catch (const NotStreamed&) {
+    } catch (const SceneError&) {
+    } catch (const json::exception&) {
+    } catch (const BuildError&) {
+    }
+    return nullptr;
+}
+
+std::unique_ptr<Scene> Loader::Load(std::string_view text)
 {
     json doc;
     try {
         doc = json::parse(text);
-    } catch (const json::parse_error& e) {
-        throw SceneError(file + ": invalid JSON: " + e.what());
+    } catch (const json::exception&) {
+        // The parser's own message speaks of its internals; say it in the file's terms.
+        std::string fault = DescribeJsonSyntaxError(text);
+        throw SceneError(file + ": " + (fault.empty() ? "invalid JSON" : fault));
     }
     At top{doc, ""};
     Keys(top, {"format", "interface", "texmaps", "materials", "objects", "nodes"});
@@ -630,23 +735,35 @@ std::unique_ptr<Scene> Loader::Load(const std::string& text)
 
 std::unique_ptr<Scene> LoadSceneJson(const std::string& text, const std::string& fileName)
 {
+    return LoadSceneJson(simdjson::padded_string(text), fileName);
+}
+
+std::unique_ptr<Scene> LoadSceneJson(const simdjson::padded_string& text, const std::string& fileName)
+{
+    if (auto scene = Loader(fileName).Stream(text))
+        return scene;
+    // Faults are found and named by the strict reading.
     try {
-        return Loader(fileName).Load(text);
+        return Loader(fileName).Load(std::string_view(text));
     } catch (const json::exception& e) {
         // Every value is checked before it is read; this is a last line of defence.
         throw SceneError(fileName + ": " + e.what());
     }
 }
 
-// Whether text is a scene description rather than some other JSON (a glTF file, say).
-bool IsSceneDescription(const std::string& text)
+// Whether text is a scene description rather than some other JSON (a glTF file, say):
+// a top-level object with a "format" string "vek-scene/...", found without reading
+// the rest.
+bool IsSceneDescription(const simdjson::padded_string& text)
 {
-    size_t start = text.find_first_not_of(" \t\r\n");
-    if (start == std::string::npos || text[start] != '{')
+    od::parser parser;
+    od::document doc;
+    od::object top;
+    std::string_view format;
+    if (parser.iterate(text).get(doc) || doc.get_object().get(top) ||
+        top.find_field_unordered("format").get_string().get(format))
         return false;
-    json doc = json::parse(text, nullptr, false);
-    return doc.is_object() && doc.contains("format") && doc["format"].is_string() &&
-           doc["format"].get<std::string>().rfind("vek-scene/", 0) == 0;
+    return format.substr(0, 10) == "vek-scene/";
 }
 
 } // namespace vek
