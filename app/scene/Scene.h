@@ -70,6 +70,9 @@ struct ImportOptions {
 // the extension .json), or else any model Assimp reads. Throws SceneError naming
 // the file and what is wrong.
 std::unique_ptr<Scene> LoadSceneFile(const std::string& path, const ImportOptions& options = {});
+// The formats LoadSceneFile reads: "name (*.ext;*.ext)" lines, the scene
+// description first, then every model format Assimp reads.
+std::vector<std::string> ReadableFormats();
 // Loads a model through Assimp. Throws SceneError.
 std::unique_ptr<Scene> LoadModelFile(const std::string& path, const ImportOptions& options);
 // Loads a scene description from text; `fileName` names it in error messages.
