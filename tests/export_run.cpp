@@ -119,8 +119,9 @@ ExportRun ExportScene(const std::string& name, const std::string& sceneJson, con
     args.push_back("scene.json");
     args.push_back("out.vek");
     ExportRun run = RunVekexport(dir, args);
-    if (checked)
+    if (checked) {
         EXPECT_EQ(run.findings, "") << name << ": the file checker finds faults in the export";
+    }
     return run;
 }
 

@@ -158,6 +158,15 @@ bool ReadOptionsFile(const std::string& path, ExportOptions& options)
     return true;
 }
 
+std::string OptionsFileBytes(const ExportOptions& options)
+{
+    std::string bytes;
+    for (int i = 0; i < ExportOptions::Count; i++)
+        for (int b = 0; b < 4; b++)
+            bytes += char((uint32_t(options[i]) >> (8 * b)) & 0xff);
+    return bytes;
+}
+
 std::string OptionsFileLengthNote(const std::string& path, long long bytes)
 {
     const long long full = ExportOptions::Count * 4;
