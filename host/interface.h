@@ -2,7 +2,12 @@
 #pragma once
 
 #include "inode.h"
+#include "log.h"
 #include "win32.h"
+
+// The directory texture paths are written relative to, as those inside a "Partition"
+// directory are; empty when the application names none.
+#define APP_TEXTURE_ROOT_DIR 100
 
 class Interface {
 public:
@@ -19,7 +24,14 @@ public:
     // Whether atmospheric effects are rendered, and how many the environment holds.
     virtual BOOL GetRendAtmosphere() = 0;
     virtual int NumAtmospheric() = 0;
+    // The application's log, where failures are reported without a dialog.
+    virtual LogSys* Log() = 0;
 };
+
+// The interface of the scene the application holds (set by the application), for code
+// that is not handed one.
+HOSTAPI Interface* GetCOREInterface();
+HOSTAPI void SetCOREInterface(Interface* ip);
 
 // Handed to SceneExport::DoExport; the exporter does not use it.
 class ExpInterface {

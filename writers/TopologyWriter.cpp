@@ -18,7 +18,9 @@ ErrorFlags TopologyWriter::Export(INode* node)
         // The name is kept as it is, blanks included: the reference lines of the
         // mesh nodes spell it the same way.
         std::fprintf(outFile, "TOPO_%s {\n", name ? name : "");
-        errors |= WriteMeshBody(representative);
+        ErrorFlags failed = WriteMeshBody(representative);
+        LogFailures(ip, failed, name);
+        errors |= failed;
         WriteIndent(outFile, depth);
         std::fprintf(outFile, "}\n");
     }

@@ -357,6 +357,8 @@ struct Scene::Impl {
     bool atmosphereRendered = false;
     int atmosphereCount = 0;
     std::string pluginConfigDir;
+    std::string textureRootDir;
+    long long evaluationsAtActivate = 0;
 
     SceneNode rootNode;
     std::vector<std::unique_ptr<SceneNode>> nodes;
