@@ -50,7 +50,8 @@ public:
     // The number with the current format, cut to its first ten characters, with
     // any comma turned into a point.
     virtual CStr FormatFloat(float value);
-    // Forward slashes, relative to a "/Partition/" directory when the path lies in one.
+    // Forward slashes, relative to the application's texture root directory when the
+    // path lies in it, else to a "/Partition/" directory when it lies in one.
     virtual CStr FormatMapPath(const TCHAR* path);
     // Offset plus the index of the first case-insensitive occurrence of pattern in
     // text, or 0 when there is none.
