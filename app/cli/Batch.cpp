@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <deque>
@@ -73,6 +74,8 @@ std::vector<std::string> ChildArguments(const Request& r, const std::string& con
                                      r.modulePath, "--up", up, "--report", job.report};
     if (r.selectedOnly)
         args.push_back("--selected-only");
+    if (!r.textureRoot.empty())
+        args.insert(args.end(), {"--texture-root", r.textureRoot});
     for (const OptionSetting& s : r.settings) {
         args.push_back("--set");
         args.push_back(s.text);
@@ -222,8 +225,9 @@ int RunJobs(const Request& r, const std::string& scratch, std::vector<Job>& jobs
         if (!report.is_object())
             report = nullptr;
         PrintOutcome(job, status, report, std::chrono::duration<double>(Clock::now() - job.start).count());
-        ordered[size_t(&job - jobs.data())] =
-            report.is_null() ? nlohmann::ordered_json{{"scene", job.scene}, {"output", job.output}, {"status", status}} : report;
+        if (report.is_null()) // the process ended before its report
+            report = {{"scene", job.scene}, {"output", job.output}, {"status", status}};
+        ordered[size_t(&job - jobs.data())] = report;
         worst = std::max(worst, status);
         counts[std::min(status, 2)]++;
         triangles += Triangles(report);
@@ -260,8 +264,9 @@ int RunBatch(const Request& r)
         std::fprintf(stderr, "vekexport: %s\n", error.c_str());
     else if (CopyOptions(r, scratch)) {
         worst = RunJobs(r, scratch, jobs, reports);
-        bool anyExported = std::any_of(reports.begin(), reports.end(),
-                                       [](const nlohmann::ordered_json& j) { return j.value("status", 2) <= EXIT_MARKERS; });
+        bool anyExported = std::any_of(reports.begin(), reports.end(), [](const nlohmann::ordered_json& j) {
+            return j.value("status", int(EXIT_NOTHING)) <= EXIT_MARKERS;
+        });
         if (anyExported && !SaveOptions(r, scratch))
             worst = std::max(worst, int(EXIT_NOTHING));
     }

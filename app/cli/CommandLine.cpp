@@ -103,6 +103,9 @@ std::optional<Request> ParseCommandLine(int argc, char** argv, int& status)
         ->check(CLI::Range(1, 1024));
     app.add_option("--config-dir", r.configDir, "Directory of the options file (default below)")->type_name("DIR");
     app.add_option("--module", r.modulePath, "Export module to load (default: ExportToVek.dle beside vekexport)");
+    app.add_option("--texture-root", r.textureRoot,
+                   "Write the paths of textures under DIR relative to it, as those inside a Partition directory")
+        ->type_name("DIR");
     app.add_option("--up", upAxis, "Up axis of a model file (default: its format's convention)")
         ->check(CLI::IsMember({"auto", "y", "z"}));
     app.add_option("--check", r.checkPath, "Check a Vek file and the .box file beside it; exit 1 on findings")

@@ -23,6 +23,7 @@ struct Request {
     std::string configDir;  // holds the options file; never empty
     std::string modulePath; // the export module; never empty
     std::string reportPath; // the JSON report, "" for none
+    std::string textureRoot; // texture paths under it are written relative to it; "" for none
     std::vector<OptionSetting> settings;
     bool noPrompt = false, selectedOnly = false, quiet = false;
     ImportOptions::Up up = ImportOptions::Up::Auto;

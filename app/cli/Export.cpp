@@ -6,8 +6,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 namespace vek {
 
@@ -72,6 +78,12 @@ std::unique_ptr<Scene> LoadScene(const Request& request)
     import.progress = !request.quiet;
     std::unique_ptr<Scene> scene = LoadSceneFile(request.scenes[0], import);
     scene->SetPluginConfigDir(request.configDir);
+    // Models name their textures by absolute paths; a root that is no directory here
+    // (D:\Engine, say) is taken as it is written.
+    std::error_code ec;
+    bool here = fs::is_directory(request.textureRoot, ec);
+    scene->SetTextureRootDir(here ? fs::absolute(request.textureRoot).lexically_normal().string()
+                                  : request.textureRoot);
     scene->Activate();
     return scene;
 }
@@ -83,11 +95,55 @@ void ShowMessageBoxes(bool terminal, bool quiet, std::vector<std::string>& held)
     SetMessageBoxHandler([terminal, quiet, &held](HWND, const char* text, const char* caption, UINT) {
         if (quiet)
             held.push_back(std::string(caption) + ": " + text);
-        else if (!terminal || !term::Terminal::Get().ShowMessageBox(text, caption))
-            std::fprintf(stderr, "%s: %s\n", caption, text);
+        else if (!terminal || !term::Terminal::Get().ShowMessageBox(text, caption)) {
+            const char* erase = isatty(STDERR_FILENO) ? "\r\033[K" : ""; // a progress bar's line
+            std::fprintf(stderr, "%s%s: %s\n", erase, caption, text);
+        }
         return IDOK;
     });
 }
+
+// A bar on standard error, when it is a terminal, for an export that runs longer than a
+// second; erased when the export ends.
+class ProgressBar {
+public:
+    ProgressBar(const Scene& scene, const std::string& name, bool wanted)
+    {
+        if (wanted && isatty(STDERR_FILENO))
+            drawer = std::thread([this, &scene, name] { Run(scene, name); });
+    }
+    ~ProgressBar()
+    {
+        if (!drawer.joinable())
+            return;
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            done = true;
+        }
+        wake.notify_one();
+        drawer.join();
+    }
+
+private:
+    std::thread drawer;
+    std::mutex lock;
+    std::condition_variable wake;
+    bool done = false;
+
+    void Run(const Scene& scene, const std::string& name)
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        if (wake.wait_for(guard, std::chrono::seconds(1), [this] { return done; }))
+            return;
+        while (!wake.wait_for(guard, std::chrono::milliseconds(100), [this] { return done; })) {
+            int percent = int(scene.ExportProgress() * 100);
+            std::string bar(size_t(percent / 5), '#');
+            std::fprintf(stderr, "\rexporting %s: [%-20s] %3d%%", name.c_str(), bar.c_str(), percent);
+            std::fflush(stderr);
+        }
+        std::fprintf(stderr, "\r\033[K");
+    }
+};
 
 // Runs the module's exporter on the scene; its result.
 int CallExporter(const Request& request, Scene& scene, bool suppressPrompts)
@@ -187,12 +243,24 @@ void Export(const Request& request, ExportResult& result)
     ShowMessageBoxes(terminal, request.quiet, held);
     NoteOptionsFileLength(request.OptionsPath());
 
+    // The exporter reports each failure with its node in the application's log.
+    SetLogHandler([&result](DWORD, const char* title, const char* text) {
+        if (std::string(title).starts_with("#ERROR_EXPORT_"))
+            result.failures.push_back({title, text});
+    });
     BeginFileTransaction();
     if (!WriteExtraFiles(*scene))
         throw std::runtime_error(FileTransactionError());
-    int exporterResult = CallExporter(request, *scene, request.noPrompt && request.settings.empty());
+    int exporterResult;
+    {
+        // Not over a dialog or message box drawn on the terminal.
+        ProgressBar bar(*scene, request.output, !request.quiet && !terminal);
+        exporterResult = CallExporter(request, *scene, request.noPrompt && request.settings.empty());
+    }
+    SetLogHandler(nullptr);
     term::Terminal::Get().Close();
     SetMessageBoxHandler(nullptr);
+    SetDialogFrontEnd(nullptr);
     Conclude(request, exporterResult, script, result);
     if (result.status == EXIT_NOTHING)
         for (const std::string& box : held)
@@ -216,6 +284,8 @@ ExportResult RunExport(const Request& request)
         // Nothing of an export that did not end stays behind.
         AbortFileTransaction();
         SetMessageBoxHandler(nullptr);
+        SetDialogFrontEnd(nullptr);
+        SetLogHandler(nullptr);
         term::Terminal::Get().Close();
         result.status = EXIT_NOTHING;
         result.error = e.what();

@@ -185,7 +185,8 @@ std::string FormatOptions(const ExportOptions& options)
         const ExportOptionInfo& info = ExportOptionTable[i];
         out += std::string(info.name) + "=" + std::to_string(options[i]);
         if (info.min <= info.max && (options[i] < info.min || options[i] > info.max))
-            out += " (outside the dialog's limits, " + std::to_string(info.min) + " to " + std::to_string(info.max) + ")";
+            out += " (outside the dialog's limits, " + std::to_string(info.min) + " to " +
+                   std::to_string(info.max) + ")";
         out += "\n";
     }
     return out;
