@@ -1,4 +1,4 @@
-#include "log.h"
+#include "interface.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -6,9 +6,11 @@
 
 namespace {
 
+void StandardError(DWORD, const char* title, const char* text) { std::fprintf(stderr, "%s: %s\n", title, text); }
+
 LogHandler& Handler()
 {
-    static LogHandler handler;
+    static LogHandler handler = StandardError;
     return handler;
 }
 
@@ -17,7 +19,7 @@ public:
     void LogEntry(DWORD type, BOOL dialogue, const MCHAR* title, const MCHAR* format, ...) override
     {
         (void)dialogue;
-        if (!Handler() || !format)
+        if (!format)
             return;
         va_list args, copy;
         va_start(args, format);
@@ -33,7 +35,7 @@ public:
 
 } // namespace
 
-void SetLogHandler(LogHandler handler) { Handler() = std::move(handler); }
+void SetLogHandler(LogHandler handler) { Handler() = handler ? std::move(handler) : LogHandler(StandardError); }
 
 LogSys* GetApplicationLog()
 {

@@ -7,6 +7,7 @@
 #include <set>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 namespace vek {
 
@@ -146,11 +147,9 @@ bool IsInt(std::string_view s)
 }
 
 // A scene number as the exporter spells it: fixed notation, possibly cut after its
-// point or before it, or a NaN or an infinity.
+// point or before it.
 bool IsNumber(std::string_view s)
 {
-    if (s == "nan" || s == "-nan" || s == "inf" || s == "-inf")
-        return true;
     if (!s.empty() && s[0] == '-')
         s.remove_prefix(1);
     size_t dot = s.find('.');
@@ -249,6 +248,7 @@ private:
     int lastMarker = -1;
     int markerBits = 0; // the failure markers the file ends with
     bool sawOk = false, sawMarker = false, legacy = false;
+    bool sawNonFinite = false; // among the numbers of the current line
     std::set<std::string> materials;
     std::unordered_map<std::string, long long> topologies; // name -> vertex count
     long long largestTopology = 0;
@@ -261,6 +261,21 @@ private:
     std::vector<std::pair<long, std::string>> pendingMaterials;
 
     void Add(long line, std::string text) { out.Add(line, std::move(text)); }
+
+    // A number field. A NaN or an infinity is written like a number but the engine
+    // cannot read it: Data reports it once for the line.
+    bool Number(std::string_view s)
+    {
+        if (s == "nan" || s == "-nan" || s == "inf" || s == "-inf") {
+            sawNonFinite = true;
+            return true;
+        }
+        return IsNumber(s);
+    }
+    bool AllNumbers(const std::vector<std::string_view>& t)
+    {
+        return std::all_of(t.begin(), t.end(), [this](std::string_view s) { return Number(s); });
+    }
 
     void Defer(int marker, long line, std::string text)
     {
@@ -576,7 +591,7 @@ private:
     void Transform(long n, Block& b, int lead, const std::vector<std::string_view>& t)
     {
         CheckLead(n, b, lead, Padding(t[0]));
-        if (t.size() != 7 || !std::all_of(t.begin(), t.end(), IsNumber))
+        if (t.size() != 7 || !AllNumbers(t))
             Add(n, "transform line should hold 7 numbers");
         b.step = 1;
     }
@@ -606,7 +621,7 @@ private:
             } else if (b.step == 1) {
                 CheckLead(n, b, lead, 0);
                 if (t.size() != 7 || t[0] != "type" || !IsHex6(t[1]) || !IsHex6(t[2]) || !IsHex6(t[3]) ||
-                    !IsNumber(t[4]) || !IsNumber(t[5]) || !IsNumber(t[6]))
+                    !Number(t[4]) || !Number(t[5]) || !Number(t[6]))
                     Add(n, "light parameter line should be \"type\", three colours and three numbers");
                 b.step = 2;
             } else {
@@ -618,12 +633,12 @@ private:
                 Transform(n, b, lead, t);
             } else if (b.step == 1) {
                 CheckLead(n, b, lead, Padding(t[0]));
-                if (t.size() != 4 || !IsNumber(t[0]) || !IsNumber(t[1]) || !IsInt(t[2]) || !IsInt(t[3]))
+                if (t.size() != 4 || !Number(t[0]) || !Number(t[1]) || !IsInt(t[2]) || !IsInt(t[3]))
                     Add(n, "camera projection line should hold two numbers and two integers");
                 b.step = 2;
             } else if (b.step == 2) {
                 CheckLead(n, b, lead, Padding(t[0]));
-                if (t.size() != 3 || !std::all_of(t.begin(), t.end(), IsNumber))
+                if (t.size() != 3 || !AllNumbers(t))
                     Add(n, "camera range line should hold 3 numbers");
                 b.step = 3;
             } else {
@@ -641,6 +656,8 @@ private:
             MaterialData(n, b, lead, content, t);
             break;
         }
+        if (std::exchange(sawNonFinite, false))
+            Add(n, "NaN or infinity where a number belongs: the engine cannot read it");
     }
 
     void MeshData(long n, Block& b, int lead, std::string_view content, const std::vector<std::string_view>& t)
@@ -671,7 +688,7 @@ private:
         b.step++;
         if (b.phase == Block::Vertices) {
             CheckLead(n, b, lead, Padding(t[0]));
-            if (t.size() != 3 || !std::all_of(t.begin(), t.end(), IsNumber))
+            if (t.size() != 3 || !AllNumbers(t))
                 Add(n, "vertex line should hold 3 numbers");
             b.vertexCount++;
             figures.vertices++;
@@ -764,7 +781,7 @@ private:
             return;
         }
         for (size_t k = 1; k < t.size(); k++)
-            if (((k - 1) % per == 0) ? !IsInt(t[k]) : !IsNumber(t[k])) {
+            if (((k - 1) % per == 0) ? !IsInt(t[k]) : !Number(t[k])) {
                 Add(n, "malformed key value \"" + std::string(t[k].substr(0, 20)) + "\"");
                 return;
             }

@@ -114,7 +114,10 @@ std::optional<Request> ParseCommandLine(int argc, char** argv, int& status)
     app.add_flag("--about", about, "Show the exporter's about box");
     app.add_flag("--version", version, "Print the versions of vekexport and of its export module");
     app.add_flag("--list-formats", listFormats, "Print the scene and model formats that can be read");
-    app.add_option("files", files, "SCENE OUTPUT.vek, or the scenes of a batch")->type_name("");
+    app.add_option("files", files,
+                   "SCENE OUTPUT.vek, or the scenes of a batch; a scene is a JSON scene description, an ASCII "
+                   "scene export (.ase) or any model Assimp reads")
+        ->type_name("");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -243,10 +243,15 @@ void Export(const Request& request, ExportResult& result)
     ShowMessageBoxes(terminal, request.quiet, held);
     NoteOptionsFileLength(request.OptionsPath());
 
-    // The exporter reports each failure with its node in the application's log.
-    SetLogHandler([&result](DWORD, const char* title, const char* text) {
+    // The exporter reports each failure with its node in the application's log, for the
+    // summary; its other entries are told as message boxes are.
+    SetLogHandler([&result, &held, &request](DWORD, const char* title, const char* text) {
         if (std::string(title).starts_with("#ERROR_EXPORT_"))
             result.failures.push_back({title, text});
+        else if (request.quiet)
+            held.push_back(std::string(title) + ": " + text);
+        else
+            std::fprintf(stderr, "%s: %s\n", title, text);
     });
     BeginFileTransaction();
     if (!WriteExtraFiles(*scene))

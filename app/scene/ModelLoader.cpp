@@ -697,7 +697,8 @@ std::unique_ptr<Scene> LoadModelFile(const std::string& path, const ImportOption
 
 std::vector<std::string> ReadableFormats()
 {
-    std::vector<std::string> formats = {"JSON scene description (*.json, or any file holding one)"};
+    std::vector<std::string> formats = {"JSON scene description (*.json, or any file holding one)",
+                                        "ASCII scene export (*.ase, or any file beginning with *3DSMAX_ASCIIEXPORT)"};
     Assimp::Importer importer;
     for (size_t k = 0; k < importer.GetImporterCount(); k++) {
         const aiImporterDesc* desc = importer.GetImporterInfo(k);

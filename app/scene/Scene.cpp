@@ -107,6 +107,7 @@ int Scene::GetRendHeight() { return d->renderHeight; }
 Point3 Scene::GetAmbient(TimeValue t, Interval& valid) { return d->ambient.Value(t, valid); }
 BOOL Scene::GetRendAtmosphere() { return d->atmosphereRendered; }
 int Scene::NumAtmospheric() { return d->atmosphereCount; }
+
 void Scene::SetPluginConfigDir(const std::string& dir) { d->pluginConfigDir = dir; }
 void Scene::SetTextureRootDir(const std::string& dir) { d->textureRootDir = dir; }
 LogSys* Scene::Log() { return GetApplicationLog(); }

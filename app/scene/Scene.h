@@ -39,6 +39,7 @@ public:
     Point3 GetAmbient(TimeValue t, Interval& valid) override;
     BOOL GetRendAtmosphere() override;
     int NumAtmospheric() override;
+    // The application's log (log.h): entries go to its handler.
     LogSys* Log() override;
 
     // The directory GetDir(APP_PLUGCFG_DIR) answers.
