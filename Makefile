@@ -1,5 +1,6 @@
-# make run   installs what is missing, builds, and exports the bundled example scene
-# make test  installs what is missing, builds, and runs the whole test suite
+# make run   installs what is missing, builds vekexport and its module only, and exports
+#            the bundled example scene
+# make test  installs what is missing, builds everything, and runs the whole test suite
 # make sanitize  the test suite again, built with AddressSanitizer and UBSan
 BUILD ?= build
 ASAN_BUILD ?= build-asan
@@ -19,7 +20,8 @@ $(BUILD)/Makefile: | deps
 build: deps $(BUILD)/Makefile
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+run: deps $(BUILD)/Makefile
+	cmake --build $(BUILD) --target vekexport -j $(JOBS)
 	@mkdir -p $(BUILD)/config
 	$(BUILD)/vekexport --no-prompt --config-dir $(BUILD)/config $(EXAMPLE) $(BUILD)/crate.vek
 

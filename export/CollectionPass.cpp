@@ -38,6 +38,7 @@ ErrorFlags SceneExporter::CollectNode(INode* node, Interface* i)
                     if (mustDelete)
                         delete tri;
                 }
+                LogFailures(i, errors, node->GetName());
             }
         }
     }

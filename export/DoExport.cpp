@@ -37,6 +37,17 @@ const char* const MSG_PARTIAL = "Certain param\xc3\xa8tres n'ont pas pu \xc3\xaa
 
 } // namespace
 
+void LogFailures(Interface* ip, ErrorFlags errors, const TCHAR* name)
+{
+    LogSys* log = ip ? ip->Log() : nullptr;
+    if (!log)
+        return;
+    for (const ErrorMarker& m : errorMarkers)
+        if (errors & m.bit)
+            log->LogEntry(SYSLOG_ERROR, NO_DIALOG, std::string(m.line, std::strlen(m.line) - 1).c_str(), "%s",
+                          name ? name : "");
+}
+
 CStr BoxFilePath(const TCHAR* name)
 {
     // Cutting a fixed four characters would put the box file of "sub/ab" outside its

@@ -119,6 +119,7 @@ ErrorFlags SceneExporter::ExportNode(INode* node, Interface* i, int depth)
         default:
             break;
         }
+        LogFailures(i, errors, node->GetName());
     }
 
     for (int c = 0; c < node->NumberOfChildren(); c++)

@@ -38,6 +38,11 @@ void SetExportSelectedOnly(BOOL selectedOnly);
 // when it has none. "hall.vek" gives "hall.box"; "x.box" gives itself.
 CStr BoxFilePath(const TCHAR* name);
 
+// Reports the failures of one node (or material) in the host's log, one entry per
+// failure bit, titled with its result marker, the text being the name. The result
+// markers at the end of the file are written as ever.
+void LogFailures(Interface* ip, ErrorFlags errors, const TCHAR* name);
+
 // Whether a geometry node is a collision box: its name starts with "BOX_" in any case.
 bool IsCollisionBoxName(const TCHAR* name);
 

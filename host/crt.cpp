@@ -20,7 +20,8 @@ namespace {
 // ---- the transaction ----
 
 struct StagedFile {
-    std::string target; // where it goes: the opener's path, or what a symbolic link names
+    std::string name;   // as the opener named it
+    std::string target; // where it goes: that path, or what a symbolic link there names
     std::string temp;   // where it is written meanwhile
     bool open = false;
 };
@@ -102,7 +103,7 @@ mode_t TargetMode(const std::string& target, mode_t umask)
 
 // A new temporary file beside the target, or the one already staged for it, emptied.
 // The descriptor, or -1 with errno set.
-int OpenStaged(Transaction& t, const std::string& target, std::shared_ptr<StagedFile>& entry)
+int OpenStaged(Transaction& t, const char* name, const std::string& target, std::shared_ptr<StagedFile>& entry)
 {
     entry = FindStaged(t, target);
     if (entry) {
@@ -121,7 +122,7 @@ int OpenStaged(Transaction& t, const std::string& target, std::shared_ptr<Staged
     if (fd < 0)
         return -1;
     fchmod(fd, TargetMode(target, t.umask));
-    entry = std::make_shared<StagedFile>(StagedFile{target, temp, true});
+    entry = std::make_shared<StagedFile>(StagedFile{name, target, temp, true});
     t.files.push_back(entry);
     return fd;
 }
@@ -215,7 +216,7 @@ int OpenForWriting(const char* name, bool append, std::shared_ptr<StagedFile>& s
         errno = ECANCELED;
         fd = -1;
     } else if (t.state == TransactionState::Open && !append) {
-        fd = OpenStaged(t, ResolvedTarget(name), staged);
+        fd = OpenStaged(t, name, ResolvedTarget(name), staged);
     } else {
         fd = open(name, O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0666);
     }
@@ -349,4 +350,14 @@ std::string FileTransactionError()
     Transaction& t = TheTransaction();
     std::lock_guard<std::mutex> guard(t.lock);
     return t.error;
+}
+
+std::vector<std::string> StagedFiles()
+{
+    Transaction& t = TheTransaction();
+    std::lock_guard<std::mutex> guard(t.lock);
+    std::vector<std::string> names;
+    for (const auto& f : t.files)
+        names.push_back(f->name);
+    return names;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "inode.h"
+#include "log.h"
 #include "win32.h"
 
 // Kinds of log entries, and LogEntry's dialogue argument for an entry that only goes
@@ -21,6 +22,10 @@ public:
         __attribute__((format(printf, 5, 6))) = 0;
 };
 
+// The directory texture paths are written relative to, as those inside a "Partition"
+// directory are; empty when the application names none.
+#define APP_TEXTURE_ROOT_DIR 100
+
 class Interface {
 public:
     virtual ~Interface() = default;
@@ -36,8 +41,14 @@ public:
     // Whether atmospheric effects are rendered, and how many the environment holds.
     virtual BOOL GetRendAtmosphere() = 0;
     virtual int NumAtmospheric() = 0;
+    // The application's log, where failures are reported without a dialog.
     virtual LogSys* Log() = 0;
 };
+
+// The interface of the scene the application holds (set by the application), for code
+// that is not handed one.
+HOSTAPI Interface* GetCOREInterface();
+HOSTAPI void SetCOREInterface(Interface* ip);
 
 // Handed to SceneExport::DoExport; the exporter does not use it.
 class ExpInterface {

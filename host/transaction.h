@@ -4,6 +4,7 @@
 #include "maxtypes.h"
 
 #include <string>
+#include <vector>
 
 // Every stream that _tfopen (crt.h) opens for writing is checked to its last byte: a
 // stream that failed once refuses every later write, and fclose reports the failure.
@@ -27,3 +28,6 @@ HOSTAPI void AbortFileTransaction();
 // The first failure of the transaction, "path: reason" with the path as the opener
 // named it; empty while there is none.
 HOSTAPI std::string FileTransactionError();
+// The files staged by the open transaction, named as their openers named them, in the
+// order they were first opened.
+HOSTAPI std::vector<std::string> StagedFiles();

@@ -115,10 +115,19 @@ CheckReport Check(const std::string& bytes, bool box = false)
     return report;
 }
 
-TEST(Checker, AFileWithEveryKindOfBlockIsClean)
+TEST(Checker, AFileWithEveryKindOfBlockIsCleanAndCounted)
 {
     CheckReport r = Check(Join(ValidVek));
     EXPECT_TRUE(r.Clean()) << FormatReport(r);
+    const VekFigures& f = r.figures;
+    EXPECT_EQ(std::vector<long long>({f.shells, f.meshes, f.lights, f.cameras, f.materials, f.topologies, f.animations,
+                                      f.vertices, f.quads, f.triangles}),
+              std::vector<long long>({1, 3, 1, 1, 3, 1, 1, 8, 1, 3}));
+    EXPECT_TRUE(f.ok);
+    std::vector<std::string> failed = ValidVek;
+    failed.back() = "#ERROR_EXPORT_GEOM3D";
+    failed.push_back("#ERROR_EXPORT_BOX");
+    EXPECT_EQ(Check(Join(failed)).figures.markers, (std::vector<std::string>{"#ERROR_EXPORT_GEOM3D", "#ERROR_EXPORT_BOX"}));
 }
 
 TEST(Checker, IndentationZeroAndEightAreConsistentToo)

@@ -88,10 +88,13 @@ TEST(CommandLineSettings, ValuesTheDialogCannotHoldAreRefused)
     EXPECT_EQ(run.status, 2);
     EXPECT_FALSE(fs::exists(fs::path(VEK_BINARY_DIR) / "test-scratch" / "cli-refused-first" / "cfg" / OPTIONS_FILE_NAME));
 
+    // Without drawing the dialog, the values still go through its procedure and limits.
     auto noPrompt = RunLightScene("cli-set-noprompt", {"--no-prompt", "--set", "decimals=2", "scene.json", "out.vek"});
-    EXPECT_EQ(noPrompt.status, 2);
-    EXPECT_NE(noPrompt.stderrText.find("--no-prompt"), std::string::npos);
-    EXPECT_FALSE(noPrompt.vek);
+    EXPECT_EQ(noPrompt.status, 0) << noPrompt.stderrText;
+    EXPECT_EQ(SavedOptions("cli-set-noprompt").decimals, 2);
+    auto refused = RunLightScene("cli-set-noprompt", {"--no-prompt", "--set", "decimals=11", "scene.json", "out.vek"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_FALSE(refused.vek);
 }
 
 TEST(CommandLineSettings, WithoutATerminalTheDialogIsConfirmedUnseen)
@@ -138,8 +141,13 @@ TEST(CommandLineSettings, AboutWithoutATerminalPrintsTheBox)
     EXPECT_EQ(run.status, 0) << run.stderrText;
     EXPECT_EQ(run.stdoutText.find("About\n  Plug-in d'Exportation Max -> Vek\n  Version: Beta 01\n"), 0u)
         << run.stdoutText;
-    EXPECT_NE(run.stdoutText.find("KELM 3d file format. (.Vek), version 4.00"), std::string::npos);
-    EXPECT_NE(run.stdoutText.find("ExportToVek.dle 1.0.0.1"), std::string::npos);
+    // --version tells the same story as the about box.
+    auto version = RunVekexport(dir, {"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.stdoutText, "vekexport 1.0.0.1, with the export module ExportToVek.dle 1.0.0.1\n"
+                                  "KELM 3d file format. (.Vek) exporter version 4.00 (the \"# Version: 4.00\" line of "
+                                  "every file; its about box says \"Version: Beta 01\")\n");
+    EXPECT_NE(run.stdoutText.find(version.stdoutText), std::string::npos);
 }
 
 TEST(CommandLineSettings, SceneAndOutputStayRequiredForAnExport)
@@ -147,7 +155,7 @@ TEST(CommandLineSettings, SceneAndOutputStayRequiredForAnExport)
     fs::path dir = ScratchDir("cli-required");
     auto run = RunVekexport(dir, {"--set", "decimals=2"});
     EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.stderrText.find("scene"), std::string::npos);
+    EXPECT_NE(run.stderrText.find("expected a SCENE and an OUTPUT.vek"), std::string::npos);
 }
 
 } // namespace

@@ -87,8 +87,10 @@ ErrorFlags MaterialWriter::Export(INode* node)
     ErrorFlags errors = 0;
     for (int i = 0; i < materialList->MaterialCount(); i++) {
         Mtl* mtl = materialList->GetMaterial(i);
-        if (!mtl)
+        if (!mtl) {
+            LogFailures(GetCOREInterface(), ERROR_MATERIAL, "");
             return errors | ERROR_MATERIAL;
+        }
         std::fprintf(outFile, "%s ", GetText(IDS_MATERIAL));
         std::fprintf(outFile, "%s {\n", FormatMaterialName(mtl->GetName().data()).data());
         WriteIndent(outFile, 1);
@@ -104,6 +106,7 @@ ErrorFlags MaterialWriter::Export(INode* node)
             // The block is still closed, so that the meshes naming this material and
             // every later block stay readable; the failure is reported.
             errors |= ERROR_MATERIAL;
+            LogFailures(GetCOREInterface(), ERROR_MATERIAL, mtl->GetName().data());
         }
         std::fprintf(outFile, "}\n");
     }

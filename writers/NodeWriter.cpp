@@ -213,6 +213,12 @@ CStr NodeWriter::FormatMapPath(const TCHAR* path)
     // The path ends its line: a final brace would read as the opening of a block.
     if (converted.Length() > 0 && converted[converted.Length() - 1] == '{')
         converted[converted.Length() - 1] = '_';
+    Interface* host = ip ? ip : GetCOREInterface(); // the material writer is given none
+    CStr root = ReplaceChar(CStr(host ? host->GetDir(APP_TEXTURE_ROOT_DIR) : ""), '\\', '/');
+    if (root.Length() > 0 && root[root.Length() - 1] != '/')
+        root += "/";
+    if (root.Length() > 1 && std::strncmp(converted.data(), root.data(), size_t(root.Length())) == 0)
+        return converted.Substr(root.Length(), converted.Length());
     int i = FindNoCase(converted, MARKER, 0);
     if (i > 0)
         return converted.Substr(i + int(sizeof(MARKER) - 1), converted.Length());

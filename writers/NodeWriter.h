@@ -53,8 +53,9 @@ public:
     // never inside its integer part), with any comma turned into a point. A NaN or
     // an infinity is written as FiniteValue gives it.
     virtual CStr FormatFloat(float value);
-    // Forward slashes, relative to a "/Partition/" directory when the path lies in one.
-    // Control characters, and a final brace that would open a block, become underscores.
+    // Forward slashes, relative to the application's texture root directory when the
+    // path lies in it, else to a "/Partition/" directory when it lies in one. Control
+    // characters, and a final brace that would open a block, become underscores.
     virtual CStr FormatMapPath(const TCHAR* path);
     // Offset plus the index of the first case-insensitive occurrence of pattern in
     // text, or 0 when there is none.

@@ -19,7 +19,9 @@ ErrorFlags TopologyWriter::Export(INode* node)
         // The name keeps its blanks: the reference lines of the mesh nodes spell it
         // the same way.
         std::fprintf(outFile, "TOPO_%s {\n", FormatNameKeepingBlanks(name).data());
-        errors |= WriteMeshBody(representative);
+        ErrorFlags failed = WriteMeshBody(representative);
+        LogFailures(ip, failed, name);
+        errors |= failed;
         WriteIndent(outFile, depth);
         std::fprintf(outFile, "}\n");
     }

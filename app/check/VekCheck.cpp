@@ -225,7 +225,7 @@ bool IsNodeKind(Kind k) { return k == Kind::Shell || k == Kind::Mesh || k == Kin
 
 class VekChecker {
 public:
-    VekChecker(CheckReport& r, const std::string& name) : out(r, name) {}
+    VekChecker(CheckReport& r, const std::string& name) : out(r, name), figures(r.figures) {}
 
     void Run(std::FILE* in)
     {
@@ -240,6 +240,7 @@ public:
 
 private:
     Reporter out;
+    VekFigures& figures;
     std::vector<Block> stack;
     int size = -1; // blanks per nesting level, once known
     enum Section { Materials, Topologies, Nodes, Results } section = Materials;
@@ -365,6 +366,7 @@ private:
             if (sawOk || sawMarker)
                 Add(n, "\"#EXPORT_OK\" must be the only result marker");
             sawOk = true;
+            figures.ok = true;
             return;
         }
         for (int k = 0; k < int(std::size(Markers)); k++) {
@@ -377,6 +379,7 @@ private:
             lastMarker = k;
             sawMarker = true;
             markerBits |= 1 << k;
+            figures.markers.push_back(Markers[k]);
             return;
         }
         Add(n, "unknown line after the result markers: \"" + std::string(line.substr(0, 60)) + "\"");
@@ -444,6 +447,7 @@ private:
         }
         Block b{kk->kind, lead, name, n};
         Block* parent = stack.empty() ? nullptr : &stack.back();
+        Count(b.kind);
 
         if (b.kind == Kind::Material || b.kind == Kind::Topo) {
             if (parent) {
@@ -503,6 +507,16 @@ private:
             Add(n, "indentation does not match the nesting (indented by " + std::to_string(lead) + " blanks)");
         }
         stack.push_back(std::move(b));
+    }
+
+    void Count(Kind kind)
+    {
+        long long VekFigures::*const counters[] = {&VekFigures::shells,     &VekFigures::meshes,
+                                                   &VekFigures::lights,     &VekFigures::cameras,
+                                                   &VekFigures::topologies, &VekFigures::animations,
+                                                   &VekFigures::materials};
+        static_assert(std::size(counters) == std::size(BlockKeywords));
+        (figures.*counters[int(kind)])++;
     }
 
     void Close(long n, int lead)
@@ -677,6 +691,7 @@ private:
             if (t.size() != 3 || !AllNumbers(t))
                 Add(n, "vertex line should hold 3 numbers");
             b.vertexCount++;
+            figures.vertices++;
             return;
         }
         // After the empty line: material names and the faces that use them.
@@ -709,6 +724,7 @@ private:
             Add(n, "face line should hold 3 or 4 vertex indices, each with its texture coordinates when textured");
             return;
         }
+        (count / stride == 4 ? figures.quads : figures.triangles)++;
         bool trailing = content.back() == ' ';
         if ((stride > 1) != trailing)
             Add(n, stride > 1 ? "textured face line should end with a blank" : "face line ends with a blank");
@@ -878,6 +894,7 @@ void CheckBoxStream(std::FILE* in, const std::string& name, CheckReport& report)
                 return;
             }
             boxes = ToLong(t[0]);
+            report.figures.boxes = boxes;
             state = boxes > 0 ? Head : Pairs;
             break;
         case Head:
@@ -952,7 +969,9 @@ CheckReport CheckVekFile(const std::string& path)
     }
     CheckVekStream(f, path, report);
     std::fclose(f);
-    std::string boxPath = (path.size() >= 4 ? path.substr(0, path.size() - 4) : path) + ".box";
+    size_t slash = path.rfind('/');
+    size_t dot = path.rfind('.');
+    std::string boxPath = path.substr(0, dot != std::string::npos && (slash == std::string::npos || dot > slash) ? dot : path.size()) + ".box";
     if (std::FILE* b = std::fopen(boxPath.c_str(), "rb")) {
         CheckBoxStream(b, boxPath, report);
         std::fclose(b);

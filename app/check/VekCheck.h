@@ -18,20 +18,31 @@ struct Finding {
     std::string text;
 };
 
+// What the files hold, counted while they are checked.
+struct VekFigures {
+    long long shells = 0, meshes = 0, lights = 0, cameras = 0; // node blocks
+    long long materials = 0, topologies = 0, animations = 0;
+    long long vertices = 0, quads = 0, triangles = 0; // lines of mesh and topology blocks
+    long long boxes = 0;                              // the count of the ".box" file
+    bool ok = false;                                  // the file ends with "#EXPORT_OK"
+    std::vector<std::string> markers;                 // the failure markers it ends with, in order
+};
+
 struct CheckReport {
     std::vector<Finding> findings; // the first MaxFindings of them
     long total = 0;                // all findings, kept or not
+    VekFigures figures;
     bool Clean() const { return total == 0; }
     static constexpr size_t MaxFindings = 1000;
 };
 
 // Checks the Vek file at path and, when one exists beside it, its ".box" file (the
-// path without its last four characters, then ".box"). A file that cannot be
-// opened is one finding.
+// path with its extension replaced by ".box", or ".box" added when it has none). A
+// file that cannot be opened is one finding.
 CheckReport CheckVekFile(const std::string& path);
 
 // Checks one Vek or ".box" stream; `name` names it in the findings. The report's
-// findings are appended to.
+// findings are appended to, and its figures counted.
 void CheckVekStream(std::FILE* in, const std::string& name, CheckReport& report);
 void CheckBoxStream(std::FILE* in, const std::string& name, CheckReport& report);
 

@@ -5,24 +5,20 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <thread>
 
 namespace vek {
 
-void InterruptSignals(sigset_t& set)
-{
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGHUP);
-}
-
-void WatchInterrupts(std::function<void()> restore)
+void WatchInterrupts(std::function<void(int signal)> restore)
 {
     // A handler could not remove the staged files safely while the export changes
     // their list; a thread waiting for the signal can take the transaction's lock.
     sigset_t set;
-    InterruptSignals(set);
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     std::thread([set, restore = std::move(restore)] {
         int sig = 0;
@@ -30,7 +26,7 @@ void WatchInterrupts(std::function<void()> restore)
         }
         AbortFileTransaction();
         if (restore)
-            restore();
+            restore(sig);
         _exit(128 + sig);
     }).detach();
 }

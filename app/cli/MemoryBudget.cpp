@@ -72,10 +72,9 @@ void LimitMemory(const std::string& file, std::uint64_t bytes)
     setrlimit(RLIMIT_AS, &limit);
 }
 
-void ReportMemoryExceeded()
+std::string MemoryExceededMessage()
 {
-    std::fprintf(stderr, "vekexport: %s: needs more than %s of memory (see --max-memory)\n", limitedFile.c_str(),
-                 FormatMemorySize(limitBytes).c_str());
+    return limitedFile + ": needs more than " + FormatMemorySize(limitBytes) + " of memory (see --max-memory)";
 }
 
 std::string FormatMemorySize(std::uint64_t bytes)

@@ -19,9 +19,9 @@ std::uint64_t DefaultMemoryBudget(const std::string& inputPath);
 // memory alone spans terabytes of address space, is never capped.
 void LimitMemory(const std::string& file, std::uint64_t bytes);
 
-// Prints "vekexport: FILE: needs more than 2.0 GiB of memory (see --max-memory)" on
-// standard error for the file and budget of LimitMemory.
-void ReportMemoryExceeded();
+// "FILE: needs more than 2.0 GiB of memory (see --max-memory)", for the file and
+// budget of LimitMemory.
+std::string MemoryExceededMessage();
 
 // "2.0 GiB", "512.0 MiB": the size in the largest binary unit it reaches.
 std::string FormatMemorySize(std::uint64_t bytes);

@@ -158,6 +158,15 @@ bool ReadOptionsFile(const std::string& path, ExportOptions& options)
     return true;
 }
 
+std::string OptionsFileBytes(const ExportOptions& options)
+{
+    std::string bytes;
+    for (int i = 0; i < ExportOptions::Count; i++)
+        for (int b = 0; b < 4; b++)
+            bytes += char((uint32_t(options[i]) >> (8 * b)) & 0xff);
+    return bytes;
+}
+
 std::string OptionsFileLengthNote(const std::string& path, long long bytes)
 {
     const long long full = ExportOptions::Count * 4;
@@ -176,7 +185,8 @@ std::string FormatOptions(const ExportOptions& options)
         const ExportOptionInfo& info = ExportOptionTable[i];
         out += std::string(info.name) + "=" + std::to_string(options[i]);
         if (info.min <= info.max && (options[i] < info.min || options[i] > info.max))
-            out += " (outside the dialog's limits, " + std::to_string(info.min) + " to " + std::to_string(info.max) + ")";
+            out += " (outside the dialog's limits, " + std::to_string(info.min) + " to " +
+                   std::to_string(info.max) + ")";
         out += "\n";
     }
     return out;

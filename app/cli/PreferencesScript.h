@@ -41,6 +41,9 @@ void PressDefaultButton(DialogSession& session);
 // others at their defaults. False when the file cannot be opened.
 bool ReadOptionsFile(const std::string& path, ExportOptions& options);
 
+// The 72 bytes of a configuration file holding the options.
+std::string OptionsFileBytes(const ExportOptions& options);
+
 // What the user is told of a configuration file of `bytes` bytes that is not 72 bytes
 // long (a line naming it and what is read of it); "" for one that is.
 std::string OptionsFileLengthNote(const std::string& path, long long bytes);

@@ -6,6 +6,7 @@
 
 #include <assimp/Importer.hpp>
 #include <assimp/ProgressHandler.hpp>
+#include <assimp/importerdesc.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
@@ -751,6 +752,26 @@ std::unique_ptr<Scene> LoadModelFile(const std::string& path, const ImportOption
     if (job.error)
         std::rethrow_exception(job.error);
     return std::move(job.scene);
+}
+
+std::vector<std::string> ReadableFormats()
+{
+    std::vector<std::string> formats = {"JSON scene description (*.json, or any file holding one)",
+                                        "ASCII scene export (*.ase, or any file beginning with *3DSMAX_ASCIIEXPORT)"};
+    Assimp::Importer importer;
+    for (size_t k = 0; k < importer.GetImporterCount(); k++) {
+        const aiImporterDesc* desc = importer.GetImporterInfo(k);
+        if (!desc)
+            continue;
+        std::string extensions;
+        for (const char* p = desc->mFileExtensions; *p;) {
+            size_t n = std::strcspn(p, " ");
+            extensions += (extensions.empty() ? "*." : ";*.") + std::string(p, n);
+            p += n + (p[n] == ' ');
+        }
+        formats.push_back(std::string(desc->mName) + " (" + extensions + ")");
+    }
+    return formats;
 }
 
 } // namespace vek

@@ -1,9 +1,16 @@
 #include "SceneModel.h"
 
-#include <cstdarg>
-#include <cstdio>
+#include <algorithm>
+#include <atomic>
 
 namespace vek {
+
+namespace {
+
+// Node evaluations in the process, for the progress of an export.
+std::atomic<long long> evaluations{0};
+
+} // namespace
 
 // ---- nodes ----
 
@@ -11,6 +18,7 @@ INode* SceneNode::GetChildNode(int i) { return i >= 0 && size_t(i) < children.si
 
 const ObjectState& SceneNode::EvalWorldState(TimeValue, BOOL)
 {
+    evaluations.fetch_add(1, std::memory_order_relaxed);
     state.obj = object;
     return state;
 }
@@ -78,39 +86,43 @@ Scene::Scene() : d(std::make_unique<Impl>())
     d->rootNode.root = true;
 }
 
-Scene::~Scene() = default;
+Scene::~Scene()
+{
+    if (GetCOREInterface() == this)
+        SetCOREInterface(nullptr);
+}
 
 HWND Scene::GetMAXHWnd() { return GetApplicationWindow(); }
 INode* Scene::GetRootNode() { return &d->rootNode; }
 TimeValue Scene::GetTime() { return d->time; }
 Interval Scene::GetAnimRange() { return d->animRange; }
-const MCHAR* Scene::GetDir(int which) { return which == APP_PLUGCFG_DIR ? d->pluginConfigDir.c_str() : ""; }
+const MCHAR* Scene::GetDir(int which)
+{
+    if (which == APP_PLUGCFG_DIR)
+        return d->pluginConfigDir.c_str();
+    return which == APP_TEXTURE_ROOT_DIR ? d->textureRootDir.c_str() : "";
+}
 int Scene::GetRendWidth() { return d->renderWidth; }
 int Scene::GetRendHeight() { return d->renderHeight; }
 Point3 Scene::GetAmbient(TimeValue t, Interval& valid) { return d->ambient.Value(t, valid); }
 BOOL Scene::GetRendAtmosphere() { return d->atmosphereRendered; }
 int Scene::NumAtmospheric() { return d->atmosphereCount; }
 
-LogSys* Scene::Log()
+void Scene::SetPluginConfigDir(const std::string& dir) { d->pluginConfigDir = dir; }
+void Scene::SetTextureRootDir(const std::string& dir) { d->textureRootDir = dir; }
+LogSys* Scene::Log() { return GetApplicationLog(); }
+double Scene::ExportProgress() const
 {
-    class StandardErrorLog : public LogSys {
-    public:
-        void LogEntry(DWORD, BOOL, const MCHAR* title, const MCHAR* format, ...) override
-        {
-            std::fprintf(stderr, "%s: ", title ? title : "");
-            std::va_list args;
-            va_start(args, format);
-            std::vfprintf(stderr, format, args);
-            va_end(args);
-            std::fputc('\n', stderr);
-        }
-    };
-    static StandardErrorLog log;
-    return &log;
+    double done = double(evaluations.load(std::memory_order_relaxed) - d->evaluationsAtActivate);
+    return std::min(0.99, done / (3.0 * double(std::max<size_t>(1, d->nodes.size()))));
 }
 
-void Scene::SetPluginConfigDir(const std::string& dir) { d->pluginConfigDir = dir; }
-void Scene::Activate() { SetTicksPerFrame(d->ticksPerFrame); }
+void Scene::Activate()
+{
+    d->evaluationsAtActivate = evaluations.load();
+    SetTicksPerFrame(d->ticksPerFrame);
+    SetCOREInterface(this);
+}
 int Scene::TicksPerFrame() const { return d->ticksPerFrame; }
 const std::vector<std::pair<std::string, std::string>>& Scene::ExtraFiles() const { return d->files; }
 bool Scene::HoldsSelection() const { return d->holdsSelection; }

@@ -39,14 +39,21 @@ public:
     Point3 GetAmbient(TimeValue t, Interval& valid) override;
     BOOL GetRendAtmosphere() override;
     int NumAtmospheric() override;
-    // Entries are written on standard error as "title: text".
+    // The application's log (log.h): entries go to its handler.
     LogSys* Log() override;
 
     // The directory GetDir(APP_PLUGCFG_DIR) answers.
     void SetPluginConfigDir(const std::string& dir);
-    // Makes this scene's frame rate the host's (GetTicksPerFrame).
+    // The directory GetDir(APP_TEXTURE_ROOT_DIR) answers; none by default.
+    void SetTextureRootDir(const std::string& dir);
+    // Makes this scene the one the application holds: its frame rate is the host's
+    // (GetTicksPerFrame) and it answers GetCOREInterface until it is destroyed.
     void Activate();
     int TicksPerFrame() const;
+    // How far an export through the scene has come since Activate, from 0 to 0.99,
+    // counted in node evaluations (the two passes and the writers evaluate each node
+    // about three times). May be read from another thread.
+    double ExportProgress() const;
     // Files that came with the scene (embedded textures), to be written beside the
     // output: path and bytes.
     const std::vector<std::pair<std::string, std::string>>& ExtraFiles() const;
@@ -74,6 +81,9 @@ struct ImportOptions {
 // the extension .json), or else any model Assimp reads. Throws SceneError naming
 // the file and what is wrong.
 std::unique_ptr<Scene> LoadSceneFile(const std::string& path, const ImportOptions& options = {});
+// The formats LoadSceneFile reads: "name (*.ext;*.ext)" lines, the scene
+// description first, then every model format Assimp reads.
+std::vector<std::string> ReadableFormats();
 // Loads a model through Assimp. Throws SceneError.
 std::unique_ptr<Scene> LoadModelFile(const std::string& path, const ImportOptions& options);
 // Loads a scene description from text; `fileName` names it in error messages.

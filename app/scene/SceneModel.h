@@ -359,6 +359,8 @@ struct Scene::Impl {
     std::string pluginConfigDir;
     // Whether the file the scene came from records which nodes are selected.
     bool holdsSelection = true;
+    std::string textureRootDir;
+    long long evaluationsAtActivate = 0;
 
     SceneNode rootNode;
     std::vector<std::unique_ptr<SceneNode>> nodes;

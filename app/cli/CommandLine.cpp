@@ -1,0 +1,156 @@
+#include "cli/CommandLine.h"
+
+#include "cli/ModuleHost.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdlib>
+#include <thread>
+
+namespace vek {
+
+namespace {
+
+std::string DefaultConfigDir()
+{
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg && *xdg)
+        return std::string(xdg) + "/vekexport";
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : ".") + "/.config/vekexport";
+}
+
+// The end of --help: the options --set takes, where they are kept, the exit statuses.
+std::string HelpFooter()
+{
+    std::string s = "Options of --set (saved in " + DefaultConfigDir() + "/" OPTIONS_FILE_NAME
+                    " unless --config-dir names another directory):\n";
+    for (int k = 0; k < ExportOptions::Count; k++) {
+        const ExportOptionInfo& info = ExportOptionTable[k];
+        std::string limits = info.isFlag            ? "0 or 1"
+                             : info.min <= info.max ? std::to_string(info.min) + " to " + std::to_string(info.max)
+                                                    : "a frame of the scene's animation range";
+        std::string name = info.name;
+        s += "  " + name + std::string(18 - name.size(), ' ') + limits + ", default " +
+             std::to_string(DefaultExportOptions[k]) + "\n";
+    }
+    s += "\nExit status:\n"
+         "  0    exported; the file ends with #EXPORT_OK\n"
+         "  1    exported with failure markers (#ERROR_EXPORT_...) at the end of the file\n"
+         "  2    nothing written: bad command line, refused output or --set value, a scene that\n"
+         "       does not load, a file that cannot be written (the message names it and why)\n"
+         "  3    cancelled in the preferences dialog, nothing written\n"
+         "  130  interrupted (Ctrl-C; 128 + the signal for SIGTERM and SIGHUP), nothing written\n"
+         "  A batch ends with the worst status of its scenes. --check: 0 clean, 1 findings.";
+    return s;
+}
+
+// What the parsed options ask for, or why they cannot be taken.
+std::string Complete(Request& r, const std::vector<std::string>& files, const std::vector<std::string>& setArgs)
+{
+    for (const std::string& arg : setArgs) {
+        OptionSetting setting;
+        std::string error;
+        if (!ParseOptionSetting(arg, setting, error))
+            return error;
+        r.settings.push_back(setting);
+    }
+    if (r.action != Request::Action::Export)
+        return "";
+    if (!r.outputDir.empty()) {
+        if (files.empty())
+            return "--output-dir: no scene to export";
+        r.action = Request::Action::Batch;
+        r.scenes = files;
+        return "";
+    }
+    if (files.size() != 2)
+        return files.size() < 2 ? "expected a SCENE and an OUTPUT.vek (or SCENE... --output-dir DIR)"
+                                : "one SCENE and one OUTPUT.vek; several scenes go with --output-dir DIR";
+    r.scenes = {files[0]};
+    r.output = files[1];
+    return "";
+}
+
+} // namespace
+
+std::optional<Request> ParseCommandLine(int argc, char** argv, int& status)
+{
+    CLI::App app{"Exports a scene to the Vek format of the KELM 3D engine (with its .box collision file).\n"
+                 "  vekexport [OPTIONS] SCENE OUTPUT.vek\n"
+                 "  vekexport [OPTIONS] SCENE... --output-dir DIR [-j N]\n"
+                 "  vekexport --check FILE.vek | --show-options | --about | --version | --list-formats",
+                 "vekexport"};
+    app.footer(HelpFooter());
+    Request r;
+    bool about = false, showOptions = false, version = false, listFormats = false;
+    std::vector<std::string> setArgs, files;
+    std::string upAxis = "auto";
+    r.jobs = int(std::max(1u, std::thread::hardware_concurrency()));
+    app.add_flag("--no-prompt", r.noPrompt, "Export without showing the preferences dialog");
+    app.add_flag("--selected-only", r.selectedOnly, "Export only the selected nodes");
+    app.add_option("--set", setArgs,
+                   "Set an option as in the preferences dialog, within its limits, and confirm it "
+                   "(e.g. decimals=3; repeatable; names below)")
+        ->allow_extra_args(false)
+        ->type_name("NAME=VALUE");
+    app.add_flag("--quiet,-q", r.quiet, "Print only errors: no summary, message boxes only when nothing is written");
+    app.add_option("--report", r.reportPath, "Write the export's figures and failures to FILE.json")
+        ->type_name("FILE.json");
+    app.add_option("--output-dir", r.outputDir, "Export every SCENE to DIR/<stem>.vek, each in its own process")
+        ->type_name("DIR");
+    app.add_option("-j,--jobs", r.jobs, "Exports of a batch running at once (default: the number of cores)")
+        ->check(CLI::Range(1, 1024));
+    app.add_option("--config-dir", r.configDir, "Directory of the options file (default below)")->type_name("DIR");
+    app.add_option("--module", r.modulePath, "Export module to load (default: ExportToVek.dle beside vekexport)");
+    app.add_option("--texture-root", r.textureRoot,
+                   "Write the paths of textures under DIR relative to it, as those inside a Partition directory")
+        ->type_name("DIR");
+    app.add_option("--up", upAxis, "Up axis of a model file (default: its format's convention)")
+        ->check(CLI::IsMember({"auto", "y", "z"}));
+    std::uint64_t maxMemory = 0;
+    CLI::Option* maxMemoryOption =
+        app.add_option("--max-memory", maxMemory,
+                       "Memory the run may take, e.g. 4G (0: no limit; default: the larger of 2G and 48 times "
+                       "the scene file's size)")
+            ->transform(CLI::AsSizeValue(false))
+            ->type_name("SIZE");
+    app.add_option("--check", r.checkPath, "Check a Vek file and the .box file beside it; exit 1 on findings")
+        ->type_name("FILE.vek");
+    app.add_flag("--show-options", showOptions, "Print the saved options, one NAME=VALUE a line");
+    app.add_flag("--about", about, "Show the exporter's about box");
+    app.add_flag("--version", version, "Print the versions of vekexport and of its export module");
+    app.add_flag("--list-formats", listFormats, "Print the scene and model formats that can be read");
+    app.add_option("files", files,
+                   "SCENE OUTPUT.vek, or the scenes of a batch; a scene is a JSON scene description, an ASCII "
+                   "scene export (.ase) or any model Assimp reads")
+        ->type_name("");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        status = app.exit(e) == 0 ? EXIT_EXPORTED : EXIT_NOTHING;
+        return std::nullopt;
+    }
+    if (maxMemoryOption->count())
+        r.maxMemory = maxMemory;
+    using A = Request::Action;
+    r.action = !r.checkPath.empty() ? A::Check
+               : version            ? A::Version
+               : listFormats        ? A::ListFormats
+               : showOptions        ? A::ShowOptions
+               : about              ? A::About
+                                    : A::Export;
+    r.up = upAxis == "y" ? ImportOptions::Up::Y : upAxis == "z" ? ImportOptions::Up::Z : ImportOptions::Up::Auto;
+    if (r.configDir.empty())
+        r.configDir = DefaultConfigDir();
+    if (r.modulePath.empty())
+        r.modulePath = DefaultModulePath();
+    if (std::string error = Complete(r, files, setArgs); !error.empty()) {
+        std::fprintf(stderr, "vekexport: %s\nRun with --help for more information.\n", error.c_str());
+        status = EXIT_NOTHING;
+        return std::nullopt;
+    }
+    return r;
+}
+
+} // namespace vek

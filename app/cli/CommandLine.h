@@ -1,0 +1,40 @@
+// The command line of vekexport: what a run is asked to do.
+#pragma once
+
+#include "cli/PreferencesScript.h"
+#include "scene/Scene.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vek {
+
+enum ExitStatus { EXIT_EXPORTED = 0, EXIT_MARKERS = 1, EXIT_NOTHING = 2, EXIT_CANCELLED = 3 };
+
+struct Request {
+    enum class Action { Export, Batch, Check, ShowOptions, About, Version, ListFormats };
+    Action action = Action::Export;
+    std::vector<std::string> scenes; // one for an export, any number for a batch
+    std::string output;              // the Vek file of an export
+    std::string outputDir;           // where a batch writes
+    int jobs = 1;                    // exports of a batch running at once
+    std::string checkPath;
+    std::string configDir;  // holds the options file; never empty
+    std::string modulePath; // the export module; never empty
+    std::string reportPath; // the JSON report, "" for none
+    std::string textureRoot; // texture paths under it are written relative to it; "" for none
+    std::vector<OptionSetting> settings;
+    bool noPrompt = false, selectedOnly = false, quiet = false;
+    ImportOptions::Up up = ImportOptions::Up::Auto;
+    std::optional<std::uint64_t> maxMemory; // bytes the run may take, 0 for no limit; none: the default
+
+    std::string OptionsPath() const { return configDir + "/" OPTIONS_FILE_NAME; }
+};
+
+// Parses the command line into a request. Without one (help printed, or the mistake
+// reported on standard error) `status` is the exit status to end with.
+std::optional<Request> ParseCommandLine(int argc, char** argv, int& status);
+
+} // namespace vek

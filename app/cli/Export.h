@@ -1,0 +1,40 @@
+// One export of the command-line host, from the scene file to the files in place, and
+// what is told of it.
+#pragma once
+
+#include "check/VekCheck.h"
+#include "cli/CommandLine.h"
+
+#include <string>
+#include <vector>
+
+namespace vek {
+
+// A failure the exporter reported, with the node (or, for a material, the material) it concerns.
+struct ExportFailure {
+    std::string marker; // "#ERROR_EXPORT_GEOM3D"
+    std::string name;
+};
+
+struct ExportResult {
+    int status = EXIT_NOTHING;
+    std::string error;  // why nothing was written; "" when the files are in place or the user cancelled
+    VekFigures figures; // what the Vek and ".box" files hold
+    std::vector<std::pair<std::string, long long>> files; // the files written (not the options), with their bytes
+    std::vector<ExportFailure> failures;
+    double seconds = 0;
+};
+
+// Runs the export a request asks for: loads the scene, runs the module's exporter as the
+// application does (dialog, message boxes) within a file transaction, and commits the
+// files when it ran to its end. The status comes from the result markers the file ends
+// with. Never throws.
+ExportResult RunExport(const Request& request);
+
+// The lines that tell a user what was written: files, figures, failures.
+std::string FormatSummary(const ExportResult& result);
+
+// The same as a JSON document, with the scene and the status.
+std::string FormatJsonReport(const Request& request, const ExportResult& result);
+
+} // namespace vek

@@ -1,0 +1,141 @@
+#include "cli/Info.h"
+
+#include "check/VekCheck.h"
+#include "cli/ModuleHost.h"
+#include "terminal/Terminal.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+namespace vek {
+
+namespace {
+
+const char* OrEmpty(const char* s) { return s ? s : ""; }
+
+// The static texts of a dialog, its caption first; the default button is pressed.
+std::vector<std::string> DialogTexts(DialogSession& session)
+{
+    char buf[256];
+    GetWindowText(session.dialog, buf, int(sizeof(buf)));
+    std::vector<std::string> texts = {buf};
+    for (HWND c : session.controls)
+        if (std::string(GetWindowClassName(c)) == "Static" && GetWindowText(c, buf, int(sizeof(buf))) > 0)
+            texts.push_back(buf);
+    PressDefaultButton(session);
+    return texts;
+}
+
+// The about box's texts, read without drawing it.
+std::vector<std::string> AboutTexts(SceneExport& exporter)
+{
+    std::vector<std::string> texts;
+    SetDialogFrontEnd([&texts](DialogSession& session) { texts = DialogTexts(session); });
+    exporter.ShowAbout(GetApplicationWindow());
+    SetDialogFrontEnd(nullptr);
+    return texts;
+}
+
+std::string FileVersion(const ExportModule& module)
+{
+    const VERSIONRESOURCE* v = FindVersionResource(module.Handle());
+    if (!v)
+        return "(no version information)";
+    return std::to_string(v->fileVersion[0]) + "." + std::to_string(v->fileVersion[1]) + "." +
+           std::to_string(v->fileVersion[2]) + "." + std::to_string(v->fileVersion[3]);
+}
+
+// What the module and its exporter say of their versions, in one story: the module's
+// file version (vekexport is built with it and carries the same), the exporter's
+// version that every file's header repeats, and the about box's own words.
+std::string VersionLines(const std::string& modulePath, const ExportModule& module, SceneExport& exporter)
+{
+    // The module's texts share one buffer: each is copied before the next is asked for.
+    unsigned version = exporter.Version();
+    std::string shortDesc = OrEmpty(exporter.ShortDesc());
+    std::string ext = OrEmpty(exporter.Ext(0));
+    char exporterVersion[16];
+    std::snprintf(exporterVersion, sizeof(exporterVersion), "%u.%02u", version / 100, version % 100);
+    std::string about;
+    for (const std::string& text : AboutTexts(exporter))
+        if (text.rfind("Version", 0) == 0)
+            about = text;
+    std::string name = std::filesystem::path(modulePath).filename().string();
+    return "vekexport " + FileVersion(module) + ", with the export module " + name + " " + FileVersion(module) +
+           "\n" + shortDesc + " (." + ext + ") exporter version " + exporterVersion +
+           " (the \"# Version: " + exporterVersion + "\" line of every file; its about box says \"" + about +
+           "\")\n";
+}
+
+} // namespace
+
+int RunCheck(const Request& request)
+{
+    CheckReport report = CheckVekFile(request.checkPath);
+    std::fputs(FormatReport(report).c_str(), stdout);
+    if (report.Clean())
+        std::printf("%s: no finding\n", request.checkPath.c_str());
+    return report.Clean() ? 0 : 1;
+}
+
+int ShowOptions(const Request& request)
+{
+    const std::string path = request.OptionsPath();
+    ExportOptions options = DefaultExportOptions;
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+        std::fprintf(stderr, "vekexport: %s does not exist yet: the first export creates it with these defaults\n",
+                     path.c_str());
+    } else if (!ReadOptionsFile(path, options)) {
+        std::fprintf(stderr, "vekexport: %s: cannot read the options: %s\n", path.c_str(), std::strerror(errno));
+        return EXIT_NOTHING;
+    } else if (std::string note = OptionsFileLengthNote(path, (long long)std::filesystem::file_size(path, ec));
+               !note.empty()) {
+        std::fprintf(stderr, "vekexport: %s\n", note.c_str());
+    }
+    std::fputs(FormatOptions(options).c_str(), stdout);
+    return EXIT_EXPORTED;
+}
+
+int ShowAbout(const Request& request)
+{
+    ExportModule module(request.modulePath);
+    std::unique_ptr<SceneExport> exporter = module.CreateExporter();
+    if (term::HaveTerminal() && !request.noPrompt) {
+        SetDialogFrontEnd([](DialogSession& session) {
+            if (!term::Terminal::Get().RunDialog(session))
+                PressDefaultButton(session);
+        });
+        exporter->ShowAbout(GetApplicationWindow());
+        term::Terminal::Get().Close();
+        return EXIT_EXPORTED;
+    }
+    // Without a terminal the box is not drawn: its texts are printed, with what the
+    // module says of itself.
+    std::vector<std::string> texts = AboutTexts(*exporter);
+    for (size_t k = 0; k < texts.size(); k++)
+        std::printf("%s%s\n", k ? "  " : "", texts[k].c_str());
+    std::printf("%s\n", OrEmpty(exporter->LongDesc()));
+    std::printf("%s\n", OrEmpty(exporter->AuthorName()));
+    std::printf("%s\n", OrEmpty(exporter->CopyrightMessage()));
+    std::fputs(VersionLines(request.modulePath, module, *exporter).c_str(), stdout);
+    return EXIT_EXPORTED;
+}
+
+int ShowVersion(const Request& request)
+{
+    ExportModule module(request.modulePath);
+    std::unique_ptr<SceneExport> exporter = module.CreateExporter();
+    std::fputs(VersionLines(request.modulePath, module, *exporter).c_str(), stdout);
+    return EXIT_EXPORTED;
+}
+
+int ListFormats()
+{
+    for (const std::string& format : ReadableFormats())
+        std::printf("%s\n", format.c_str());
+    return EXIT_EXPORTED;
+}
+
+} // namespace vek
