@@ -4,7 +4,6 @@
 #include <array>
 #include <charconv>
 #include <cstring>
-#include <set>
 #include <string_view>
 #include <unordered_map>
 
@@ -165,11 +164,19 @@ bool IsHex6(std::string_view s)
            std::all_of(s.begin(), s.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
-long long ToLong(std::string_view s)
+long long ToLong(std::string_view s, int base = 10)
 {
     long long v = 0;
-    auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+    auto r = std::from_chars(s.data(), s.data() + s.size(), v, base);
     return r.ec == std::errc() ? v : -1;
+}
+
+// A number the checks accepted (NaN and the infinities included); 0 for any other text.
+float ToFloat(std::string_view s)
+{
+    float v = 0;
+    std::from_chars(s.data(), s.data() + s.size(), v);
+    return v;
 }
 
 // Blanks before the first character of a number field of minimum width 4.
@@ -212,6 +219,10 @@ struct Block {
     bool sawRotation = false;
     bool hasChildren = false;
     bool loose = false; // an animation block standing in for its node's block
+    // In the document model, when one is filled: the block's node, material or
+    // topology mesh, and the material of the face lines that follow.
+    int model = -1;
+    int faceMaterial = -1;
 };
 
 const char* KindName(Kind k)
@@ -226,7 +237,7 @@ bool IsNodeKind(Kind k) { return k == Kind::Shell || k == Kind::Mesh || k == Kin
 
 class VekChecker {
 public:
-    VekChecker(CheckReport& r, const std::string& name) : out(r, name) {}
+    VekChecker(CheckReport& r, const std::string& name, VekDocument* d) : out(r, name), doc(d) {}
 
     void Run(std::FILE* in)
     {
@@ -241,6 +252,7 @@ public:
 
 private:
     Reporter out;
+    VekDocument* doc; // filled as the lines are read, when given
     std::vector<Block> stack;
     int size = -1; // blanks per nesting level, once known
     enum Section { Materials, Topologies, Nodes, Results } section = Materials;
@@ -248,8 +260,12 @@ private:
     int lastMarker = -1;
     int markerBits = 0; // the failure markers the file ends with
     bool sawOk = false, sawMarker = false, legacy = false;
-    std::set<std::string> materials;
-    std::unordered_map<std::string, long long> topologies; // name -> vertex count
+    std::unordered_map<std::string, int> materials; // name -> index in the document, -1 without one
+    struct Topology {
+        long long vertexCount;
+        int mesh; // in the document, -1 without one
+    };
+    std::unordered_map<std::string, Topology> topologies;
     long long largestTopology = 0;
     struct Deferred {
         int marker;
@@ -440,7 +456,11 @@ private:
             if (b.kind == Kind::Material) {
                 if (section != Materials)
                     Add(n, "material block after the material section");
-                materials.insert(name);
+                if (doc) {
+                    b.model = int(doc->materials.size());
+                    doc->materials.push_back({name, 0});
+                }
+                materials.emplace(name, b.model);
             } else {
                 if (legacy)
                     Add(n, "topology block in a file of Vek version 1");
@@ -450,6 +470,10 @@ private:
                     Add(n, "topology block name should begin with \"TOPO_\"");
                 section = Topologies;
                 b.phase = Block::Vertices;
+                if (doc) {
+                    b.model = int(doc->meshes.size());
+                    doc->meshes.push_back({name, {}, {}});
+                }
             }
             stack.push_back(std::move(b));
             return;
@@ -487,7 +511,43 @@ private:
         } else if (size > 0 && lead % size != 0) {
             Add(n, "indentation does not match the nesting (indented by " + std::to_string(lead) + " blanks)");
         }
+        if (doc)
+            AddNode(b);
         stack.push_back(std::move(b));
+    }
+
+    // The node of a block in the document, under the nearest enclosing node.
+    void AddNode(Block& b)
+    {
+        VekNode node;
+        node.kind = b.kind == Kind::Mesh     ? VekNode::Kind::Mesh
+                    : b.kind == Kind::Light  ? VekNode::Kind::Light
+                    : b.kind == Kind::Camera ? VekNode::Kind::Camera
+                                             : VekNode::Kind::Shell;
+        node.name = b.name;
+        for (auto it = stack.rbegin(); it != stack.rend() && node.parent < 0; ++it)
+            if (IsNodeKind(it->kind))
+                node.parent = it->model;
+        b.model = int(doc->nodes.size());
+        doc->nodes.push_back(std::move(node));
+    }
+
+    // The node of a node block in the document; null without one.
+    VekNode* ModelNode(const Block& b) { return doc && b.model >= 0 && IsNodeKind(b.kind) ? &doc->nodes[size_t(b.model)] : nullptr; }
+
+    // The vertices and faces a mesh or topology block writes itself; null without a document.
+    VekMesh* Body(const Block& b)
+    {
+        if (b.kind == Kind::Topo)
+            return doc && b.model >= 0 ? &doc->meshes[size_t(b.model)] : nullptr;
+        VekNode* node = ModelNode(b);
+        if (!node)
+            return nullptr;
+        if (node->mesh < 0) {
+            node->mesh = int(doc->meshes.size());
+            doc->meshes.push_back({node->name, {}, {}});
+        }
+        return &doc->meshes[size_t(node->mesh)];
     }
 
     void Close(long n, int lead)
@@ -502,7 +562,7 @@ private:
                        " by " + std::to_string(b.lead));
         Complete(b);
         if (b.kind == Kind::Topo) {
-            topologies[b.name] = b.vertexCount;
+            topologies[b.name] = {b.vertexCount, b.model};
             largestTopology = std::max(largestTopology, b.vertexCount);
         }
         stack.pop_back();
@@ -564,6 +624,8 @@ private:
         CheckLead(n, b, lead, Padding(t[0]));
         if (t.size() != 7 || !std::all_of(t.begin(), t.end(), IsNumber))
             Add(n, "transform line should hold 7 numbers");
+        else if (VekNode* node = ModelNode(b))
+            std::transform(t.begin(), t.end(), node->transform.begin(), ToFloat);
         b.step = 1;
     }
 
@@ -604,8 +666,12 @@ private:
                 Transform(n, b, lead, t);
             } else if (b.step == 1) {
                 CheckLead(n, b, lead, Padding(t[0]));
-                if (t.size() != 4 || !IsNumber(t[0]) || !IsNumber(t[1]) || !IsInt(t[2]) || !IsInt(t[3]))
+                if (t.size() != 4 || !IsNumber(t[0]) || !IsNumber(t[1]) || !IsInt(t[2]) || !IsInt(t[3])) {
                     Add(n, "camera projection line should hold two numbers and two integers");
+                } else if (VekNode* node = ModelNode(b)) {
+                    node->focal = ToFloat(t[0]);
+                    node->halfWidth = float(ToLong(t[2]));
+                }
                 b.step = 2;
             } else if (b.step == 2) {
                 CheckLead(n, b, lead, Padding(t[0]));
@@ -648,7 +714,7 @@ private:
             else if (it == topologies.end())
                 Add(n, "reference to an unknown topology block \"" + name.substr(0, 80) + "\"");
             else
-                b.vertexCount = it->second;
+                Reference(b, it->second);
             b.step++;
             return;
         }
@@ -659,6 +725,8 @@ private:
             CheckLead(n, b, lead, Padding(t[0]));
             if (t.size() != 3 || !std::all_of(t.begin(), t.end(), IsNumber))
                 Add(n, "vertex line should hold 3 numbers");
+            if (VekMesh* mesh = Body(b))
+                mesh->vertices.push_back(t.size() == 3 ? VekVector{ToFloat(t[0]), ToFloat(t[1]), ToFloat(t[2])} : VekVector{});
             b.vertexCount++;
             return;
         }
@@ -666,8 +734,10 @@ private:
         if (t.size() <= 1) {
             CheckLead(n, b, lead, 0);
             std::string name(t.empty() ? std::string_view() : t[0]);
-            if (!materials.count(name) && pendingMaterials.size() < CheckReport::MaxFindings)
+            auto it = materials.find(name);
+            if (it == materials.end() && pendingMaterials.size() < CheckReport::MaxFindings)
                 pendingMaterials.push_back({n, name});
+            b.faceMaterial = it == materials.end() ? -1 : it->second;
             b.sawMaterial = true;
             return;
         }
@@ -713,6 +783,20 @@ private:
                 return;
             }
         }
+        if (VekMesh* mesh = Body(b)) {
+            VekFace face;
+            for (size_t k = 0; k < count; k += stride)
+                face.corners[k / stride] = int32_t(ToLong(t[k]));
+            face.material = b.faceMaterial;
+            mesh->faces.push_back(face);
+        }
+    }
+
+    void Reference(Block& b, const Topology& topology)
+    {
+        b.vertexCount = topology.vertexCount;
+        if (VekNode* node = ModelNode(b))
+            node->mesh = topology.mesh;
     }
 
     void AnimData(long n, Block& b, int lead, const std::vector<std::string_view>& t)
@@ -765,6 +849,8 @@ private:
             ok = key == "color" && t.size() == 2 && IsHex6(t[1]);
             if (!ok)
                 Add(n, "material block should begin with \"color\" and six hexadecimal digits");
+            else if (doc && b.model >= 0)
+                doc->materials[size_t(b.model)].color = uint32_t(ToLong(t[1], 16));
             b.step = 1;
             return;
         }
@@ -816,9 +902,9 @@ private:
 
 } // namespace
 
-void CheckVekStream(std::FILE* in, const std::string& name, CheckReport& report)
+void CheckVekStream(std::FILE* in, const std::string& name, CheckReport& report, VekDocument* document)
 {
-    VekChecker checker(report, name);
+    VekChecker checker(report, name, document);
     checker.Run(in);
 }
 
@@ -831,9 +917,21 @@ bool IsHex(std::string_view s, size_t maxDigits)
     return std::all_of(s.begin(), s.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
+// The fixed-point numbers of a plane line: three 16-bit and one 32-bit two's
+// complement values, 16384 to the unit.
+std::array<float, 4> PlaneValues(const std::vector<std::string_view>& t)
+{
+    std::array<float, 4> plane;
+    for (size_t k = 0; k < 4; k++) {
+        auto bits = uint32_t(ToLong(t[k], 16));
+        plane[k] = float(k < 3 ? int16_t(uint16_t(bits)) : int32_t(bits)) / 16384.0f;
+    }
+    return plane;
+}
+
 } // namespace
 
-void CheckBoxStream(std::FILE* in, const std::string& name, CheckReport& report)
+void CheckBoxStream(std::FILE* in, const std::string& name, CheckReport& report, VekDocument* document)
 {
     Reporter out(report, name);
     LineReader r(in);
@@ -869,6 +967,8 @@ void CheckBoxStream(std::FILE* in, const std::string& name, CheckReport& report)
             } else if (ToLong(t[1]) < -1) {
                 out.Add(n, "inner radius below -1");
             }
+            if (document)
+                document->boxes.push_back({t.empty() ? 0 : int(ToLong(t[0])), {}});
             state = Centre;
             break;
         case Centre:
@@ -880,6 +980,8 @@ void CheckBoxStream(std::FILE* in, const std::string& name, CheckReport& report)
         case Planes:
             if (lead != 2 || t.size() != 4 || !IsHex(t[0], 4) || !IsHex(t[1], 4) || !IsHex(t[2], 4) || !IsHex(t[3], 8))
                 out.Add(n, "plane line should be two blanks, three 16-bit and one 32-bit hexadecimal numbers");
+            else if (document)
+                document->boxes.back().planes[size_t(plane)] = PlaneValues(t);
             if (++plane == 6)
                 state = ++box < boxes ? Head : Pairs;
             break;
@@ -924,7 +1026,7 @@ void CheckBoxStream(std::FILE* in, const std::string& name, CheckReport& report)
         out.Add(r.number, "the file ends without the terminator \"-1 -1\"");
 }
 
-CheckReport CheckVekFile(const std::string& path)
+CheckReport CheckVekFile(const std::string& path, VekDocument* document)
 {
     CheckReport report;
     std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -933,25 +1035,26 @@ CheckReport CheckVekFile(const std::string& path)
         report.findings.push_back({path, 0, std::string("cannot open the file: ") + std::strerror(errno)});
         return report;
     }
-    CheckVekStream(f, path, report);
+    CheckVekStream(f, path, report, document);
     std::fclose(f);
     std::string boxPath = (path.size() >= 4 ? path.substr(0, path.size() - 4) : path) + ".box";
     if (std::FILE* b = std::fopen(boxPath.c_str(), "rb")) {
-        CheckBoxStream(b, boxPath, report);
+        CheckBoxStream(b, boxPath, report, document);
         std::fclose(b);
     }
     return report;
 }
 
+std::string FormatFinding(const Finding& f)
+{
+    return f.file + (f.line > 0 ? ":" + std::to_string(f.line) : "") + ": " + f.text;
+}
+
 std::string FormatReport(const CheckReport& report)
 {
     std::string s;
-    for (const Finding& f : report.findings) {
-        s += f.file;
-        if (f.line > 0)
-            s += ":" + std::to_string(f.line);
-        s += ": " + f.text + "\n";
-    }
+    for (const Finding& f : report.findings)
+        s += FormatFinding(f) + "\n";
     if (report.total > long(report.findings.size()))
         s += "... and " + std::to_string(report.total - long(report.findings.size())) + " more findings\n";
     return s;

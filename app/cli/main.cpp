@@ -3,8 +3,9 @@
 //
 // Exit status: 0 exported with no failure marker, 1 exported with failure markers,
 // 2 nothing exported (bad command line, refused --set value, scene or module that does
-// not load, export failure), 3 cancelled by the user. With --check: 0 when the file
-// has no finding, 1 otherwise.
+// not load, export failure), 3 cancelled by the user, 4 exported but the --preview
+// picture not made. With --check: 0 when the file has no finding, 1 otherwise; with
+// --render, see RenderCommand.h.
 //
 // On a terminal the preferences dialog, the about box and the message boxes are drawn
 // and used there; without one, or with --no-prompt, nothing is drawn and message boxes
@@ -12,6 +13,7 @@
 #include "check/VekCheck.h"
 #include "cli/ModuleHost.h"
 #include "cli/PreferencesScript.h"
+#include "render/RenderCommand.h"
 #include "scene/Scene.h"
 #include "terminal/Terminal.h"
 
@@ -27,7 +29,7 @@
 
 namespace {
 
-enum ExitStatus { EXIT_EXPORTED = 0, EXIT_MARKERS = 1, EXIT_NOTHING = 2, EXIT_CANCELLED = 3 };
+enum ExitStatus { EXIT_EXPORTED = 0, EXIT_MARKERS = 1, EXIT_NOTHING = 2, EXIT_CANCELLED = 3, EXIT_NO_PREVIEW = 4 };
 
 std::string DefaultConfigDir()
 {
@@ -141,11 +143,14 @@ int main(int argc, char** argv)
     std::string checkPath;
     app.add_option("--check", checkPath,
                    "Check a Vek file (and the .box file beside it) instead of exporting; exit 1 on findings");
+    vek::render::RenderRequest render;
+    vek::render::AddRenderOptions(app, render);
     app.add_option("scene", scenePath, "Scene file to export: a JSON scene description or any model Assimp reads");
     app.add_option("output", outputPath, "Vek file to write");
     try {
         app.parse(argc, argv);
-        if (checkPath.empty() && !about && !showOptions && (scenePath.empty() || outputPath.empty()))
+        if (checkPath.empty() && render.files.empty() && !about && !showOptions &&
+            (scenePath.empty() || outputPath.empty()))
             throw CLI::RequiredError(scenePath.empty() ? "scene" : "output");
     } catch (const CLI::ParseError& e) {
         int rc = app.exit(e);
@@ -159,6 +164,8 @@ int main(int argc, char** argv)
             std::printf("%s: no finding\n", checkPath.c_str());
         return report.Clean() ? 0 : 1;
     }
+    if (!render.files.empty())
+        return vek::render::RunRender(render);
 
     if (configDir.empty())
         configDir = DefaultConfigDir();
@@ -268,5 +275,7 @@ int main(int argc, char** argv)
     if (outcome == Outcome::None)
         return EXIT_CANCELLED;
     std::printf("vekexport: wrote %s\n", outputPath.c_str());
+    if (!render.preview.empty() && !vek::render::WritePreview(render, outputPath))
+        return EXIT_NO_PREVIEW;
     return outcome == Outcome::Success ? EXIT_EXPORTED : EXIT_MARKERS;
 }
