@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <limits>
 #include <string_view>
 #include <unordered_map>
 
@@ -115,26 +116,42 @@ private:
     const std::string& file;
 };
 
-std::vector<std::string_view> Tokens(std::string_view s)
+// The blank-separated words of s, into t (kept from line to line so that its storage
+// is reused).
+void Tokens(std::string_view s, std::vector<std::string_view>& t)
 {
-    std::vector<std::string_view> t;
-    size_t i = 0;
-    while (i < s.size()) {
-        while (i < s.size() && s[i] == ' ')
-            i++;
-        size_t j = i;
-        while (j < s.size() && s[j] != ' ')
-            j++;
-        if (j > i)
-            t.push_back(s.substr(i, j - i));
-        i = j;
+    t.clear();
+    const char* p = s.data();
+    const char* end = p + s.size();
+    while (p < end) {
+        while (p < end && *p == ' ')
+            p++;
+        const char* q = p;
+        while (q < end && *q != ' ')
+            q++;
+        if (q > p)
+            t.emplace_back(p, size_t(q - p));
+        p = q;
     }
-    return t;
 }
 
 bool Digits(std::string_view s)
 {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The value of a vertex index, a run of decimal digits: -1 when s is not one, the
+// largest value when it does not fit.
+long long Index(std::string_view s)
+{
+    if (!Digits(s))
+        return -1;
+    if (s.size() > 18)
+        return std::numeric_limits<long long>::max();
+    long long v = 0;
+    for (char c : s)
+        v = v * 10 + (c - '0');
+    return v;
 }
 
 bool IsInt(std::string_view s)
@@ -145,17 +162,55 @@ bool IsInt(std::string_view s)
 }
 
 // A scene number as the exporter spells it: fixed notation, possibly cut after its
-// point or before it, or a NaN or an infinity.
+// point or before it, or a NaN or an infinity; its value goes to `value`.
+bool ReadNumber(std::string_view s, float& value)
+{
+    const bool negative = !s.empty() && s[0] == '-';
+    std::string_view rest = s.substr(negative);
+    if (rest == "nan" || rest == "inf") {
+        std::from_chars(s.data(), s.data() + s.size(), value);
+        return true;
+    }
+    uint64_t digits = 0;
+    int whole = 0, decimals = -1, count = 0;
+    for (char c : rest) {
+        if (c == '.' && decimals < 0) {
+            decimals = 0;
+        } else if (c >= '0' && c <= '9') {
+            digits = digits * 10 + uint64_t(c - '0');
+            count++;
+            (decimals < 0 ? whole : decimals)++;
+        } else {
+            return false;
+        }
+    }
+    if (whole == 0)
+        return false;
+    static constexpr double Scale[] = {1, 1e-1, 1e-2, 1e-3, 1e-4, 1e-5, 1e-6, 1e-7, 1e-8, 1e-9, 1e-10};
+    static_assert(std::size(Scale) == 11);
+    if (count <= 19 && decimals < int(std::size(Scale))) {
+        double v = double(digits) * Scale[std::max(decimals, 0)];
+        value = float(negative ? -v : v);
+    } else {
+        // Longer than the exporter writes: the library reads it.
+        std::from_chars(s.data(), s.data() + s.size(), value);
+    }
+    return true;
+}
+
 bool IsNumber(std::string_view s)
 {
-    if (s == "nan" || s == "-nan" || s == "inf" || s == "-inf")
-        return true;
-    if (!s.empty() && s[0] == '-')
-        s.remove_prefix(1);
-    size_t dot = s.find('.');
-    if (dot == std::string_view::npos)
-        return Digits(s);
-    return Digits(s.substr(0, dot)) && (dot + 1 == s.size() || Digits(s.substr(dot + 1)));
+    float value;
+    return ReadNumber(s, value);
+}
+
+// Every word a number, read into values.
+bool ReadNumbers(const std::vector<std::string_view>& t, float* values)
+{
+    for (size_t k = 0; k < t.size(); k++)
+        if (!ReadNumber(t[k], values[k]))
+            return false;
+    return true;
 }
 
 bool IsHex6(std::string_view s)
@@ -169,14 +224,6 @@ long long ToLong(std::string_view s, int base = 10)
     long long v = 0;
     auto r = std::from_chars(s.data(), s.data() + s.size(), v, base);
     return r.ec == std::errc() ? v : -1;
-}
-
-// A number the checks accepted (NaN and the infinities included); 0 for any other text.
-float ToFloat(std::string_view s)
-{
-    float v = 0;
-    std::from_chars(s.data(), s.data() + s.size(), v);
-    return v;
 }
 
 // Blanks before the first character of a number field of minimum width 4.
@@ -254,6 +301,7 @@ private:
     Reporter out;
     VekDocument* doc; // filled as the lines are read, when given
     std::vector<Block> stack;
+    std::vector<std::string_view> words; // of the current line
     int size = -1; // blanks per nesting level, once known
     enum Section { Materials, Topologies, Nodes, Results } section = Materials;
     int emptyLines = 0;
@@ -622,17 +670,19 @@ private:
     void Transform(long n, Block& b, int lead, const std::vector<std::string_view>& t)
     {
         CheckLead(n, b, lead, Padding(t[0]));
-        if (t.size() != 7 || !std::all_of(t.begin(), t.end(), IsNumber))
+        std::array<float, 7> numbers{};
+        if (t.size() != 7 || !ReadNumbers(t, numbers.data()))
             Add(n, "transform line should hold 7 numbers");
         else if (VekNode* node = ModelNode(b))
-            std::transform(t.begin(), t.end(), node->transform.begin(), ToFloat);
+            node->transform = numbers;
         b.step = 1;
     }
 
     void Data(long n, int lead, std::string_view content)
     {
         Block& b = stack.back();
-        std::vector<std::string_view> t = Tokens(content);
+        std::vector<std::string_view>& t = words;
+        Tokens(content, t);
         if (t.empty() && !((b.kind == Kind::Mesh || b.kind == Kind::Topo) && b.phase == Block::Faces)) {
             Add(n, "line holds only blanks");
             return;
@@ -669,7 +719,7 @@ private:
                 if (t.size() != 4 || !IsNumber(t[0]) || !IsNumber(t[1]) || !IsInt(t[2]) || !IsInt(t[3])) {
                     Add(n, "camera projection line should hold two numbers and two integers");
                 } else if (VekNode* node = ModelNode(b)) {
-                    node->focal = ToFloat(t[0]);
+                    ReadNumber(t[0], node->focal);
                     node->halfWidth = float(ToLong(t[2]));
                 }
                 b.step = 2;
@@ -723,10 +773,11 @@ private:
         b.step++;
         if (b.phase == Block::Vertices) {
             CheckLead(n, b, lead, Padding(t[0]));
-            if (t.size() != 3 || !std::all_of(t.begin(), t.end(), IsNumber))
+            VekVector v{};
+            if (t.size() != 3 || !ReadNumbers(t, v.data()))
                 Add(n, "vertex line should hold 3 numbers");
             if (VekMesh* mesh = Body(b))
-                mesh->vertices.push_back(t.size() == 3 ? VekVector{ToFloat(t[0]), ToFloat(t[1]), ToFloat(t[2])} : VekVector{});
+                mesh->vertices.push_back(v);
             b.vertexCount++;
             return;
         }
@@ -766,14 +817,16 @@ private:
         if ((stride > 1) != trailing)
             Add(n, stride > 1 ? "textured face line should end with a blank" : "face line ends with a blank");
         long long limit = b.vertexCount + (b.kind == Kind::Topo ? largestTopology : b.parentVertices);
+        VekFace face;
         for (size_t k = 0; k < count; k++) {
             if (k % stride == 0) {
-                if (!Digits(t[k])) {
+                long long index = Index(t[k]);
+                if (index < 0) {
                     Add(n, "vertex index \"" + std::string(t[k].substr(0, 20)) + "\" is not a whole number");
                     return;
                 }
-                long long index = ToLong(t[k]);
-                if (index < 0 || index >= limit) {
+                face.corners[k / stride] = int32_t(std::min<long long>(index, INT32_MAX));
+                if (index >= limit) {
                     Add(n, "vertex index " + std::string(t[k].substr(0, 20)) + " beyond the " +
                                std::to_string(limit) + " vertices the face can use");
                     return;
@@ -784,9 +837,6 @@ private:
             }
         }
         if (VekMesh* mesh = Body(b)) {
-            VekFace face;
-            for (size_t k = 0; k < count; k += stride)
-                face.corners[k / stride] = int32_t(ToLong(t[k]));
             face.material = b.faceMaterial;
             mesh->faces.push_back(face);
         }
@@ -940,12 +990,13 @@ void CheckBoxStream(std::FILE* in, const std::string& name, CheckReport& report,
     int plane = 0;
     long long lastI = -1, lastJ = -1;
     bool extraBoxes = false;
+    std::vector<std::string_view> t;
     while (r.Next()) {
         if (!out.LineEnds(r))
             continue;
         const long n = r.number;
         std::string_view line(r.line);
-        std::vector<std::string_view> t = Tokens(line);
+        Tokens(line, t);
         size_t lead = std::min(line.find_first_not_of(' '), line.size());
         // A box head where the pairs begin: the count said more boxes than there are.
         if (state == Head && lead == 0) {

@@ -71,13 +71,16 @@ Rasterizer::Rasterizer(Image& i, const Camera& c)
 ViewPoint Rasterizer::ToView(const Point3& world) const
 {
     Point3 d = world - camera.eye;
-    return {d % camera.right, d % camera.up, d % camera.forward};
+    ViewPoint p{d % camera.right, d % camera.up, d % camera.forward};
+    return p.z >= camera.nearDistance ? Project(p) : p;
 }
 
-Rasterizer::Screen Rasterizer::Project(const ViewPoint& p) const
+ViewPoint Rasterizer::Project(ViewPoint p) const
 {
-    float w = 1.0f / p.z;
-    return {cx + p.x * camera.focal * w, cy - p.y * camera.focal * w, w};
+    p.w = 1.0f / p.z;
+    p.column = cx + p.x * camera.focal * p.w;
+    p.row = cy - p.y * camera.focal * p.w;
+    return p;
 }
 
 bool Rasterizer::FacesCamera(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c)
@@ -107,6 +110,10 @@ void Rasterizer::Blend(const ViewPoint& a, const ViewPoint& b, const ViewPoint& 
 void Rasterizer::Triangle(const ViewPoint (&v)[3], Rgb color, float alpha, Mode mode)
 {
     const float n = camera.nearDistance;
+    if (v[0].z >= n && v[1].z >= n && v[2].z >= n) {
+        Raster(v[0], v[1], v[2], color, alpha, mode);
+        return;
+    }
     ViewPoint kept[4];
     int count = 0;
     for (int i = 0; i < 3; i++) {
@@ -119,31 +126,33 @@ void Rasterizer::Triangle(const ViewPoint (&v)[3], Rgb color, float alpha, Mode 
     }
     if (count < 3)
         return;
-    Screen s[4];
     for (int i = 0; i < count; i++)
-        s[i] = Project(kept[i]);
+        kept[i] = Project(kept[i]);
     for (int i = 1; i + 1 < count; i++)
-        Raster(s[0], s[i], s[i + 1], color, alpha, mode);
+        Raster(kept[0], kept[i], kept[i + 1], color, alpha, mode);
 }
 
-void Rasterizer::Raster(const Screen& a, const Screen& b0, const Screen& c0, Rgb color, float alpha, Mode mode)
+void Rasterizer::Raster(const ViewPoint& a, const ViewPoint& b0, const ViewPoint& c0, Rgb color, float alpha, Mode mode)
 {
-    float area = (b0.x - a.x) * (c0.y - a.y) - (b0.y - a.y) * (c0.x - a.x);
+    float area = (b0.column - a.column) * (c0.row - a.row) - (b0.row - a.row) * (c0.column - a.column);
     if (!(std::fabs(area) > 0) || !std::isfinite(area))
         return;
     const bool flip = area < 0;
-    const Screen& b = flip ? c0 : b0;
-    const Screen& c = flip ? b0 : c0;
+    const ViewPoint& b = flip ? c0 : b0;
+    const ViewPoint& c = flip ? b0 : c0;
     area = std::fabs(area);
     const int width = image.Width(), height = image.Height();
     auto low = [](float p, float q, float r) { return std::floor(std::min({p, q, r})); };
     auto high = [](float p, float q, float r) { return std::ceil(std::max({p, q, r})); };
-    int x0 = int(std::max(0.0f, low(a.x, b.x, c.x))), x1 = int(std::min(float(width - 1), high(a.x, b.x, c.x)));
-    int y0 = int(std::max(0.0f, low(a.y, b.y, c.y))), y1 = int(std::min(float(height - 1), high(a.y, b.y, c.y)));
+    int x0 = int(std::max(0.0f, low(a.column, b.column, c.column)));
+    int x1 = int(std::min(float(width - 1), high(a.column, b.column, c.column)));
+    int y0 = int(std::max(0.0f, low(a.row, b.row, c.row)));
+    int y1 = int(std::min(float(height - 1), high(a.row, b.row, c.row)));
     if (x0 > x1 || y0 > y1)
         return;
     // The weight of each corner is the edge function of the opposite edge.
-    const Edge ea(b.x, b.y, c.x, c.y), eb(c.x, c.y, a.x, a.y), ec(a.x, a.y, b.x, b.y);
+    const Edge ea(b.column, b.row, c.column, c.row), eb(c.column, c.row, a.column, a.row),
+        ec(a.column, a.row, b.column, b.row);
     const float wa = a.w / area, wb = b.w / area, wc = c.w / area;
     for (int y = y0; y <= y1; y++) {
         float py = float(y) + 0.5f, px = float(x0) + 0.5f;
@@ -170,11 +179,10 @@ void Rasterizer::Line(const ViewPoint& a0, const ViewPoint& b0, Rgb color)
     const float n = camera.nearDistance;
     if (a0.z < n && b0.z < n)
         return;
-    ViewPoint a = a0.z < n ? Between(a0, b0, (n - a0.z) / (b0.z - a0.z)) : a0;
-    ViewPoint b = b0.z < n ? Between(b0, a0, (n - b0.z) / (a0.z - b0.z)) : b0;
-    Screen p = Project(a), q = Project(b);
+    ViewPoint p = a0.z < n ? Project(Between(a0, b0, (n - a0.z) / (b0.z - a0.z))) : a0;
+    ViewPoint q = b0.z < n ? Project(Between(b0, a0, (n - b0.z) / (a0.z - b0.z))) : b0;
     // Only the part inside the picture is walked (Liang-Barsky).
-    float dx = q.x - p.x, dy = q.y - p.y, t0 = 0, t1 = 1;
+    float dx = q.column - p.column, dy = q.row - p.row, t0 = 0, t1 = 1;
     auto clip = [&t0, &t1](float den, float num) {
         if (den == 0)
             return num >= 0;
@@ -186,12 +194,12 @@ void Rasterizer::Line(const ViewPoint& a0, const ViewPoint& b0, Rgb color)
         return t0 <= t1;
     };
     const float width = float(image.Width()), height = float(image.Height());
-    if (!clip(-dx, p.x) || !clip(dx, width - p.x) || !clip(-dy, p.y) || !clip(dy, height - p.y))
+    if (!clip(-dx, p.column) || !clip(dx, width - p.column) || !clip(-dy, p.row) || !clip(dy, height - p.row))
         return;
     int steps = int(std::ceil(std::max(std::fabs(dx), std::fabs(dy)) * (t1 - t0))) + 1;
     for (int k = 0; k <= steps; k++) {
         float t = t0 + (t1 - t0) * float(k) / float(steps);
-        int x = int(p.x + dx * t), y = int(p.y + dy * t);
+        int x = int(p.column + dx * t), y = int(p.row + dy * t);
         if (x < 0 || y < 0 || x >= image.Width() || y >= image.Height())
             continue;
         float w = p.w + (q.w - p.w) * t;

@@ -37,9 +37,12 @@ struct Camera {
     float nearDistance = 1e-3f; // nothing closer than this is drawn
 };
 
-// A point in the camera's frame: x to the right, y up, z the distance ahead.
+// A point in the camera's frame: x to the right, y up, z the distance ahead; and,
+// when it is no nearer than the near distance, its place in the picture: pixel
+// column and row and 1 / z.
 struct ViewPoint {
     float x, y, z;
+    float column = 0, row = 0, w = 0;
 };
 
 class Rasterizer {
@@ -59,13 +62,10 @@ public:
     void Line(const ViewPoint& a, const ViewPoint& b, Rgb color);
 
 private:
-    struct Screen {
-        float x, y, w; // pixel position, 1 / distance
-    };
     enum class Mode { Opaque, Translucent };
     void Triangle(const ViewPoint (&v)[3], Rgb color, float alpha, Mode mode);
-    void Raster(const Screen& a, const Screen& b, const Screen& c, Rgb color, float alpha, Mode mode);
-    Screen Project(const ViewPoint& p) const;
+    void Raster(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c, Rgb color, float alpha, Mode mode);
+    ViewPoint Project(ViewPoint p) const;
 
     Image& image;
     Camera camera;

@@ -292,11 +292,15 @@ Image Draw(const VekDocument& doc, const RenderSettings& settings)
     Image image(settings.width, settings.height, Background);
     Rasterizer raster(image, camera);
     ForEachFace(s, raster, [&](const VekFace& face, const ViewPoint* v, int n, const Point3* const* p) {
+        bool first = Rasterizer::FacesCamera(v[0], v[1], v[2]), second = n == 4 && Rasterizer::FacesCamera(v[0], v[2], v[3]);
+        if (!first && !second)
+            return;
         uint32_t color = face.material >= 0 ? doc.materials[size_t(face.material)].color
                                             : uint32_t(Unknown.r) << 16 | Unknown.g << 8 | Unknown.b;
         Rgb shaded = Shade(color, FaceNormal(p, n));
-        raster.Fill(v[0], v[1], v[2], shaded);
-        if (n == 4)
+        if (first)
+            raster.Fill(v[0], v[1], v[2], shaded);
+        if (second)
             raster.Fill(v[0], v[2], v[3], shaded);
     });
     // Outlines go over every face, and only round faces turned to the camera.
