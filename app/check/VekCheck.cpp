@@ -144,13 +144,14 @@ bool Digits(std::string_view s)
 // largest value when it does not fit.
 long long Index(std::string_view s)
 {
-    if (!Digits(s))
+    if (s.empty())
         return -1;
-    if (s.size() > 18)
-        return std::numeric_limits<long long>::max();
     long long v = 0;
-    for (char c : s)
-        v = v * 10 + (c - '0');
+    for (char c : s) {
+        if (c < '0' || c > '9')
+            return -1;
+        v = v < 100000000000000000 ? v * 10 + (c - '0') : std::numeric_limits<long long>::max();
+    }
     return v;
 }
 

@@ -68,10 +68,15 @@ Rasterizer::Rasterizer(Image& i, const Camera& c)
 {
 }
 
-ViewPoint Rasterizer::ToView(const Point3& world) const
+Matrix3 Rasterizer::ViewMatrix() const
 {
-    Point3 d = world - camera.eye;
-    ViewPoint p{d % camera.right, d % camera.up, d % camera.forward};
+    const Point3 &r = camera.right, &u = camera.up, &f = camera.forward, &e = camera.eye;
+    return Matrix3(Point3(r.x, u.x, f.x), Point3(r.y, u.y, f.y), Point3(r.z, u.z, f.z), Point3(-(e % r), -(e % u), -(e % f)));
+}
+
+ViewPoint Rasterizer::Place(const Point3& c) const
+{
+    ViewPoint p{c.x, c.y, c.z};
     return p.z >= camera.nearDistance ? Project(p) : p;
 }
 
@@ -142,14 +147,14 @@ void Rasterizer::Raster(const ViewPoint& a, const ViewPoint& b0, const ViewPoint
     const ViewPoint& c = flip ? b0 : c0;
     area = std::fabs(area);
     const int width = image.Width(), height = image.Height();
-    auto low = [](float p, float q, float r) { return std::floor(std::min({p, q, r})); };
-    auto high = [](float p, float q, float r) { return std::ceil(std::max({p, q, r})); };
-    int x0 = int(std::max(0.0f, low(a.column, b.column, c.column)));
-    int x1 = int(std::min(float(width - 1), high(a.column, b.column, c.column)));
-    int y0 = int(std::max(0.0f, low(a.row, b.row, c.row)));
-    int y1 = int(std::min(float(height - 1), high(a.row, b.row, c.row)));
-    if (x0 > x1 || y0 > y1)
+    // The pixels whose centres may lie inside, found without rounding functions
+    // (a call each on most processors): a pixel's centre is half a pixel on.
+    const float left = std::min({a.column, b.column, c.column}), right = std::max({a.column, b.column, c.column});
+    const float top = std::min({a.row, b.row, c.row}), bottom = std::max({a.row, b.row, c.row});
+    if (right < 0.5f || bottom < 0.5f || left > float(width) - 0.5f || top > float(height) - 0.5f)
         return;
+    const int x0 = int(std::max(left - 0.5f, 0.0f)), x1 = int(std::min(right, float(width - 1)));
+    const int y0 = int(std::max(top - 0.5f, 0.0f)), y1 = int(std::min(bottom, float(height - 1)));
     // The weight of each corner is the edge function of the opposite edge.
     const Edge ea(b.column, b.row, c.column, c.row), eb(c.column, c.row, a.column, a.row),
         ec(a.column, a.row, b.column, b.row);

@@ -50,7 +50,11 @@ public:
     // Draws into image, whose depth buffer starts empty.
     Rasterizer(Image& image, const Camera& camera);
 
-    ViewPoint ToView(const Point3& world) const;
+    ViewPoint ToView(const Point3& world) const { return Place(world * ViewMatrix()); }
+    // The transform from the scene to the camera's frame (x, y, z as in ViewPoint).
+    Matrix3 ViewMatrix() const;
+    // The view point of a point given in the camera's frame.
+    ViewPoint Place(const Point3& p) const;
     // Whether the corners turn counter-clockwise as seen from the camera.
     static bool FacesCamera(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c);
 

@@ -54,27 +54,11 @@ std::vector<Matrix3> PlaceNodes(const VekDocument& doc)
     return world;
 }
 
-// The drawable content: the world positions of every node's mesh vertices and the
-// corners of the collision boxes.
+// What is drawn: the node blocks in place and the corners of the collision boxes.
 struct Scene {
     const VekDocument& doc;
     std::vector<Matrix3> world;
-    std::vector<std::vector<Point3>> points; // by node; empty for nodes without a mesh
     std::vector<std::array<Point3, 8>> boxes;
-
-    // World position of a face corner of node i; null when it names no vertex.
-    const Point3* Corner(size_t i, int32_t k) const
-    {
-        const std::vector<Point3>& own = points[i];
-        if (k < 0)
-            return nullptr;
-        if (size_t(k) < own.size())
-            return &own[size_t(k)];
-        // Beyond its own vertices a face uses its parent mesh's.
-        int parent = doc.nodes[i].parent;
-        size_t j = size_t(k) - own.size();
-        return parent >= 0 && j < points[size_t(parent)].size() ? &points[size_t(parent)][j] : nullptr;
-    }
 };
 
 // The corners of a box from its six planes: the three pairs of opposite planes,
@@ -115,20 +99,45 @@ std::optional<std::array<Point3, 8>> BoxCorners(const VekBox& box)
 
 Scene Gather(const VekDocument& doc)
 {
-    Scene s{doc, PlaceNodes(doc), std::vector<std::vector<Point3>>(doc.nodes.size()), {}};
-    for (size_t i = 0; i < doc.nodes.size(); i++) {
-        int mesh = doc.nodes[i].mesh;
-        if (mesh < 0)
-            continue;
-        const std::vector<VekVector>& vertices = doc.meshes[size_t(mesh)].vertices;
-        s.points[i].reserve(vertices.size());
-        for (const VekVector& v : vertices)
-            s.points[i].push_back(SceneAxes(v) * s.world[i]);
-    }
+    Scene s{doc, PlaceNodes(doc), {}};
     for (const VekBox& box : doc.boxes)
         if (auto corners = BoxCorners(box))
             s.boxes.push_back(*corners);
     return s;
+}
+
+// The bounding box of everything drawn: the box of each mesh's own vertices, placed
+// with each node that uses it.
+void Bounds(const Scene& s, Point3& low, Point3& high)
+{
+    auto take = [&low, &high](const Point3& p) {
+        for (int k = 0; k < 3; k++)
+            if (std::isfinite(p[k])) {
+                low[k] = std::min(low[k], p[k]);
+                high[k] = std::max(high[k], p[k]);
+            }
+    };
+    std::vector<std::array<Point3, 2>> meshBoxes(s.doc.meshes.size());
+    for (size_t m = 0; m < s.doc.meshes.size(); m++) {
+        Point3 lo(1e30f, 1e30f, 1e30f), hi(-1e30f, -1e30f, -1e30f);
+        std::swap(lo, low);
+        std::swap(hi, high);
+        for (const VekVector& v : s.doc.meshes[m].vertices)
+            take(SceneAxes(v));
+        std::swap(lo, low);
+        std::swap(hi, high);
+        meshBoxes[m] = {lo, hi};
+    }
+    for (size_t i = 0; i < s.doc.nodes.size(); i++) {
+        int mesh = s.doc.nodes[i].mesh;
+        if (mesh < 0 || s.doc.meshes[size_t(mesh)].vertices.empty())
+            continue;
+        const auto& [lo, hi] = meshBoxes[size_t(mesh)];
+        for (int k = 0; k < 8; k++)
+            take(Point3(k & 1 ? hi.x : lo.x, k & 2 ? hi.y : lo.y, k & 4 ? hi.z : lo.z) * s.world[i]);
+    }
+    for (const auto& box : s.boxes)
+        std::for_each(box.begin(), box.end(), take);
 }
 
 Camera LookAlong(const Point3& eye, const Point3& forward, const Point3& upHint)
@@ -148,17 +157,7 @@ Camera LookAlong(const Point3& eye, const Point3& forward, const Point3& upHint)
 Camera ThreeQuarterView(const Scene& s, int width, int height)
 {
     Point3 low(1e30f, 1e30f, 1e30f), high(-1e30f, -1e30f, -1e30f);
-    auto take = [&low, &high](const Point3& p) {
-        for (int k = 0; k < 3; k++)
-            if (std::isfinite(p[k])) {
-                low[k] = std::min(low[k], p[k]);
-                high[k] = std::max(high[k], p[k]);
-            }
-    };
-    for (const auto& points : s.points)
-        std::for_each(points.begin(), points.end(), take);
-    for (const auto& box : s.boxes)
-        std::for_each(box.begin(), box.end(), take);
+    Bounds(s, low, high);
     if (low.x > high.x)
         low = high = Point3();
     Point3 centre = (low + high) * 0.5f;
@@ -209,49 +208,62 @@ Camera ChooseView(const Scene& s, const RenderSettings& settings)
     throw RenderError("no camera block named \"" + settings.camera + "\"");
 }
 
-Rgb Shade(uint32_t color, const Point3& normal)
+// A face's colour in the light; normal by the right-hand cross product of camera
+// coordinates, which, the camera's frame being left-handed, points inwards.
+Rgb Shade(uint32_t color, const Point3& normal, const Point3& light)
 {
     float length = normal.Length();
-    float lit = length > 0 ? std::max(0.0f, normal % Light / length) : 0.0f;
+    float lit = length > 0 ? std::max(0.0f, -(normal % light) / length) : 0.0f;
     float k = Ambient + (1.0f - Ambient) * lit;
     auto channel = [k](uint32_t c) { return uint8_t(std::lround(float(c & 0xff) * k)); };
     return {channel(color >> 16), channel(color >> 8), channel(color)};
 }
 
 // The normal of a face: for a four-vertex face, the sum of its two triangles'.
-Point3 FaceNormal(const Point3* const* p, int n)
+Point3 FaceNormal(const ViewPoint* v, int n)
 {
     Point3 sum;
-    for (int k = 1; k + 1 < n; k++)
-        sum += (*p[k] - *p[0]) ^ (*p[k + 1] - *p[0]);
+    for (int k = 1; k + 1 < n; k++) {
+        Point3 a(v[k].x - v[0].x, v[k].y - v[0].y, v[k].z - v[0].z);
+        Point3 b(v[k + 1].x - v[0].x, v[k + 1].y - v[0].y, v[k + 1].z - v[0].z);
+        sum += a ^ b;
+    }
     return sum;
 }
 
-// Calls draw(corner view points, count, world corners) for every face whose corners
-// all name vertices.
+// Calls draw(face, corners, count) with the corners in the camera's frame, for every
+// face whose corners all name vertices: its mesh's own, or, beyond them, those of
+// the enclosing mesh block (merged vertices).
 template <typename F> void ForEachFace(const Scene& s, const Rasterizer& raster, F draw)
 {
+    const Matrix3 toView = raster.ViewMatrix();
     std::vector<ViewPoint> view;
     for (size_t i = 0; i < s.doc.nodes.size(); i++) {
-        if (s.points[i].empty())
+        int mesh = s.doc.nodes[i].mesh;
+        if (mesh < 0)
             continue;
+        const Matrix3 place = s.world[i] * toView;
         view.clear();
-        for (const Point3& p : s.points[i])
-            view.push_back(raster.ToView(p));
-        for (const VekFace& face : s.doc.meshes[size_t(s.doc.nodes[i].mesh)].faces) {
+        for (const VekVector& v : s.doc.meshes[size_t(mesh)].vertices)
+            view.push_back(raster.Place(SceneAxes(v) * place));
+        int parent = s.doc.nodes[i].parent;
+        const VekMesh* up = parent >= 0 && s.doc.nodes[size_t(parent)].mesh >= 0
+                                ? &s.doc.meshes[size_t(s.doc.nodes[size_t(parent)].mesh)]
+                                : nullptr;
+        const Matrix3 placeUp = up ? s.world[size_t(parent)] * toView : Matrix3();
+        for (const VekFace& face : s.doc.meshes[size_t(mesh)].faces) {
             int n = face.corners[3] < 0 ? 3 : 4;
-            const Point3* p[4];
             ViewPoint v[4];
             bool whole = true;
             for (int k = 0; k < n && whole; k++) {
-                p[k] = s.Corner(i, face.corners[size_t(k)]);
-                whole = p[k] != nullptr;
-                if (whole)
-                    v[k] = size_t(face.corners[size_t(k)]) < view.size() ? view[size_t(face.corners[size_t(k)])]
-                                                                          : raster.ToView(*p[k]);
+                size_t index = size_t(face.corners[size_t(k)]);
+                if (index < view.size())
+                    v[k] = view[index];
+                else if (whole = up && index - view.size() < up->vertices.size(); whole)
+                    v[k] = raster.Place(SceneAxes(up->vertices[index - view.size()]) * placeUp);
             }
             if (whole)
-                draw(face, v, n, p);
+                draw(face, v, n);
         }
     }
 }
@@ -291,13 +303,14 @@ Image Draw(const VekDocument& doc, const RenderSettings& settings)
     Camera camera = ChooseView(s, settings);
     Image image(settings.width, settings.height, Background);
     Rasterizer raster(image, camera);
-    ForEachFace(s, raster, [&](const VekFace& face, const ViewPoint* v, int n, const Point3* const* p) {
+    const Point3 light(Light % camera.right, Light % camera.up, Light % camera.forward);
+    ForEachFace(s, raster, [&](const VekFace& face, const ViewPoint* v, int n) {
         bool first = Rasterizer::FacesCamera(v[0], v[1], v[2]), second = n == 4 && Rasterizer::FacesCamera(v[0], v[2], v[3]);
         if (!first && !second)
             return;
         uint32_t color = face.material >= 0 ? doc.materials[size_t(face.material)].color
                                             : uint32_t(Unknown.r) << 16 | Unknown.g << 8 | Unknown.b;
-        Rgb shaded = Shade(color, FaceNormal(p, n));
+        Rgb shaded = Shade(color, FaceNormal(v, n), light);
         if (first)
             raster.Fill(v[0], v[1], v[2], shaded);
         if (second)
@@ -305,7 +318,7 @@ Image Draw(const VekDocument& doc, const RenderSettings& settings)
     });
     // Outlines go over every face, and only round faces turned to the camera.
     if (settings.outlines)
-        ForEachFace(s, raster, [&](const VekFace&, const ViewPoint* v, int n, const Point3* const*) {
+        ForEachFace(s, raster, [&](const VekFace&, const ViewPoint* v, int n) {
             if (!Rasterizer::FacesCamera(v[0], v[1], v[2]) && !(n == 4 && Rasterizer::FacesCamera(v[0], v[2], v[3])))
                 return;
             for (int k = 0; k < n; k++)
