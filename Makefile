@@ -1,4 +1,5 @@
 # make run   installs what is missing, builds, and exports the bundled example scene
+#            (and draws the file written into build/crate.png)
 # make test  installs what is missing, builds, and runs the whole test suite
 # make sanitize  the test suite again, built with AddressSanitizer and UBSan
 BUILD ?= build
@@ -21,7 +22,8 @@ build: deps $(BUILD)/Makefile
 
 run: build
 	@mkdir -p $(BUILD)/config
-	$(BUILD)/vekexport --no-prompt --config-dir $(BUILD)/config $(EXAMPLE) $(BUILD)/crate.vek
+	$(BUILD)/vekexport --no-prompt --config-dir $(BUILD)/config $(EXAMPLE) $(BUILD)/crate.vek \
+		--preview $(BUILD)/crate.png --wire
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
