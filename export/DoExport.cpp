@@ -9,6 +9,8 @@
 #include "writers/NumberFormat.h"
 #include "writers/TopologyWriter.h"
 
+#include <cstring>
+
 namespace {
 
 BOOL exportSelectedOnly = FALSE;
@@ -37,9 +39,13 @@ const char* const MSG_PARTIAL = "Certain param\xc3\xa8tres n'ont pas pu \xc3\xaa
 
 CStr BoxFilePath(const TCHAR* name)
 {
+    // Cutting a fixed four characters would put the box file of "sub/ab" outside its
+    // directory: only an extension of the file's own name is replaced.
     CStr path(name);
-    if (path.Length() >= 4)
-        path.Resize(path.Length() - 4);
+    const char* base = std::strrchr(name, '/');
+    const char* dot = std::strrchr(base ? base : name, '.');
+    if (dot)
+        path.Resize(int(dot - name));
     path += ".box";
     return path;
 }

@@ -33,9 +33,9 @@ typedef int ErrorFlags;
 BOOL GetExportSelectedOnly();
 void SetExportSelectedOnly(BOOL selectedOnly);
 
-// The ".box" file beside an output file: the name without its last four characters
-// (the extension and its dot), then ".box". A name too short to hold an extension
-// keeps all its characters.
+// The ".box" file beside an output file, in its directory: the name with its extension
+// (from the last dot of the file's own name) replaced by ".box", or with ".box" added
+// when it has none. "hall.vek" gives "hall.box"; "x.box" gives itself.
 CStr BoxFilePath(const TCHAR* name);
 
 // Whether a geometry node is a collision box: its name starts with "BOX_" in any case.

@@ -35,17 +35,21 @@ static_assert(sizeof(ExportOptions) == ExportOptions::Count * 4, "the options ar
 // 6 decimals, indentation 1, merge precision 1.
 inline constexpr ExportOptions DefaultExportOptions = {0, 1, 1, 1, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 6, 1, 1};
 
-// The option fields by name, in file order, as the command line and tests spell them.
+// The option fields by name, in file order, as the command line and tests spell them,
+// with the values the preferences dialog lets a user give them. The frame spinner
+// takes the scene's animation range instead (min > max here).
 struct ExportOptionInfo {
     const char* name;
     bool isFlag;
+    int min, max;
 };
 inline constexpr ExportOptionInfo ExportOptionTable[] = {
-    {"legacyFormat", true},   {"exportDummies", true},   {"exportGeometry", true},  {"quadFaces", true},
-    {"exportLights", true},   {"exportCameras", true},   {"exportMaterials", true}, {"mergeVertices", true},
-    {"exportTopology", true}, {"exportAnimation", true}, {"currentFrame", true},    {"exportBoxes", true},
-    {"gouraud", true},        {"lighting", true},        {"frameNumber", false},    {"decimals", false},
-    {"indentation", false},   {"mergePrecision", false},
+    {"legacyFormat", true, 0, 1},    {"exportDummies", true, 0, 1},   {"exportGeometry", true, 0, 1},
+    {"quadFaces", true, 0, 1},       {"exportLights", true, 0, 1},    {"exportCameras", true, 0, 1},
+    {"exportMaterials", true, 0, 1}, {"mergeVertices", true, 0, 1},   {"exportTopology", true, 0, 1},
+    {"exportAnimation", true, 0, 1}, {"currentFrame", true, 0, 1},    {"exportBoxes", true, 0, 1},
+    {"gouraud", true, 0, 1},         {"lighting", true, 0, 1},        {"frameNumber", false, 0, -1},
+    {"decimals", false, 0, 10},      {"indentation", false, 0, 8},    {"mergePrecision", false, 0, 10},
 };
 static_assert(sizeof(ExportOptionTable) / sizeof(ExportOptionTable[0]) == ExportOptions::Count);
 

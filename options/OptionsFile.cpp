@@ -1,6 +1,8 @@
 // The configuration file: eighteen 32-bit two's-complement values, least significant
-// byte first, no header. A short file leaves the fields from the first incomplete
-// one onwards at -1; bytes beyond the 72nd are ignored.
+// byte first, no header. A short file gives the fields it fully holds; the others
+// keep their defaults (reading them as -1, the end-of-file value, would turn on every
+// flag and ask for -1 decimals, and the next save would keep them). Bytes beyond the
+// 72nd are ignored.
 #include "export/SceneExporter.h"
 
 namespace {
@@ -56,13 +58,10 @@ int SceneExporter::LoadOptions()
     FILE* f = _tfopen(path, "rb");
     if (!f)
         return 0;
-    bool atEnd = false;
-    for (int i = 0; i < ExportOptions::Count; i++) {
-        int32_t v = -1;
-        if (!atEnd && !ReadWord(f, v))
-            atEnd = true;
-        options[i] = atEnd ? -1 : v;
-    }
+    options = DefaultExportOptions;
+    int i = 0;
+    while (i < ExportOptions::Count && ReadWord(f, options[i]))
+        i++;
     std::fclose(f);
     return 1;
 }

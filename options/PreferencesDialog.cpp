@@ -25,14 +25,13 @@ static_assert(std::size(checkBoxes) == 14);
 struct SpinnerOption {
     int spinner;
     int edit;
-    int32_t ExportOptions::*field;
-    int min, max; // the frame spinner takes the animation range instead
+    int field; // in ExportOptionTable, which holds the limits
 };
 const SpinnerOption spinners[] = {
-    {IDC_FRAME_SPIN, IDC_FRAME_EDIT, &ExportOptions::frameNumber, 0, 0},
-    {IDC_DECIMALS_SPIN, IDC_DECIMALS_EDIT, &ExportOptions::decimals, 0, 10},
-    {IDC_INDENT_SPIN, IDC_INDENT_EDIT, &ExportOptions::indentation, 0, 8},
-    {IDC_MERGE_PRECISION_SPIN, IDC_MERGE_PRECISION_EDIT, &ExportOptions::mergePrecision, 0, 10},
+    {IDC_FRAME_SPIN, IDC_FRAME_EDIT, 14},
+    {IDC_DECIMALS_SPIN, IDC_DECIMALS_EDIT, 15},
+    {IDC_INDENT_SPIN, IDC_INDENT_EDIT, 16},
+    {IDC_MERGE_PRECISION_SPIN, IDC_MERGE_PRECISION_EDIT, 17},
 };
 static_assert(std::size(spinners) == 4);
 
@@ -85,7 +84,7 @@ void InitDialog(HWND hWnd, SceneExporter* exporter)
     if (ticks <= 0) // no frame rate: the range is taken in ticks rather than divided by zero
         ticks = 1;
     for (const SpinnerOption& s : spinners) {
-        int min = s.min, max = s.max;
+        int min = ExportOptionTable[s.field].min, max = ExportOptionTable[s.field].max;
         if (s.spinner == IDC_FRAME_SPIN) {
             min = range.Start() / ticks;
             max = range.End() / ticks;
@@ -96,7 +95,7 @@ void InitDialog(HWND hWnd, SceneExporter* exporter)
         spin->LinkToEdit(GetDlgItem(hWnd, s.edit), EDITTYPE_INT);
         spin->SetLimits(min, max, FALSE);
         spin->SetScale(1.0f);
-        spin->SetValue(options.*s.field, FALSE);
+        spin->SetValue(options[s.field], FALSE);
         ReleaseISpinner(spin);
     }
 
@@ -117,7 +116,7 @@ void StoreOptions(HWND hWnd, SceneExporter* exporter)
         ISpinnerControl* spin = GetISpinner(GetDlgItem(hWnd, s.spinner));
         if (!spin)
             continue;
-        options.*s.field = spin->GetIVal();
+        options[s.field] = spin->GetIVal();
         ReleaseISpinner(spin);
     }
 }

@@ -33,16 +33,16 @@ std::vector<std::string> ExportTo(const std::string& scratch, const std::string&
     return names;
 }
 
-TEST(BoxFileName, LastFourCharactersOfTheOutputBecomeDotBox)
+TEST(BoxFileName, TheOutputsExtensionBecomesDotBox)
 {
     fs::path dir;
     std::vector<std::string> files = ExportTo("box-name-hall", "hall.vek", dir);
     EXPECT_EQ(files, (std::vector<std::string>{"hall.box", "hall.vek", "scene.json", "stderr.txt", "stdout.txt"}));
     EXPECT_EQ(ReadFile(dir / "hall.box").substr(0, 9), "1\r\n 3 5\r\n");
 
-    // Whatever the last four characters are.
+    // Whatever the extension is.
     files = ExportTo("box-name-data", "model.data", dir);
-    EXPECT_EQ(files, (std::vector<std::string>{"model..box", "model.data", "scene.json", "stderr.txt", "stdout.txt"}));
+    EXPECT_EQ(files, (std::vector<std::string>{"model.box", "model.data", "scene.json", "stderr.txt", "stdout.txt"}));
 }
 
 } // namespace

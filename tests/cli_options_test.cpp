@@ -118,8 +118,17 @@ TEST(CommandLineSettings, ShowOptionsReadsWithoutWriting)
     WriteFile(dir / "cfg" / OPTIONS_FILE_NAME, std::string("\x01\0\0\0\x00\0\0\0\x07\0", 10));
     auto shortFile = RunVekexport(dir, {"--show-options", "--config-dir", "cfg"});
     EXPECT_EQ(shortFile.status, 0);
-    EXPECT_EQ(shortFile.stdoutText.find("legacyFormat=1\nexportDummies=0\nexportGeometry=-1\n"), 0u);
-    EXPECT_NE(shortFile.stdoutText.find("mergePrecision=-1\n"), std::string::npos);
+    EXPECT_EQ(shortFile.stdoutText.find("legacyFormat=1\nexportDummies=0\nexportGeometry=1\n"), 0u);
+    EXPECT_NE(shortFile.stdoutText.find("mergePrecision=1\n"), std::string::npos);
+    EXPECT_NE(shortFile.stderrText.find("ExportToVek.cfg: 10 bytes instead of 72: the 2 values it holds are read"),
+              std::string::npos)
+        << shortFile.stderrText;
+
+    WriteOptionsFile(dir / "cfg", {{"decimals", 12}, {"exportLights", 2}});
+    auto outside = RunVekexport(dir, {"--show-options", "--config-dir", "cfg"});
+    EXPECT_NE(outside.stdoutText.find("\ndecimals=12 (outside the dialog's limits, 0 to 10)\n"), std::string::npos);
+    EXPECT_NE(outside.stdoutText.find("\nexportLights=2 (outside the dialog's limits, 0 to 1)\n"), std::string::npos);
+    EXPECT_EQ(outside.stderrText, "");
 }
 
 TEST(CommandLineSettings, AboutWithoutATerminalPrintsTheBox)

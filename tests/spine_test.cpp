@@ -105,7 +105,7 @@ TEST_F(Spine, FirstUseCreatesTheDefaultsAndExportsWithThem)
     EXPECT_EQ(boxes, std::vector<Box>{Success});
 }
 
-TEST_F(Spine, ShortFileReadsMinusOneFromTheFirstIncompleteField)
+TEST_F(Spine, ShortFileKeepsTheDefaultsFromTheFirstIncompleteField)
 {
     UseScene(DummyScene);
     WriteConfig(Words({7, 0}) + "\x01\x02"); // ten bytes
@@ -114,7 +114,7 @@ TEST_F(Spine, ShortFileReadsMinusOneFromTheFirstIncompleteField)
     EXPECT_EQ(o.legacyFormat, 7);
     EXPECT_EQ(o.exportDummies, 0);
     for (int k = 2; k < ExportOptions::Count; k++)
-        EXPECT_EQ(o[k], -1) << ExportOptionTable[k].name;
+        EXPECT_EQ(o[k], DefaultExportOptions[k]) << ExportOptionTable[k].name;
 }
 
 TEST_F(Spine, LongFileReadsItsFirst72BytesAndTheSaveTruncatesIt)
@@ -220,10 +220,10 @@ TEST_F(Spine, UncreatableOutputIsReportedAndNothingSaved)
 TEST_F(Spine, OptionsAreSavedAfterACompleteExport)
 {
     UseScene(DummyScene);
-    WriteConfig(Words({0, 1, 1, 1, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 6, 1}) + "\x01"); // short: last field -1
+    WriteConfig(Words({0, 1, 1, 1, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 6, 3}) + "\x01"); // short: last field default
     ASSERT_EQ(Export(dir / "out.vek"), 1);
     EXPECT_EQ(ReadFile(Config()).size(), 72u);
-    EXPECT_EQ(ReadFile(Config()).substr(68), Word(-1));
+    EXPECT_EQ(ReadFile(Config()).substr(64), Word(3) + Word(1));
 }
 
 TEST_F(Spine, FailuresGiveMarkersInBitOrderAndTheWarning)
@@ -258,14 +258,15 @@ TEST_F(Spine, EveryExportGathersItsOwnInstances)
     EXPECT_EQ(exporter.InstanceNodes().Count(), 1);
 }
 
-TEST(BoxFileName, ReplacesTheLastFourCharacters)
+TEST(BoxFileName, ReplacesTheExtensionOfTheFileName)
 {
     EXPECT_STREQ(BoxFilePath("D:/levels/hall.vek").data(), "D:/levels/hall.box");
     EXPECT_STREQ(BoxFilePath("a.vek").data(), "a.box");
-    EXPECT_STREQ(BoxFilePath("model.data").data(), "model..box");
+    EXPECT_STREQ(BoxFilePath("model.data").data(), "model.box");
     EXPECT_STREQ(BoxFilePath(".vek").data(), ".box");
-    // Too short to hold an extension: nothing is cut.
+    // No extension: nothing is cut, and a dot of a directory is not one.
     EXPECT_STREQ(BoxFilePath("ab").data(), "ab.box");
+    EXPECT_STREQ(BoxFilePath("sub.d/ab").data(), "sub.d/ab.box");
 }
 
 // ---- the command-line host ----

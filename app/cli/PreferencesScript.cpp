@@ -150,22 +150,35 @@ bool ReadOptionsFile(const std::string& path, ExportOptions& options)
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
         return false;
-    bool atEnd = false;
-    for (int i = 0; i < ExportOptions::Count; i++) {
-        unsigned char b[4];
-        if (!atEnd && std::fread(b, 1, 4, f) != 4)
-            atEnd = true;
-        options[i] = atEnd ? -1 : int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
-    }
+    options = DefaultExportOptions;
+    unsigned char b[4];
+    for (int i = 0; i < ExportOptions::Count && std::fread(b, 1, 4, f) == 4; i++)
+        options[i] = int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
     std::fclose(f);
     return true;
+}
+
+std::string OptionsFileLengthNote(const std::string& path, long long bytes)
+{
+    const long long full = ExportOptions::Count * 4;
+    if (bytes == full)
+        return "";
+    std::string note = path + ": " + std::to_string(bytes) + " bytes instead of " + std::to_string(full) + ": ";
+    if (bytes > full)
+        return note + "the bytes after the " + std::to_string(full) + "th are ignored";
+    return note + "the " + std::to_string(bytes / 4) + " values it holds are read, the others are the defaults";
 }
 
 std::string FormatOptions(const ExportOptions& options)
 {
     std::string out;
-    for (int i = 0; i < ExportOptions::Count; i++)
-        out += std::string(ExportOptionTable[i].name) + "=" + std::to_string(options[i]) + "\n";
+    for (int i = 0; i < ExportOptions::Count; i++) {
+        const ExportOptionInfo& info = ExportOptionTable[i];
+        out += std::string(info.name) + "=" + std::to_string(options[i]);
+        if (info.min <= info.max && (options[i] < info.min || options[i] > info.max))
+            out += " (outside the dialog's limits, " + std::to_string(info.min) + " to " + std::to_string(info.max) + ")";
+        out += "\n";
+    }
     return out;
 }
 

@@ -37,11 +37,16 @@ DialogFrontEnd PreferencesScript(std::vector<OptionSetting> settings, ScriptResu
 // Clicks the dialog's default push button, as Enter does; nothing when it has none.
 void PressDefaultButton(DialogSession& session);
 
-// Reads the eighteen values as the exporter does: a short file leaves the fields from
-// the first incomplete one onwards at -1. False when the file cannot be opened.
+// Reads the eighteen values as the exporter does: the fields the file fully holds, the
+// others at their defaults. False when the file cannot be opened.
 bool ReadOptionsFile(const std::string& path, ExportOptions& options);
 
-// One "name=value" line per option, in file order.
+// What the user is told of a configuration file of `bytes` bytes that is not 72 bytes
+// long (a line naming it and what is read of it); "" for one that is.
+std::string OptionsFileLengthNote(const std::string& path, long long bytes);
+
+// One "name=value" line per option, in file order; a value the dialog could not hold
+// is followed by its limits.
 std::string FormatOptions(const ExportOptions& options);
 
 } // namespace vek

@@ -4,23 +4,33 @@
 // Exit status: 0 exported with no failure marker, 1 exported with failure markers,
 // 2 nothing exported (bad command line, refused --set value, scene or module that does
 // not load, export failure), 3 cancelled by the user, 4 exported but the --preview
-// picture not made. With --check: 0 when the file has no finding, 1 otherwise; with
-// --render, see RenderCommand.h.
+// picture not made, 128 + the signal's number when interrupted (130 for Ctrl-C). With
+// --check: 0 when the file has no finding, 1 otherwise; with --render, see
+// render/RenderCommand.h.
+//
+// An export is a transaction: every file it writes (the Vek file, the ".box" file,
+// embedded textures, the options) is staged beside its target and put in place only
+// when the export ran to its end without failure; otherwise every target stays as it was.
 //
 // On a terminal the preferences dialog, the about box and the message boxes are drawn
 // and used there; without one, or with --no-prompt, nothing is drawn and message boxes
 // go to standard error as "Caption: text".
 #include "check/VekCheck.h"
+#include "cli/Interrupts.h"
 #include "cli/ModuleHost.h"
 #include "cli/PreferencesScript.h"
 #include "render/RenderCommand.h"
 #include "scene/Scene.h"
 #include "terminal/Terminal.h"
 
+#include "transaction.h"
+
 #include <CLI/CLI.hpp>
 
 #include <clocale>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -30,6 +40,14 @@
 namespace {
 
 enum ExitStatus { EXIT_EXPORTED = 0, EXIT_MARKERS = 1, EXIT_NOTHING = 2, EXIT_CANCELLED = 3, EXIT_NO_PREVIEW = 4 };
+
+const char* const ExitStatusHelp = "Exit status: 0 exported, no failure marker; 1 exported with failure markers at the end "
+                                   "of the file; 2 nothing written (bad command line, refused --set value, unreadable "
+                                   "scene, a file that cannot be written: the message names it and the reason); "
+                                   "3 cancelled in the preferences dialog; 4 exported, but the --preview picture not made; "
+                                   "130 interrupted (Ctrl-C; 128 + the signal for SIGTERM and SIGHUP), nothing written. "
+                                   "--check: 0 clean, 1 findings. --render: 0 drawn, 1 findings (the first is shown), "
+                                   "2 nothing drawn.";
 
 std::string DefaultConfigDir()
 {
@@ -43,6 +61,46 @@ std::string DefaultConfigDir()
 // What the user learns from the export's closing message.
 enum class Outcome { None, Success, Partial };
 
+// Says so when the options file is not 72 bytes long: it is then read only in part.
+void NoteOptionsFileLength(const std::string& path)
+{
+    std::error_code ec;
+    auto bytes = std::filesystem::file_size(path, ec);
+    std::string note = ec ? "" : vek::OptionsFileLengthNote(path, (long long)bytes);
+    if (!note.empty())
+        std::fprintf(stderr, "vekexport: %s\n", note.c_str());
+}
+
+// Why an export to `output` is refused before anything is written; "" when it is not.
+std::string OutputRefusal(const std::string& scene, const std::string& output)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (output.ends_with("/") || fs::is_directory(output, ec))
+        return output + ": is a directory; the output is a file";
+    if (fs::equivalent(scene, output, ec) ||
+        fs::absolute(scene, ec).lexically_normal() == fs::absolute(output, ec).lexically_normal())
+        return output + ": is the scene itself; it would be overwritten";
+    // The ".box" file takes the output's name with its extension replaced.
+    if (output.ends_with(".box"))
+        return output + ": the \".box\" collision file of this output would be the output itself";
+    return "";
+}
+
+// Writes the embedded textures of the model beside the output, staged with the export.
+bool WriteExtraFiles(const vek::Scene& scene)
+{
+    for (const auto& [path, bytes] : scene.ExtraFiles()) {
+        std::FILE* f = _tfopen(path.c_str(), "wb");
+        if (!f)
+            return false;
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        if (std::fclose(f) != 0)
+            return false;
+    }
+    return true;
+}
+
 int ShowOptions(const std::string& path)
 {
     ExportOptions options = DefaultExportOptions;
@@ -51,9 +109,10 @@ int ShowOptions(const std::string& path)
         std::fprintf(stderr, "vekexport: %s does not exist yet: the first export creates it with these defaults\n",
                      path.c_str());
     else if (!vek::ReadOptionsFile(path, options)) {
-        std::fprintf(stderr, "vekexport: %s: cannot read the options\n", path.c_str());
+        std::fprintf(stderr, "vekexport: %s: cannot read the options: %s\n", path.c_str(), std::strerror(errno));
         return EXIT_NOTHING;
-    }
+    } else
+        NoteOptionsFileLength(path);
     std::fputs(vek::FormatOptions(options).c_str(), stdout);
     return EXIT_EXPORTED;
 }
@@ -120,8 +179,10 @@ int main(int argc, char** argv)
     // The user's locale stays in force, as in the application: the plug-in writes its
     // numbers without regard to it.
     std::setlocale(LC_ALL, "");
+    vek::WatchInterrupts([] { vek::term::Terminal::Get().Close(); });
 
     CLI::App app{"Exports a scene to the Vek format of the KELM 3D engine."};
+    app.footer(ExitStatusHelp);
     app.set_version_flag("--version", "vekexport 1.0");
     bool noPrompt = false, selectedOnly = false, about = false, showOptions = false;
     std::string configDir, scenePath, outputPath, modulePath;
@@ -188,6 +249,10 @@ int main(int argc, char** argv)
         }
         settings.push_back(setting);
     }
+    if (std::string refusal = OutputRefusal(scenePath, outputPath); !refusal.empty()) {
+        std::fprintf(stderr, "vekexport: %s; nothing exported\n", refusal.c_str());
+        return EXIT_NOTHING;
+    }
     if (!settings.empty() && noPrompt) {
         std::fprintf(stderr, "vekexport: --set goes through the preferences dialog, which --no-prompt skips\n");
         return EXIT_NOTHING;
@@ -215,16 +280,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "vekexport: %s\n", e.what());
         return EXIT_NOTHING;
     }
-    for (const auto& [path, bytes] : scene->ExtraFiles()) {
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-        if (f)
-            ok = std::fclose(f) == 0 && ok;
-        if (!ok) {
-            std::fprintf(stderr, "vekexport: %s: cannot write the embedded texture\n", path.c_str());
-            return EXIT_NOTHING;
-        }
-    }
     scene->SetPluginConfigDir(configDir);
     scene->Activate();
 
@@ -233,7 +288,7 @@ int main(int argc, char** argv)
         SetDialogFrontEnd(vek::PreferencesScript(settings, script));
     else if (terminal)
         SetDialogFrontEnd(TerminalFrontEnd);
-    const bool optionsExisted = std::filesystem::exists(optionsPath, ec);
+    NoteOptionsFileLength(optionsPath);
 
     Outcome outcome = Outcome::None;
     SetMessageBoxHandler([&outcome, terminal](HWND, const char* text, const char* caption, UINT) {
@@ -247,8 +302,11 @@ int main(int argc, char** argv)
         return IDOK;
     });
 
-    int result;
+    int result = 0;
+    BeginFileTransaction();
     try {
+        if (!WriteExtraFiles(*scene))
+            throw std::runtime_error(FileTransactionError());
         vek::ExportModule module(modulePath.empty() ? vek::DefaultModulePath() : modulePath);
         std::unique_ptr<SceneExport> exporter = module.CreateExporter();
         DWORD options = 0;
@@ -256,24 +314,28 @@ int main(int argc, char** argv)
             options |= SCENE_EXPORT_SELECTED;
         ExpInterface ei;
         result = exporter->DoExport(outputPath.c_str(), &ei, scene.get(), noPrompt ? TRUE : FALSE, options);
-    } catch (const std::runtime_error& e) {
+    } catch (const std::exception& e) {
+        AbortFileTransaction();
         vek::term::Terminal::Get().Close();
-        std::fprintf(stderr, "vekexport: %s\n", e.what());
+        std::fprintf(stderr, "vekexport: %s; nothing exported\n", e.what());
         return EXIT_NOTHING;
     }
     vek::term::Terminal::Get().Close();
 
-    if (script.refused) {
-        // Nothing of this run stays behind: not even the defaults file of a first use.
-        if (!optionsExisted)
-            std::filesystem::remove(optionsPath, ec);
-        std::fprintf(stderr, "vekexport: %s; nothing exported\n", script.message.c_str());
+    // Nothing of a run that did not end stays behind: not even the defaults file of a first use.
+    if (script.refused || !result || outcome == Outcome::None) {
+        std::string error = FileTransactionError();
+        AbortFileTransaction();
+        if (script.refused)
+            std::fprintf(stderr, "vekexport: %s; nothing exported\n", script.message.c_str());
+        else if (!error.empty())
+            std::fprintf(stderr, "vekexport: %s; nothing exported\n", error.c_str());
+        return result && !script.refused ? EXIT_CANCELLED : EXIT_NOTHING;
+    }
+    if (!CommitFileTransaction()) {
+        std::fprintf(stderr, "vekexport: %s; nothing exported\n", FileTransactionError().c_str());
         return EXIT_NOTHING;
     }
-    if (!result)
-        return EXIT_NOTHING;
-    if (outcome == Outcome::None)
-        return EXIT_CANCELLED;
     std::printf("vekexport: wrote %s\n", outputPath.c_str());
     if (!render.preview.empty() && !vek::render::WritePreview(render, outputPath))
         return EXIT_NO_PREVIEW;

@@ -1,0 +1,19 @@
+// Interrupts of the command-line host: Ctrl-C (SIGINT), SIGTERM and SIGHUP end the
+// process at once, with nothing of the export written.
+#pragma once
+
+#include <csignal>
+#include <functional>
+
+namespace vek {
+
+// To be called first in main, before any other thread exists: the three signals are
+// blocked in every thread and taken by a watcher thread, which aborts the file
+// transaction (removing every staged file), runs `restore` (the terminal is given
+// back) and ends the process with status 128 + the signal's number (130 for Ctrl-C).
+void WatchInterrupts(std::function<void()> restore);
+
+// The signals the watcher takes, for the mask of a child process to unblock.
+void InterruptSignals(sigset_t& set);
+
+} // namespace vek
