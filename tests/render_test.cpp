@@ -57,40 +57,40 @@ Picture ReadPng(const fs::path& path)
 
 bool IsRed(Rgb c) { return c.r > 0 && c.g == 0 && c.b == 0; }
 
-class CubePictures : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        run = new ExportRun(ExportScene("render-cube", CubeScene, {{"exportCameras", 1}, {"exportBoxes", 1}},
-                                        {"--preview", "preview.png", "--size", "64x48"}));
-    }
-    static void TearDownTestSuite() { delete run; }
+// Exports CubeScene, with the picture of its preview, into the scratch directory of
+// that name (each test has its own: the tests run in parallel).
+fs::path ExportCube(const std::string& name, ExportRun* result = nullptr)
+{
+    ExportRun run = ExportScene(name, CubeScene, {{"exportCameras", 1}, {"exportBoxes", 1}},
+                                {"--preview", "preview.png", "--size", "64x48"});
+    EXPECT_EQ(run.status, 0) << run.stderrText;
+    if (result)
+        *result = run;
+    return fs::path(VEK_BINARY_DIR) / "test-scratch" / name;
+}
 
-    // Draws out.vek into name.png with the given options; the picture, empty when none.
-    static Picture Render(const std::string& name, std::vector<std::string> options, ExportRun* result = nullptr)
-    {
-        std::vector<std::string> args = {"--render", "out.vek", name + ".png", "--size", "64x48"};
-        args.insert(args.end(), options.begin(), options.end());
-        ExportRun r = RunVekexport(Dir(), args);
-        if (result)
-            *result = r;
-        else
-            EXPECT_EQ(r.status, 0) << r.stderrText;
-        return ReadPng(Dir() / (name + ".png"));
-    }
-    static fs::path Dir() { return fs::path(VEK_BINARY_DIR) / "test-scratch" / "render-cube"; }
-    static ExportRun* run;
-};
-ExportRun* CubePictures::run = nullptr;
+// Draws dir/out.vek into dir/name.png with the given options; the picture, empty when none.
+Picture Render(const fs::path& dir, const std::string& name, std::vector<std::string> options,
+               ExportRun* result = nullptr)
+{
+    std::vector<std::string> args = {"--render", "out.vek", name + ".png", "--size", "64x48"};
+    args.insert(args.end(), options.begin(), options.end());
+    ExportRun r = RunVekexport(dir, args);
+    if (result)
+        *result = r;
+    else
+        EXPECT_EQ(r.status, 0) << r.stderrText;
+    return ReadPng(dir / (name + ".png"));
+}
 
 // The front camera sees the cube's front face 9 units away, 8.6 pixels on each side
 // of the centre: columns 23.4 to 40.6, rows 15.4 to 32.6; the box's front face, 15
 // units away, columns 6.3 to 57.8 and every row.
-TEST_F(CubePictures, TheFrontCameraSeesTheFrontFaceItsOutlineAndTheTranslucentBox)
+TEST(CubePictures, TheFrontCameraSeesTheFrontFaceItsOutlineAndTheTranslucentBox)
 {
-    ASSERT_EQ(run->status, 0) << run->stderrText;
-    Picture plain = Render("front", {"--camera", "Front"});
-    Picture wire = Render("front-wire", {"--camera", "Front", "--wire"});
+    fs::path dir = ExportCube("render-front");
+    Picture plain = Render(dir, "front", {"--camera", "Front"});
+    Picture wire = Render(dir, "front-wire", {"--camera", "Front", "--wire"});
     ASSERT_EQ(plain.width, 64);
     ASSERT_EQ(plain.height, 48);
     EXPECT_TRUE(IsRed(plain.At(32, 24)));
@@ -106,9 +106,10 @@ TEST_F(CubePictures, TheFrontCameraSeesTheFrontFaceItsOutlineAndTheTranslucentBo
     EXPECT_LT(box.b, render::Background.b);
 }
 
-TEST_F(CubePictures, TheCameraChangesTheView)
+TEST(CubePictures, TheCameraChangesTheView)
 {
-    Picture away = Render("away", {"--camera", "Away"});
+    fs::path dir = ExportCube("render-views");
+    Picture away = Render(dir, "away", {"--camera", "Away"});
     ASSERT_EQ(away.width, 64);
     for (int y = 0; y < away.height; y++)
         for (int x = 0; x < away.width; x++)
@@ -116,37 +117,40 @@ TEST_F(CubePictures, TheCameraChangesTheView)
 
     // Without a camera (and in the preview of the export) the three-quarter view
     // shows three faces of the cube, each in its own shade, the top the brightest.
-    Picture preview = ReadPng(Dir() / "preview.png");
+    Picture preview = ReadPng(dir / "preview.png");
     ASSERT_EQ(preview.width, 64);
-    EXPECT_EQ(preview.rgb, Render("default", {}).rgb);
+    EXPECT_EQ(preview.rgb, Render(dir, "default", {}).rgb);
     std::set<int> shades;
     for (int y = 0; y < 48; y++)
         for (int x = 0; x < 64; x++)
             if (IsRed(preview.At(x, y)))
                 shades.insert(preview.At(x, y).r);
     EXPECT_EQ(shades.size(), 3u);
-    Picture front = Render("front", {"--camera", "Front"});
+    Picture front = Render(dir, "front", {"--camera", "Front"});
     EXPECT_GT(*shades.rbegin(), front.At(32, 24).r);
 
     ExportRun unknown;
-    Render("unknown", {"--camera", "Side"}, &unknown);
+    Render(dir, "unknown", {"--camera", "Side"}, &unknown);
     EXPECT_EQ(unknown.status, 2);
     EXPECT_NE(unknown.stderrText.find("no camera block named \"Side\""), std::string::npos);
 }
 
-TEST_F(CubePictures, ADamagedFileIsRefusedWithTheCheckersFirstFinding)
+TEST(CubePictures, ADamagedFileIsRefusedWithTheCheckersFirstFinding)
 {
-    std::string text = *run->vek;
+    ExportRun run;
+    fs::path dir = ExportCube("render-damaged", &run);
+    ASSERT_TRUE(run.vek);
+    std::string text = *run.vek;
     size_t marker = text.find("#EXPORT_OK");
     ASSERT_NE(marker, std::string::npos);
     long line = long(std::count(text.begin(), text.begin() + long(marker), '\n')) + 1;
-    WriteFile(Dir() / "bad.vek", text.substr(0, marker) + "#EXPORT_KO\r\n");
-    ExportRun bad = RunVekexport(Dir(), {"--render", "bad.vek", "bad.png"});
+    WriteFile(dir / "bad.vek", text.substr(0, marker) + "#EXPORT_KO\r\n");
+    ExportRun bad = RunVekexport(dir, {"--render", "bad.vek", "bad.png"});
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(bad.stderrText, "vekexport: bad.vek:" + std::to_string(line) +
                                   ": unknown line after the result markers: \"#EXPORT_KO\" (and 1 more: --check "
                                   "lists them)\n");
-    EXPECT_FALSE(fs::exists(Dir() / "bad.png"));
+    EXPECT_FALSE(fs::exists(dir / "bad.png"));
 }
 
 } // namespace
