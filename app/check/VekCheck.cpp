@@ -819,23 +819,24 @@ private:
             Add(n, stride > 1 ? "textured face line should end with a blank" : "face line ends with a blank");
         long long limit = b.vertexCount + (b.kind == Kind::Topo ? largestTopology : b.parentVertices);
         VekFace face;
-        for (size_t k = 0; k < count; k++) {
-            if (k % stride == 0) {
-                long long index = Index(t[k]);
-                if (index < 0) {
-                    Add(n, "vertex index \"" + std::string(t[k].substr(0, 20)) + "\" is not a whole number");
-                    return;
-                }
-                face.corners[k / stride] = int32_t(std::min<long long>(index, INT32_MAX));
-                if (index >= limit) {
-                    Add(n, "vertex index " + std::string(t[k].substr(0, 20)) + " beyond the " +
-                               std::to_string(limit) + " vertices the face can use");
-                    return;
-                }
-            } else if (!IsInt(t[k])) {
-                Add(n, "texture coordinate \"" + std::string(t[k].substr(0, 20)) + "\" is not a whole number");
+        // Each corner: its vertex index, then its texture coordinates.
+        for (size_t k = 0, corner = 0; k < count; k += stride, corner++) {
+            long long index = Index(t[k]);
+            if (index < 0) {
+                Add(n, "vertex index \"" + std::string(t[k].substr(0, 20)) + "\" is not a whole number");
                 return;
             }
+            face.corners[corner] = int32_t(std::min<long long>(index, INT32_MAX));
+            if (index >= limit) {
+                Add(n, "vertex index " + std::string(t[k].substr(0, 20)) + " beyond the " + std::to_string(limit) +
+                           " vertices the face can use");
+                return;
+            }
+            for (size_t j = k + 1; j < k + stride; j++)
+                if (!IsInt(t[j])) {
+                    Add(n, "texture coordinate \"" + std::string(t[j].substr(0, 20)) + "\" is not a whole number");
+                    return;
+                }
         }
         if (VekMesh* mesh = Body(b)) {
             face.material = b.faceMaterial;
