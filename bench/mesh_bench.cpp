@@ -27,7 +27,7 @@
 #include "render/PngFile.h"
 #include "render/VekRender.h"
 #include "scene/Scene.h"
-#include "scene/SceneModel.h"
+#include "scene/SceneBuilder.h"
 #include "tests/literal_mesh_writer.h"
 #include "tests/plugin_test_util.h"
 
@@ -159,10 +159,7 @@ BENCHMARK_TEMPLATE(MeshBody, vek::test::LiteralMeshWriter)
 void BM_ShuffledQuads(benchmark::State& state)
 {
     const int segs = 316;
-    vek::Scene scene;
-    auto& d = scene.impl();
-    d.objects.push_back(std::make_unique<vek::SceneMeshObject>());
-    Mesh& mesh = static_cast<vek::SceneMeshObject*>(d.objects.back().get())->mesh;
+    Mesh mesh;
     vek::BuildPlaneMesh(mesh, 100, 100, segs, segs);
     std::mt19937 rng(7);
     std::vector<size_t> order(mesh.faces.size());
@@ -175,14 +172,17 @@ void BM_ShuffledQuads(benchmark::State& state)
         faces[k] = mesh.faces[order[k]];
         tvFaces[k] = mesh.tvFace[order[k]];
     }
-    mesh.faces = faces;
-    mesh.tvFace = tvFaces;
-    d.nodes.push_back(std::make_unique<vek::SceneNode>());
-    vek::SceneNode* node = d.nodes.back().get();
-    node->name = "Shuffled";
-    node->parent = &d.rootNode;
-    node->object = d.objects.back().get();
-    d.rootNode.children.push_back(node);
+    vek::SceneBuilder b;
+    vek::SceneMeshObject* obj = b.AddMesh(mesh.verts.size(), faces.size());
+    b.AddVerts(obj, mesh.verts.data(), mesh.verts.size());
+    b.AddFaces(obj, faces.data(), faces.size());
+    b.AddMapVerts(obj, 1, mesh.tVerts.data(), mesh.tVerts.size());
+    b.AddMapFaces(obj, 1, tvFaces.data(), tvFaces.size());
+    b.EndMesh(obj);
+    vek::SceneNode* node = b.AddNode(nullptr, "Shuffled");
+    b.SetObject(node, obj);
+    std::unique_ptr<vek::Scene> built = b.Finish();
+    vek::Scene& scene = *built;
     FILE* sink = std::fopen("/dev/null", "w");
     std::setvbuf(sink, nullptr, _IOFBF, 1 << 16);
     for (auto _ : state) {

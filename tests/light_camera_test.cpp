@@ -299,7 +299,7 @@ TEST(LightExport, LightFailingAfterItsOpeningLinesIsStillClosedAroundItsChildren
     LinkedModule();
     auto scene = Load(SceneText(R"("root": {"type": "dummy"})", R"({"name": "Child", "object": "root"})",
                                 R"("interface": {"ticksPerFrame": 160})"));
-    SceneNode& root = scene->impl().rootNode;
+    auto& root = static_cast<SceneNode&>(*scene->GetRootNode());
     SceneNode* child = root.children[0];
     KindChangingNode light;
     light.name = "Flip";

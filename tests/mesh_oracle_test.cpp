@@ -3,7 +3,7 @@
 #include "literal_mesh_writer.h"
 #include "mesh_test_util.h"
 
-#include "scene/SceneModel.h"
+#include "scene/SceneBuilder.h"
 
 #include <cmath>
 #include <random>
@@ -24,23 +24,22 @@ public:
     // A parent mesh node with a child mesh node, in a scene of their own.
     std::unique_ptr<Scene> Build(bool plainFrames, double h)
     {
-        auto scene = std::make_unique<Scene>();
-        auto& d = scene->impl();
-        SceneNode* parent = AddNode(d, &d.rootNode, "Parent node");
-        SceneNode* child = AddNode(d, parent, Chance(0.5) ? "Child" : "Child two");
+        SceneBuilder b;
+        SceneNode* parent = b.AddNode(nullptr, "Parent node");
+        SceneNode* child = b.AddNode(parent, Chance(0.5) ? "Child" : "Child two");
         // Mostly small meshes; some large enough for a grid of many cells.
         const bool large = Chance(0.1);
-        Mesh& pm = AddMesh(d, parent, large ? Int(64, 400) : Int(0, 40), 0);
-        Mesh& cm = AddMesh(d, child, large ? Int(64, 300) : Int(1, 40), large ? Int(100, 400) : Int(0, 60));
+        Mesh pm = RandomMesh(large ? Int(64, 400) : Int(0, 40), 0);
+        Mesh cm = RandomMesh(large ? Int(64, 300) : Int(1, 40), large ? Int(100, 400) : Int(0, 60));
         if (!plainFrames) {
-            parent->objectOffset = RandomTM();
-            parent->transform.matrix = RandomTM();
-            child->transform.matrix = RandomTM();
-            child->objectOffset = RandomTM();
+            b.SetObjectOffset(parent, RandomTM());
+            b.SetTransform(parent, RandomTM());
+            b.SetTransform(child, RandomTM());
+            b.SetObjectOffset(child, RandomTM());
         } else {
             // The child's object frame is the world: place child vertices on, just
             // inside and just outside the boxes of parent vertices.
-            parent->objectOffset = TransMatrix(Point3(Coord(), Coord(), Coord()));
+            b.SetObjectOffset(parent, TransMatrix(Point3(Coord(), Coord(), Coord())));
             Matrix3 ptm = parent->GetObjTMAfterWSM(0, nullptr);
             for (Point3& v : cm.verts) {
                 if (pm.verts.empty() || !Chance(0.7))
@@ -59,29 +58,34 @@ public:
                 }
             }
         }
-        child->mtl = RandomMaterial(d);
-        return scene;
+        b.SetObject(parent, AddMesh(b, pm));
+        b.SetObject(child, AddMesh(b, cm));
+        b.SetMaterial(child, RandomMaterial(b));
+        return b.Finish();
     }
 
     INode* ChildOf(Scene& s) { return s.GetRootNode()->GetChildNode(0)->GetChildNode(0); }
 
 private:
-    SceneNode* AddNode(Scene::Impl& d, SceneNode* parent, const std::string& name)
+    static SceneMeshObject* AddMesh(SceneBuilder& b, const Mesh& m)
     {
-        d.nodes.push_back(std::make_unique<SceneNode>());
-        SceneNode* n = d.nodes.back().get();
-        n->name = name;
-        n->parent = parent;
-        parent->children.push_back(n);
-        return n;
+        SceneMeshObject* obj = b.AddMesh();
+        b.AddVerts(obj, m.verts.data(), m.verts.size());
+        b.AddFaces(obj, m.faces.data(), m.faces.size());
+        b.AddMapVerts(obj, 1, m.tVerts.data(), m.tVerts.size());
+        if (!m.tvFace.empty())
+            b.AddMapFaces(obj, 1, m.tvFace.data(), m.tvFace.size());
+        if (m.mapSupport(2)) {
+            b.AddMapVerts(obj, 2, m.mapVerts(2), size_t(m.getNumMapVerts(2)));
+            b.AddMapFaces(obj, 2, m.mapFaces(2), size_t(m.getNumMapFaces(2)));
+        }
+        b.EndMesh(obj);
+        return obj;
     }
 
-    Mesh& AddMesh(Scene::Impl& d, SceneNode* node, int numVerts, int numFaces)
+    Mesh RandomMesh(int numVerts, int numFaces)
     {
-        d.objects.push_back(std::make_unique<SceneMeshObject>());
-        auto* obj = static_cast<SceneMeshObject*>(d.objects.back().get());
-        node->object = obj;
-        Mesh& m = obj->mesh;
+        Mesh m;
         for (int i = 0; i < numVerts; i++)
             m.verts.push_back(Point3(Coord(), Coord(), Coord()));
         // Duplicate some vertices so that several parent boxes hold one point.
@@ -124,30 +128,32 @@ private:
         return r * TransMatrix(Point3(Coord(), Coord(), Coord()));
     }
 
-    Mtl* NewMtl(Scene::Impl& d, SceneMtl::Kind kind, const std::string& name)
+    SceneMtl* NewMtl(SceneBuilder& b, SceneMtl::Kind kind, const std::string& name)
     {
-        d.materials.push_back(std::make_unique<SceneMtl>());
-        auto* m = static_cast<SceneMtl*>(d.materials.back().get());
-        m->kind = kind;
-        m->name = name.c_str();
-        m->twoSided = Chance(0.4);
-        return m;
+        MaterialSettings m;
+        m.kind = kind;
+        m.name = name;
+        m.twoSided = Chance(0.4);
+        return b.AddMaterial(m);
     }
 
-    Mtl* RandomMaterial(Scene::Impl& d)
+    Mtl* RandomMaterial(SceneBuilder& b)
     {
         switch (Int(0, 3)) {
         case 0:
             return nullptr;
         case 1:
-            return NewMtl(d, SceneMtl::Kind::Standard, "Plain one");
+            return NewMtl(b, SceneMtl::Kind::Standard, "Plain one");
         default: {
-            auto* m = static_cast<SceneMtl*>(NewMtl(d, Chance(0.7) ? SceneMtl::Kind::Multi : SceneMtl::Kind::Blend, "Multi"));
+            SceneMtl* m = NewMtl(b, Chance(0.7) ? SceneMtl::Kind::Multi : SceneMtl::Kind::Blend, "Multi");
             int n = Int(1, 4);
+            std::vector<Mtl*> subs;
             for (int k = 0; k < n; k++)
-                m->subs.push_back(Chance(0.2) ? nullptr
-                                              : NewMtl(d, Chance(0.8) ? SceneMtl::Kind::Standard : SceneMtl::Kind::Other,
-                                                       "Sub " + std::to_string(k)));
+                subs.push_back(Chance(0.2) ? nullptr
+                                           : NewMtl(b, Chance(0.8) ? SceneMtl::Kind::Standard : SceneMtl::Kind::Other,
+                                                    "Sub " + std::to_string(k)));
+            subs.resize(m->kind == SceneMtl::Kind::Blend ? std::min<size_t>(subs.size(), 2) : subs.size());
+            b.SetSubMaterials(m, subs);
             return m;
         }
         }

@@ -1,5 +1,6 @@
 // The JSON scene loader: error reporting, the interface block, materials and
 // texture maps, animated numbers and file loading.
+#include "scene/SceneBuilder.h"
 #include "scene_test_util.h"
 
 #include <cstdio>
@@ -86,7 +87,7 @@ TEST(SceneLoaderErrors, NameTheFileThePlaceAndTheProblem)
          R"(t.json: objects.o.kind: unknown light kind "spot" (omni, targetSpot, directional, freeSpot or targetDirectional))"},
         {R"({"format": "vek-scene/1", "objects": {"o": {"type": "camera", "fov": "wide"}}})",
          "t.json: objects.o.fov: expected a number or keys, got string"},
-        {(Doc(mesh + R"("faces": [[0, 1, 3]]}})")), "t.json: objects.m.faces[0][2]: vertex index 3 out of range (3 vertices)"},
+        {(Doc(mesh + R"("faces": [[0, 1, 3]]}})")), "t.json: objects.m.faces[0][2]: vertex 3 out of range (3 vertices)"},
         {(Doc(mesh + R"("faces": [{"v": [0, -1, 2]}]}})")).c_str(),
          "t.json: objects.m.faces[0].v[1]: expected an integer from 0 to 2147483647"},
         {(Doc(mesh + R"("faces": [{"v": [0, 1, 2], "edges": 8}]}})")).c_str(),
@@ -94,7 +95,7 @@ TEST(SceneLoaderErrors, NameTheFileThePlaceAndTheProblem)
         {(Doc(mesh + R"("faces": [[0, 1, 2]], "tverts": [[0,0,0]], "tvfaces": []}})")).c_str(),
          "t.json: objects.m.tvfaces: 0 texture faces for 1 faces"},
         {(Doc(mesh + R"("faces": [[0, 1, 2]], "tverts": [[0,0,0]], "tvfaces": [[0, 0, 1]]}})")).c_str(),
-         "t.json: objects.m.tvfaces[0][2]: vertex index 1 out of range (1 vertices)"},
+         "t.json: objects.m.tvfaces[0][2]: texture vertex 1 out of range (1 texture vertices)"},
         {(Doc(mesh + R"("faces": [[0, 1, 2]], "map2": {"verts": [[0,0,0]], "faces": [[0,0,0],[0,0,0]]}}})")).c_str(),
          "t.json: objects.m.map2.faces: 2 map faces for 1 faces"},
         {(Doc(mesh + R"("faces": [[0, 1, 2]], "map2": {"verts": [[0,0,0]]}}})")).c_str(),
@@ -121,15 +122,15 @@ TEST(SceneLoaderErrors, NodeNestingIsBounded)
             s += "]}";
         return Doc(R"("nodes": [)" + s + "]");
     };
-    auto deep = Load(nested(1000));
+    auto deep = Load(nested(kMaxNodeDepth));
     INode* n = deep->GetRootNode();
     int levels = 0;
     while (n->NumberOfChildren() > 0) {
         n = n->GetChildNode(0);
         levels++;
     }
-    EXPECT_EQ(levels, 1000);
-    EXPECT_NE(LoadError(nested(1001)).find("nodes nested deeper than 1000 levels"), std::string::npos);
+    EXPECT_EQ(levels, kMaxNodeDepth);
+    EXPECT_NE(LoadError(nested(kMaxNodeDepth + 1)).find("nodes nested deeper than 1000 levels"), std::string::npos);
     // Deep JSON that is not made of nodes is merely the wrong type, never a crash.
     std::string arrays(200000, '[');
     EXPECT_NE(LoadError(Doc(R"("nodes": )" + arrays)).find("invalid JSON"), std::string::npos);

@@ -2,13 +2,14 @@
 // the same scene: Z up, row-vector transforms, meshes of triangles whose polygon
 // diagonals are hidden edges, shared objects for instances, multi-materials for
 // nodes of several materials, linear key controllers for the first animation.
-#include "SceneModel.h"
+#include "SceneBuilder.h"
 
 #include <assimp/Importer.hpp>
 #include <assimp/ProgressHandler.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -43,16 +44,6 @@ Matrix3 HostMatrix(const aiMatrix4x4& m)
 Quat HostQuat(const aiQuaternion& q) { return Quat(-q.x, -q.y, -q.z, q.w); }
 
 Point3 HostPoint(const aiVector3D& v) { return Point3(v.x, v.y, v.z); }
-
-bool Finite(const Point3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
-
-bool Finite(const Matrix3& m)
-{
-    for (int r = 0; r < 4; r++)
-        if (!Finite(m.GetRow(r)))
-            return false;
-    return true;
-}
 
 // A frame whose local -Z is `direction` and whose local +Y is as close to `up` as
 // possible, placed at `position`: how the host orients cameras and lights.
@@ -114,9 +105,7 @@ public:
         if (!ai->mRootNode)
             Fail("the model holds no nodes");
 
-        scene = std::make_unique<Scene>();
-        d = &scene->impl();
-        d->ticksPerFrame = TicksPerFrame;
+        b.SetTicksPerFrame(TicksPerFrame);
         ChooseUpAxis();
         Materials();
         for (unsigned k = 0; k < ai->mNumCameras; k++)
@@ -128,17 +117,17 @@ public:
         // nodes below it.
         const aiNode* root = ai->mRootNode;
         Matrix3 rootTM = HostMatrix(root->mTransformation);
-        if (!Finite(rootTM))
+        if (!IsFinite(rootTM))
             Fail("the root transform is not finite");
         if (root->mNumMeshes > 0 || lights.count(root->mName.C_Str()) || cameras.count(root->mName.C_Str()))
-            AddNode(root, d->rootNode, Matrix3(), rootTM, 0);
+            AddNode(root, nullptr, Matrix3(), rootTM);
         else
             for (unsigned c = 0; c < root->mNumChildren; c++)
-                AddNode(root->mChildren[c], d->rootNode, rootTM, Matrix3(), 0);
+                AddNode(root->mChildren[c], nullptr, rootTM, Matrix3());
 
         Animation();
         FinishTransforms();
-        return std::move(scene);
+        return b.Finish();
     }
 
 private:
@@ -146,8 +135,7 @@ private:
     const ImportOptions& options;
     std::error_code ec;
     const aiScene* ai = nullptr;
-    std::unique_ptr<Scene> scene;
-    Scene::Impl* d = nullptr;
+    SceneBuilder b;
     // The change from the file's axes to the host's (identity for Z up files): points
     // p become p * upAxis, transforms M become Inverse(upAxis) * M * upAxis.
     Matrix3 upAxis, downAxis;
@@ -172,11 +160,14 @@ private:
 
     [[noreturn]] void Fail(const std::string& what) const { throw SceneError(path + ": " + what); }
 
-    template <class T> T* Own(std::unique_ptr<T> p, std::vector<std::unique_ptr<Object>>& into)
+    // Runs f, naming `place` ("mesh \"Box\"") in a refusal of the scene builder.
+    template <class F> decltype(auto) Checked(const std::string& place, F&& f) const
     {
-        T* raw = p.get();
-        into.push_back(std::move(p));
-        return raw;
+        try {
+            return f();
+        } catch (const BuildError& e) {
+            Fail(place + ": " + e.what());
+        }
     }
 
     void ChooseUpAxis()
@@ -236,7 +227,7 @@ private:
                         bytes += char(t.b), bytes += char(t.g), bytes += char(t.r), bytes += char(t.a);
                     }
             }
-            d->files.push_back({out, std::move(bytes)});
+            b.AddExtraFile(out, std::move(bytes));
             return out;
         }
         fs::path p(name);
@@ -249,31 +240,26 @@ private:
     {
         for (unsigned k = 0; k < ai->mNumMaterials; k++) {
             const aiMaterial* am = ai->mMaterials[k];
-            auto m = std::make_unique<SceneMtl>();
+            MaterialSettings m;
             aiString name;
-            m->name = am->Get(AI_MATKEY_NAME, name) == AI_SUCCESS && name.length ? name.C_Str()
-                                                                                 : "Material #" + std::to_string(k + 1);
+            m.name = am->Get(AI_MATKEY_NAME, name) == AI_SUCCESS && name.length ? name.C_Str()
+                                                                                : "Material #" + std::to_string(k + 1);
             aiColor3D diffuse(0.5f, 0.5f, 0.5f);
             am->Get(AI_MATKEY_COLOR_DIFFUSE, diffuse);
-            m->diffuse = Color(diffuse.r, diffuse.g, diffuse.b);
+            m.diffuse = Color(diffuse.r, diffuse.g, diffuse.b);
             float opacity = 1.0f;
             if (am->Get(AI_MATKEY_OPACITY, opacity) == AI_SUCCESS && std::isfinite(opacity))
-                m->transparency = std::clamp(1.0f - opacity, 0.0f, 1.0f);
+                m.transparency = std::clamp(1.0f - opacity, 0.0f, 1.0f);
             int twoSided = 0;
             am->Get(AI_MATKEY_TWOSIDED, twoSided);
-            m->twoSided = twoSided != 0;
+            m.twoSided = twoSided != 0;
             aiString file;
             if (am->GetTexture(aiTextureType_DIFFUSE, 0, &file) == AI_SUCCESS ||
                 am->GetTexture(aiTextureType_BASE_COLOR, 0, &file) == AI_SUCCESS) {
-                auto tex = std::make_unique<SceneBitmapTex>();
-                tex->hasFile = true;
-                tex->file = TexturePath(file);
-                tex->name = fs::path(tex->file).filename().string();
-                m->diffuseMap = tex.get();
-                d->texmaps.push_back(std::move(tex));
+                std::string texture = TexturePath(file);
+                m.diffuseMap = b.AddBitmapTex(fs::path(texture).filename().string(), texture);
             }
-            materials.push_back(m.get());
-            d->materials.push_back(std::move(m));
+            materials.push_back(Checked("material \"" + m.name + "\"", [&] { return b.AddMaterial(m); }));
         }
     }
 
@@ -286,13 +272,15 @@ private:
             ids.push_back(ai->mMeshes[m]->mMaterialIndex);
         Mtl*& multi = multiMaterials[ids];
         if (!multi) {
-            auto m = std::make_unique<SceneMtl>();
-            m->kind = SceneMtl::Kind::Multi;
-            m->name = "Multimaterial #" + std::to_string(multiMaterials.size());
+            MaterialSettings m;
+            m.kind = SceneMtl::Kind::Multi;
+            m.name = "Multimaterial #" + std::to_string(multiMaterials.size());
+            SceneMtl* mtl = b.AddMaterial(m);
+            std::vector<Mtl*> subs;
             for (unsigned m2 : meshes)
-                m->subs.push_back(MeshMaterial(m2));
-            multi = m.get();
-            d->materials.push_back(std::move(m));
+                subs.push_back(MeshMaterial(m2));
+            b.SetSubMaterials(mtl, std::move(subs));
+            multi = mtl;
         }
         return multi;
     }
@@ -322,8 +310,7 @@ private:
         Object*& obj = meshObjects[meshes];
         if (obj)
             return obj; // instances share their object
-        auto tri = std::make_unique<SceneMeshObject>();
-        Mesh& mesh = tri->mesh;
+        Mesh mesh; // gathered here, then handed to the builder
         bool uv1 = false, uv2 = false;
         for (unsigned m : meshes) {
             uv1 = uv1 || ai->mMeshes[m]->HasTextureCoords(0);
@@ -350,10 +337,7 @@ private:
             std::string meshName = am->mName.length ? am->mName.C_Str() : "#" + std::to_string(meshes[sub]);
             std::vector<int> vertexOf(am->mNumVertices);
             for (unsigned v = 0; v < am->mNumVertices; v++) {
-                Point3 p = HostPoint(am->mVertices[v]);
-                if (!Finite(p))
-                    Fail("mesh \"" + meshName + "\": vertex " + std::to_string(v) + " is not a finite number");
-                p = p * upAxis;
+                Point3 p = HostPoint(am->mVertices[v]) * upAxis;
                 Key key{p.x + 0.0f, p.y + 0.0f, p.z + 0.0f};
                 auto [it, added] = positions.emplace(key, int(mesh.verts.size()));
                 if (added)
@@ -368,13 +352,8 @@ private:
                     verts.push_back(UVVert(0, 0, 0)); // one shared corner for a mesh without this channel
                     return -base - 1;
                 }
-                for (unsigned v = 0; v < am->mNumVertices; v++) {
-                    Point3 uv = HostPoint(am->mTextureCoords[channel][v]);
-                    if (!Finite(uv))
-                        Fail("mesh \"" + meshName + "\": texture coordinate " + std::to_string(v) +
-                             " is not a finite number");
-                    verts.push_back(uv);
-                }
+                for (unsigned v = 0; v < am->mNumVertices; v++)
+                    verts.push_back(HostPoint(am->mTextureCoords[channel][v]));
                 return base;
             };
             int t1 = addChannel(0, uv1, mesh.tVerts);
@@ -405,14 +384,22 @@ private:
                 }
             }
         }
-        if (uv2) {
-            mesh.setMapSupport(2, TRUE);
-            mesh.setNumMapVerts(2, int(map2Verts.size()));
-            std::copy(map2Verts.begin(), map2Verts.end(), mesh.mapVerts(2));
-            std::copy(map2Faces.begin(), map2Faces.end(), mesh.mapFaces(2));
-        }
-        obj = Own(std::move(tri), d->objects);
-        return obj;
+        const aiString& first = ai->mMeshes[meshes[0]]->mName;
+        return obj = Checked("mesh \"" + (first.length ? first.C_Str() : "#" + std::to_string(meshes[0])) + "\"", [&] {
+            SceneMeshObject* tri = b.AddMesh(mesh.verts.size(), mesh.faces.size());
+            b.AddVerts(tri, mesh.verts.data(), mesh.verts.size());
+            b.AddFaces(tri, mesh.faces.data(), mesh.faces.size());
+            if (uv1) {
+                b.AddMapVerts(tri, 1, mesh.tVerts.data(), mesh.tVerts.size());
+                b.AddMapFaces(tri, 1, mesh.tvFace.data(), mesh.tvFace.size());
+            }
+            if (uv2) {
+                b.AddMapVerts(tri, 2, map2Verts.data(), map2Verts.size());
+                b.AddMapFaces(tri, 2, map2Faces.data(), map2Faces.size());
+            }
+            b.EndMesh(tri);
+            return tri;
+        });
     }
 
     // ---- nodes ----
@@ -420,51 +407,51 @@ private:
     Object* Dummy()
     {
         if (!dummy)
-            dummy = Own(std::make_unique<SceneHelperObject>(Class_ID(DUMMY_CLASS_ID, 0)), d->objects);
+            dummy = b.AddObject(PlainObject::Dummy);
         return dummy;
     }
 
     Object* CameraObject(const aiCamera* c)
     {
-        auto cam = std::make_unique<SceneCamera>();
+        CameraSettings cam;
         // Assimp gives half the horizontal angle; the host the whole of it. Its glTF
         // reader gives the vertical angle times the aspect ratio instead.
         float fov = 2.0f * c->mHorizontalFOV;
         if (gltf && c->mAspect > 0)
             fov = float(2.0 * std::atan(std::tan(c->mHorizontalFOV / c->mAspect * 0.5) * c->mAspect));
         if (std::isfinite(fov) && fov > 0)
-            cam->fov = FloatTrack(fov);
-        cam->manualClip = true;
-        cam->nearClip = FloatTrack(c->mClipPlaneNear);
-        cam->farClip = FloatTrack(c->mClipPlaneFar);
-        cam->envFar = FloatTrack(c->mClipPlaneFar);
-        return Own(std::move(cam), d->objects);
+            cam.fov = FloatTrack(fov);
+        cam.manualClip = true;
+        cam.nearClip = FloatTrack(c->mClipPlaneNear);
+        cam.farClip = FloatTrack(c->mClipPlaneFar);
+        cam.envFar = FloatTrack(c->mClipPlaneFar);
+        return Checked("camera \"" + std::string(c->mName.C_Str()) + "\"", [&] { return b.AddCamera(cam); });
     }
 
     Object* LightObject(const aiLight* l)
     {
-        auto light = std::make_unique<SceneLight>();
+        LightSettings light;
         switch (l->mType) {
         case aiLightSource_SPOT:
-            light->type = FSPOT_LIGHT;
+            light.type = FSPOT_LIGHT;
             if (std::isfinite(l->mAngleOuterCone) && l->mAngleOuterCone > 0 && l->mAngleOuterCone < float(AI_MATH_TWO_PI))
-                light->falloffDeg = FloatTrack(float(l->mAngleOuterCone * 180.0 / AI_MATH_PI));
+                light.falloffDeg = FloatTrack(float(l->mAngleOuterCone * 180.0 / AI_MATH_PI));
             break;
         case aiLightSource_DIRECTIONAL:
-            light->type = DIR_LIGHT;
+            light.type = DIR_LIGHT;
             break;
         default:
-            light->type = OMNI_LIGHT;
+            light.type = OMNI_LIGHT;
             break;
         }
         // The host keeps the colour in 0..1 and the strength as a multiplier.
         Point3 c(l->mColorDiffuse.r, l->mColorDiffuse.g, l->mColorDiffuse.b);
         float strength = std::max({c.x, c.y, c.z});
         if (std::isfinite(strength) && strength > 1.0f) {
-            light->intensity = FloatTrack(strength);
+            light.intensity = FloatTrack(strength);
             c = c / strength;
         }
-        light->color = ColorTrack(c);
+        light.color = ColorTrack(c);
         // Far end: where 1 / (constant + linear d + quadratic d^2) falls to a hundredth.
         double k0 = l->mAttenuationConstant, k1 = l->mAttenuationLinear, k2 = l->mAttenuationQuadratic;
         double end = 0;
@@ -473,33 +460,26 @@ private:
         else if (k1 > 0)
             end = (100 - k0) / k1;
         if (std::isfinite(end) && end > 0) {
-            light->decay = k2 > 0 ? DECAY_INVSQ : DECAY_INV;
-            light->useAtten = true;
-            light->attenEnd = FloatTrack(float(end));
+            light.decay = k2 > 0 ? DECAY_INVSQ : DECAY_INV;
+            light.useAtten = true;
+            light.attenEnd = FloatTrack(float(end));
         }
-        return Own(std::move(light), d->objects);
+        return Checked("light \"" + std::string(l->mName.C_Str()) + "\"", [&] { return b.AddLight(light); });
     }
 
-    SceneNode* NewNode(SceneNode& parent, std::string name)
+    // A node under parent (null: the root).
+    SceneNode* NewNode(SceneNode* parent, const std::string& name)
     {
-        auto node = std::make_unique<SceneNode>();
-        SceneNode* n = node.get();
-        n->name = std::move(name);
-        n->parent = &parent;
-        parent.children.push_back(n);
-        d->nodes.push_back(std::move(node));
-        return n;
+        return Checked("node \"" + name + "\"", [&] { return b.AddNode(parent, name); });
     }
 
-    void AddNode(const aiNode* an, SceneNode& parent, const Matrix3& after, const Matrix3& before, int depth)
+    void AddNode(const aiNode* an, SceneNode* parent, const Matrix3& after, const Matrix3& before)
     {
-        if (depth > 10000)
-            Fail("nodes nested deeper than 10000 levels");
         std::string name = an->mName.C_Str();
         SceneNode* n = NewNode(parent, name);
         nodesByName.emplace(name, n);
         Matrix3 local = before * HostMatrix(an->mTransformation);
-        if (!Finite(local))
+        if (!IsFinite(local))
             Fail("node \"" + name + "\": its transform is not finite");
         transforms.push_back({n, local, after, Matrix3()});
 
@@ -519,33 +499,33 @@ private:
             const aiLight* l = light->second;
             special = LightObject(l);
             Point3 dir = HostPoint(l->mDirection);
-            if (DotProd(dir, dir) == 0.0f || !Finite(dir))
+            if (DotProd(dir, dir) == 0.0f || !IsFinite(dir))
                 dir = Point3(0, 0, -1);
             frame = AimFrame(HostPoint(l->mPosition), dir, HostPoint(l->mUp));
         }
-        if (!Finite(frame))
+        if (!IsFinite(frame))
             frame = Matrix3();
         // Cameras and lights look down their local -Z in the host's axes as in the
         // file's: their own frame takes the axis change once more.
         frame = frame * upAxis;
         if (special && (!meshes.empty() || (an->mNumChildren > 0 && !IsIdentity(frame)))) {
             // The camera or light keeps its own frame in a node of its own below.
-            SceneNode* holder = NewNode(*n, name);
-            holder->object = special;
-            holder->transform = MakeTransformParts(frame, false);
+            SceneNode* holder = NewNode(n, name);
+            b.SetObject(holder, special);
+            b.SetTransform(holder, frame);
             special = nullptr;
         }
         if (special) {
-            n->object = special;
+            b.SetObject(n, special);
             transforms.back().frame = frame;
         } else if (!meshes.empty()) {
-            n->object = MeshObject(meshes);
-            n->mtl = NodeMaterial(meshes);
+            b.SetObject(n, MeshObject(meshes));
+            b.SetMaterial(n, NodeMaterial(meshes));
         } else {
-            n->object = Dummy();
+            b.SetObject(n, Dummy());
         }
         for (unsigned c = 0; c < an->mNumChildren; c++)
-            AddNode(an->mChildren[c], *n, Matrix3(), Matrix3(), depth + 1);
+            AddNode(an->mChildren[c], n, Matrix3(), Matrix3());
     }
 
     // ---- animation ----
@@ -564,41 +544,36 @@ private:
         double perSecond = anim->mTicksPerSecond > 0 ? anim->mTicksPerSecond : 25.0;
         TimeValue end = Ticks(anim->mDuration, perSecond);
         if (end > 0)
-            d->animRange = Interval(0, end);
+            b.SetAnimRange(0, end);
         for (unsigned c = 0; c < anim->mNumChannels; c++) {
             const aiNodeAnim* ch = anim->mChannels[c];
             auto found = nodesByName.find(ch->mNodeName.C_Str());
             if (found == nodesByName.end())
                 continue;
             SceneNode* n = found->second;
-            if (ch->mNumPositionKeys > 0) {
-                auto ctl = std::make_unique<KeyframeControl>(false, KeyClass::Linear);
-                for (unsigned k = 0; k < ch->mNumPositionKeys; k++) {
-                    TimeValue t = Ticks(ch->mPositionKeys[k].mTime, perSecond);
-                    Point3 p = HostPoint(ch->mPositionKeys[k].mValue);
-                    if (!Finite(p))
-                        Fail("animation of \"" + n->name + "\": position key " + std::to_string(k) + " is not finite");
-                    if (!ctl->times.empty() && t <= ctl->times.back())
-                        continue;
-                    ctl->times.push_back(t);
-                    ctl->positions.push_back(p);
-                }
-                n->tmControl.position = std::move(ctl);
+            Checked("animation of \"" + n->name + "\"", [&] { Channel(*ch, n, perSecond); });
+        }
+    }
+
+    // Keys closer than a tick to the previous one are dropped.
+    void Channel(const aiNodeAnim& ch, SceneNode* n, double perSecond)
+    {
+        if (ch.mNumPositionKeys > 0) {
+            KeyframeControl* ctl = b.SetController(n, false, KeyClass::Linear);
+            for (unsigned k = 0; k < ch.mNumPositionKeys; k++) {
+                TimeValue t = Ticks(ch.mPositionKeys[k].mTime, perSecond);
+                if (ctl->times.empty() || t > ctl->times.back())
+                    b.AddPositionKey(ctl, t, HostPoint(ch.mPositionKeys[k].mValue));
             }
-            if (ch->mNumRotationKeys > 0) {
-                auto ctl = std::make_unique<KeyframeControl>(true, KeyClass::Linear);
-                for (unsigned k = 0; k < ch->mNumRotationKeys; k++) {
-                    TimeValue t = Ticks(ch->mRotationKeys[k].mTime, perSecond);
-                    Quat q = HostQuat(ch->mRotationKeys[k].mValue);
-                    if (!std::isfinite(q.x) || !std::isfinite(q.y) || !std::isfinite(q.z) || !std::isfinite(q.w))
-                        Fail("animation of \"" + n->name + "\": rotation key " + std::to_string(k) + " is not finite");
-                    q.Normalize();
-                    if (!ctl->times.empty() && t <= ctl->times.back())
-                        continue;
-                    ctl->times.push_back(t);
-                    ctl->absolute.push_back(q);
-                }
-                n->tmControl.rotation = std::move(ctl);
+        }
+        if (ch.mNumRotationKeys > 0) {
+            KeyframeControl* ctl = b.SetController(n, true, KeyClass::Linear);
+            for (unsigned k = 0; k < ch.mNumRotationKeys; k++) {
+                TimeValue t = Ticks(ch.mRotationKeys[k].mTime, perSecond);
+                Quat q = HostQuat(ch.mRotationKeys[k].mValue);
+                q.Normalize();
+                if (ctl->times.empty() || t > ctl->times.back())
+                    b.AddRotationKey(ctl, t, q);
             }
         }
     }
@@ -610,38 +585,43 @@ private:
         for (const Pending& p : transforms) {
             SceneNode* n = p.node;
             if (!n->Animated()) {
-                n->transform = MakeTransformParts(p.frame * Converted(p.local * p.after), false);
+                b.SetTransform(n, p.frame * Converted(p.local * p.after));
                 continue;
             }
             if (!IsIdentity(p.frame)) {
                 // Keys move the node; its camera or light keeps its frame below it.
-                SceneNode* holder = NewNode(*n, n->name);
-                holder->object = n->object;
-                holder->transform = MakeTransformParts(p.frame, false);
-                n->object = Dummy();
+                SceneNode* holder = NewNode(n, n->name);
+                b.SetObject(holder, n->object);
+                b.SetTransform(holder, p.frame);
+                b.SetObject(n, Dummy());
             }
-            n->transform = MakeTransformParts(p.local, true);
+            TransformParts t = MakeTransformParts(p.local, true);
             if (!IsIdentity(p.after))
-                FoldIntoKeys(*n, p.after);
-            if (!yUp)
-                continue;
-            TransformParts& t = n->transform;
-            t.matrix = Converted(t.matrix);
-            t.stretch = Converted(t.stretch);
-            t.rotation = Converted(t.rotation);
-            t.translation = t.translation * upAxis;
-            if (KeyframeControl* pos = n->tmControl.position.get())
-                for (Point3& v : pos->positions)
-                    v = v * upAxis;
-            if (KeyframeControl* rot = n->tmControl.rotation.get())
-                for (Quat& q : rot->absolute)
-                    q = Converted(q);
+                FoldIntoKeys(*n, t, p.after);
+            if (yUp)
+                ConvertAxes(*n, t);
+            b.SetTransform(n, t);
         }
+    }
+
+    // An animated node's transform and keys from the file's axes to the host's.
+    void ConvertAxes(SceneNode& n, TransformParts& t)
+    {
+        t.matrix = Converted(t.matrix);
+        t.stretch = Converted(t.stretch);
+        t.rotation = Converted(t.rotation);
+        t.translation = t.translation * upAxis;
+        if (KeyframeControl* pos = n.tmControl.position.get())
+            for (Point3& v : pos->positions)
+                v = v * upAxis;
+        if (KeyframeControl* rot = n.tmControl.rotation.get())
+            for (Quat& q : rot->absolute)
+                q = Converted(q);
     }
 
     // The root's transform (a unit scale, an axis fix of the file) after an animated
     // node's own: a uniform scale joins the stretch, the rest turns every key.
-    void FoldIntoKeys(SceneNode& n, const Matrix3& after)
+    void FoldIntoKeys(SceneNode& n, TransformParts& t, const Matrix3& after)
     {
         Matrix3 linear = after;
         linear.NoTrans();
@@ -650,7 +630,6 @@ private:
             s = 1.0f;
         Matrix3 turn = linear * ScaleMatrix(Point3(1 / s, 1 / s, 1 / s));
         Matrix3 r;
-        TransformParts& t = n.transform;
         t.stretch = t.stretch * ScaleMatrix(Point3(s, s, s));
         t.rotation.MakeMatrix(r);
         t.rotation = Quat(r * turn);
@@ -669,9 +648,50 @@ private:
 
 } // namespace
 
+namespace {
+
+// Assimp's readers and checks recurse once per level of a node hierarchy, close
+// to a kilobyte a level: a file some ten thousand levels deep would overflow the
+// main thread's stack inside Assimp, before the depth limit could refuse it. The
+// import runs on a thread whose stack holds a few hundred thousand levels; the
+// memory is only reserved, pages are used as the recursion reaches them.
+constexpr size_t kImportStackBytes = size_t(512) << 20;
+
+struct Import {
+    const std::string& path;
+    const ImportOptions& options;
+    std::unique_ptr<Scene> scene;
+    std::exception_ptr error;
+};
+
+void* RunImport(void* arg)
+{
+    auto* job = static_cast<Import*>(arg);
+    try {
+        job->scene = ModelLoader(job->path, job->options).Load();
+    } catch (...) {
+        job->error = std::current_exception();
+    }
+    return nullptr;
+}
+
+} // namespace
+
 std::unique_ptr<Scene> LoadModelFile(const std::string& path, const ImportOptions& options)
 {
-    return ModelLoader(path, options).Load();
+    Import job{path, options, nullptr, nullptr};
+    pthread_attr_t attr;
+    pthread_t thread;
+    bool started = pthread_attr_init(&attr) == 0 && pthread_attr_setstacksize(&attr, kImportStackBytes) == 0 &&
+                   pthread_create(&thread, &attr, RunImport, &job) == 0;
+    pthread_attr_destroy(&attr);
+    if (!started)
+        RunImport(&job); // no room for the thread: the main stack must do
+    else
+        pthread_join(thread, nullptr);
+    if (job.error)
+        std::rethrow_exception(job.error);
+    return std::move(job.scene);
 }
 
 } // namespace vek

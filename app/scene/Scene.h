@@ -49,10 +49,9 @@ public:
     // output: path and bytes.
     const std::vector<std::pair<std::string, std::string>>& ExtraFiles() const;
 
-    struct Impl;
-    Impl& impl() { return *d; }
-
 private:
+    friend class SceneBuilder;
+    struct Impl;
     std::unique_ptr<Impl> d;
 };
 

@@ -1,114 +1,39 @@
-// The JSON scene loader: reads a scene description into a Scene.
+// The JSON scene description: its schema, read into a SceneBuilder.
 //
-// Every problem throws SceneError "FILE: PATH: what", PATH naming the place in
-// the document (nodes[0].children[2].object). The loader is strict: unknown keys,
-// wrong types, dangling references and out-of-range numbers are errors, so that a
-// typo never silently changes the scene. Choices made here:
+// The loader is strict: unknown keys, wrong types, dangling references and
+// out-of-range numbers are errors, so that a typo never silently changes the
+// scene. Choices made here:
 // - Key times (animated numbers and controllers) must strictly increase; keys
 //   out of order or at the same time are an error rather than being reordered.
 // - Integers may be written as 2 or 2.0; a fractional value or one outside the
 //   field's range is an error.
 // - Real numbers are stored as float; a value that is not finite as a float
 //   (1e39, say) is an error.
-// - Nodes may nest at most kMaxNodeDepth levels; a plane has at most
-//   kMaxPlaneQuads quads.
 // - Sub-material references may not form a cycle (a material containing itself
 //   directly or through others), since nothing could walk such a material tree.
-#include "SceneModel.h"
+#include "JsonReader.h"
+#include "SceneFormats.h"
 
-#include <nlohmann/json.hpp>
-
-#include <cmath>
-#include <fstream>
-#include <initializer_list>
-#include <limits>
 #include <map>
-#include <optional>
-#include <sstream>
-#include <cerrno>
-#include <cstring>
 
 namespace vek {
 
 namespace {
 
-using json = nlohmann::json;
-
 constexpr const char* kFormat = "vek-scene/1";
-constexpr int kMaxNodeDepth = 1000;
-constexpr int64_t kMaxPlaneQuads = 4000000;
-constexpr int64_t kIntMin = std::numeric_limits<int>::min();
-constexpr int64_t kIntMax = std::numeric_limits<int>::max();
 
-std::string Key(const std::string& path, const std::string& key) { return path.empty() ? key : path + "." + key; }
-std::string Index(const std::string& path, size_t i) { return path + "[" + std::to_string(i) + "]"; }
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
-
-// A JSON value together with its place in the document.
-struct At {
-    const json& j;
-    std::string path;
-
-    At operator[](const char* key) const { return {j.at(key), Key(path, key)}; }
-    At operator[](size_t i) const { return {j.at(i), Index(path, i)}; }
-};
-
-class Loader {
+class Loader : JsonReader {
 public:
-    explicit Loader(const std::string& fileName) : file(fileName) {}
+    explicit Loader(const std::string& fileName) : JsonReader(fileName) {}
 
     std::unique_ptr<Scene> Load(const std::string& text);
 
 private:
-    const std::string& file;
-    std::unique_ptr<Scene> scene;
+    SceneBuilder b;
     std::map<std::string, Texmap*> texmaps;
-    std::map<std::string, Mtl*> materials;
+    std::map<std::string, SceneMtl*> materials;
     std::map<std::string, Object*> objects;
 
-    [[noreturn]] void Fail(const std::string& path, const std::string& what) const
-    {
-        throw SceneError(file + ": " + (path.empty() ? "top level" : path) + ": " + what);
-    }
-    [[noreturn]] void WrongType(const At& v, const char* expected) const
-    {
-        Fail(v.path, std::string("expected ") + expected + ", got " + v.j.type_name());
-    }
-
-    // ---- basic values ----
-
-    // Checks that v is an object whose keys are all in `allowed`.
-    void Keys(const At& v, std::initializer_list<const char*> allowed) const;
-    // The member `key` of object v, or null when absent.
-    std::optional<At> Find(const At& v, const char* key) const;
-    At Required(const At& v, const char* key) const;
-    const json& Array(const At& v) const;
-    std::string String(const At& v) const;
-    bool Bool(const At& v) const;
-    float Float(const At& v) const;
-    int64_t Integer(const At& v, int64_t lo, int64_t hi) const;
-    int Int(const At& v) const { return int(Integer(v, kIntMin, kIntMax)); }
-    Point3 Vec3(const At& v) const;
-    Point3 Color3(const At& v) const { return Vec3(v); }
-
-    float OptFloat(const At& obj, const char* key, float dflt) const
-    {
-        auto v = Find(obj, key);
-        return v ? Float(*v) : dflt;
-    }
-    bool OptBool(const At& obj, const char* key, bool dflt) const
-    {
-        auto v = Find(obj, key);
-        return v ? Bool(*v) : dflt;
-    }
-    int OptInt(const At& obj, const char* key, int dflt) const
-    {
-        auto v = Find(obj, key);
-        return v ? Int(*v) : dflt;
-    }
-
-    // Key times of a keyed value: integers, strictly increasing.
-    TimeValue KeyTime(const At& key, const std::vector<TimeValue>& before) const;
     // A plain value or {"keys": [{"t": ticks, "value": v}, ...]}.
     template <class T, class Parse> Track<T> ParseTrack(const At& v, Parse parse) const;
     FloatTrack Floats(const At& v) const;
@@ -122,130 +47,27 @@ private:
     // A rotation {"axis", "angle"} (right-handed) or {"quat"} in the host
     // convention; *rel receives it as the host's AngAxis.
     Quat Rotation(const At& v, AngAxis* rel = nullptr) const;
-    TransformParts Transform(const At& v, bool decompose) const;
-
-    // ---- tables ----
+    TransformParts Transform(const At& v) const;
 
     void ParseInterface(const At& v);
     void ParseTexmaps(const At& v);
     void ParseMaterials(const At& v);
-    void CheckMaterialCycles(const std::map<std::string, std::vector<std::string>>& subIds) const;
+    void ParseSubMaterials(const At& v);
     void ParseObjects(const At& v);
-    std::unique_ptr<::Object> ParseObject(const At& v) const;
-    void ParseMesh(const At& v, Mesh& mesh) const;
-    void ParseFaces(const At& v, std::vector<Face>& faces, int numVerts) const;
-    std::vector<TVFace> ParseTVFaces(const At& v, size_t faceCount, int numVerts, const char* what) const;
-    std::unique_ptr<KeyframeControl> Controller(const At& v, bool rotation) const;
-    void ParseNodes(const At& v, SceneNode& parent, int depth);
-    void ParseNode(const At& v, SceneNode& node, int depth);
+    Object* ParseObject(const At& v);
+    Object* ParseLight(const At& v);
+    SceneMeshObject* ParseMesh(const At& v);
+    void ParseFaces(const At& v, SceneMeshObject* mesh);
+    // Map channel 1 (texture vertices and faces) or 2; at least one of them is given.
+    void ParseMapChannel(const std::optional<At>& verts, const std::optional<At>& faces, SceneMeshObject* mesh,
+                         int channel);
+    void ParseController(const At& v, SceneNode* node, bool rotation);
+    // The nodes of array v under parent (null: the root).
+    void ParseNodes(const At& v, SceneNode* parent);
+    void ParseNode(const At& v, SceneNode* node);
 };
 
-// ---- basic values ----
-
-void Loader::Keys(const At& v, std::initializer_list<const char*> allowed) const
-{
-    if (!v.j.is_object())
-        WrongType(v, "an object");
-    for (auto it = v.j.begin(); it != v.j.end(); ++it) {
-        bool known = false;
-        for (const char* k : allowed)
-            known = known || it.key() == k;
-        if (!known)
-            Fail(Key(v.path, it.key()), "unknown key");
-    }
-}
-
-std::optional<At> Loader::Find(const At& v, const char* key) const
-{
-    auto it = v.j.find(key);
-    if (it == v.j.end())
-        return std::nullopt;
-    return At{*it, Key(v.path, key)};
-}
-
-At Loader::Required(const At& v, const char* key) const
-{
-    auto f = Find(v, key);
-    if (!f)
-        Fail(Key(v.path, key), "required field missing");
-    return *f;
-}
-
-const json& Loader::Array(const At& v) const
-{
-    if (!v.j.is_array())
-        WrongType(v, "an array");
-    return v.j;
-}
-
-std::string Loader::String(const At& v) const
-{
-    if (!v.j.is_string())
-        WrongType(v, "a string");
-    return v.j.get<std::string>();
-}
-
-bool Loader::Bool(const At& v) const
-{
-    if (!v.j.is_boolean())
-        WrongType(v, "true or false");
-    return v.j.get<bool>();
-}
-
-float Loader::Float(const At& v) const
-{
-    if (!v.j.is_number())
-        WrongType(v, "a number");
-    float f = float(v.j.get<double>());
-    if (!std::isfinite(f))
-        Fail(v.path, "number out of range");
-    return f;
-}
-
-int64_t Loader::Integer(const At& v, int64_t lo, int64_t hi) const
-{
-    auto range = [&] {
-        Fail(v.path, "expected an integer from " + std::to_string(lo) + " to " + std::to_string(hi));
-    };
-    if (v.j.is_number_unsigned()) {
-        uint64_t u = v.j.get<uint64_t>();
-        if (u > uint64_t(hi) || (lo > 0 && u < uint64_t(lo)))
-            range();
-        return int64_t(u);
-    }
-    if (v.j.is_number_integer()) {
-        int64_t i = v.j.get<int64_t>();
-        if (i < lo || i > hi)
-            range();
-        return i;
-    }
-    if (v.j.is_number_float()) {
-        double d = v.j.get<double>();
-        if (d != std::floor(d) || !std::isfinite(d))
-            Fail(v.path, "expected an integer, got " + v.j.dump());
-        if (d < double(lo) || d > double(hi))
-            range();
-        return int64_t(d);
-    }
-    WrongType(v, "an integer");
-}
-
-Point3 Loader::Vec3(const At& v) const
-{
-    const json& a = Array(v);
-    if (a.size() != 3)
-        Fail(v.path, "expected 3 numbers, got " + std::to_string(a.size()));
-    return Point3(Float(v[size_t(0)]), Float(v[1]), Float(v[2]));
-}
-
-TimeValue Loader::KeyTime(const At& key, const std::vector<TimeValue>& before) const
-{
-    At t = Required(key, "t");
-    TimeValue time = Int(t);
-    if (!before.empty() && time <= before.back())
-        Fail(t.path, "key times must increase (" + std::to_string(time) + " after " + std::to_string(before.back()) + ")");
-    return time;
-}
+// ---- values ----
 
 template <class T, class Parse> Track<T> Loader::ParseTrack(const At& v, Parse parse) const
 {
@@ -256,15 +78,14 @@ template <class T, class Parse> Track<T> Loader::ParseTrack(const At& v, Parse p
     if (Array(keys).empty())
         Fail(keys.path, "needs at least one key");
     Track<T> track;
-    track.values.clear();
     for (size_t i = 0; i < keys.j.size(); i++) {
         At key = keys[i];
         Keys(key, {"t", "value"});
-        track.times.push_back(KeyTime(key, track.times));
-        track.values.push_back(parse(Required(key, "value")));
+        At t = Required(key, "t");
+        TimeValue time = Int(t);
+        T value = parse(Required(key, "value"));
+        Checked(t.path, [&] { SceneBuilder::AddKey(track, time, value); });
     }
-    if (track.times.size() == 1)
-        track.times.clear(); // a single key is a constant
     return track;
 }
 
@@ -279,7 +100,7 @@ ColorTrack Loader::Colors(const At& v) const
 {
     if (!v.j.is_array() && !v.j.is_object())
         WrongType(v, "[r, g, b] or keys");
-    return ParseTrack<Point3>(v, [this](const At& x) { return Color3(x); });
+    return ParseTrack<Point3>(v, [this](const At& x) { return Vec3(x); });
 }
 
 Quat Loader::Rotation(const At& v, AngAxis* rel) const
@@ -322,7 +143,7 @@ Quat Loader::Rotation(const At& v, AngAxis* rel) const
     return Quat(aa);
 }
 
-TransformParts Loader::Transform(const At& v, bool decompose) const
+TransformParts Loader::Transform(const At& v) const
 {
     TransformParts parts;
     if (!v.j.is_object())
@@ -332,10 +153,9 @@ TransformParts Loader::Transform(const At& v, bool decompose) const
         At m = v["matrix"];
         if (Array(m).size() != 4)
             Fail(m.path, "expected 4 rows, got " + std::to_string(m.j.size()));
-        Matrix3 matrix;
         for (size_t i = 0; i < 4; i++)
-            matrix.SetRow(int(i), Vec3(m[i]));
-        return MakeTransformParts(matrix, decompose);
+            parts.matrix.SetRow(int(i), Vec3(m[i]));
+        return parts;
     }
     Keys(v, {"position", "rotation", "scale"});
     Point3 scale(1.0f, 1.0f, 1.0f);
@@ -358,27 +178,27 @@ void Loader::ParseInterface(const At& v)
 {
     Keys(v, {"ticksPerFrame", "time", "animRange", "renderWidth", "renderHeight", "ambient", "atmosphereRendered",
                "atmosphereCount"});
-    Scene::Impl& s = scene->impl();
     if (auto t = Find(v, "ticksPerFrame"))
-        s.ticksPerFrame = int(Integer(*t, 1, kIntMax));
-    s.time = OptInt(v, "time", 0);
+        b.SetTicksPerFrame(int(Integer(*t, 1, kIntMax)));
+    b.SetTime(OptInt(v, "time", 0));
     if (auto r = Find(v, "animRange")) {
         if (Array(*r).size() != 2)
             Fail(r->path, "expected [start, end]");
         TimeValue start = Int((*r)[size_t(0)]), end = Int((*r)[1]);
-        if (start > end)
-            Fail(r->path, "start after end");
-        s.animRange = Interval(start, end);
+        Checked(r->path, [&] { b.SetAnimRange(start, end); });
     }
+    int width = 640, height = 480;
     if (auto w = Find(v, "renderWidth"))
-        s.renderWidth = int(Integer(*w, 1, kIntMax));
+        width = int(Integer(*w, 1, kIntMax));
     if (auto h = Find(v, "renderHeight"))
-        s.renderHeight = int(Integer(*h, 1, kIntMax));
+        height = int(Integer(*h, 1, kIntMax));
+    b.SetRenderSize(width, height);
     if (auto a = Find(v, "ambient"))
-        s.ambient = Colors(*a);
-    s.atmosphereRendered = OptBool(v, "atmosphereRendered", false);
+        b.SetAmbient(Colors(*a));
+    int count = 0;
     if (auto n = Find(v, "atmosphereCount"))
-        s.atmosphereCount = int(Integer(*n, 0, kIntMax));
+        count = int(Integer(*n, 0, kIntMax));
+    b.SetAtmosphere(OptBool(v, "atmosphereRendered", false), count);
 }
 
 // ---- texture maps and materials ----
@@ -388,29 +208,18 @@ void Loader::ParseTexmaps(const At& v)
     if (!v.j.is_object())
         WrongType(v, "an object of texture maps");
     for (auto it = v.j.begin(); it != v.j.end(); ++it) {
-        At t{*it, Key(v.path, it.key())};
+        At t{*it, JsonKey(v.path, it.key())};
         Keys(t, {"class", "file"});
         std::string cls = String(Required(t, "class"));
-        std::unique_ptr<Texmap> map;
-        if (cls == "bitmap") {
-            auto bitmap = std::make_unique<SceneBitmapTex>();
-            bitmap->name = it.key();
-            if (auto f = Find(t, "file")) {
-                bitmap->file = String(*f);
-                bitmap->hasFile = true;
-            }
-            map = std::move(bitmap);
-        } else if (cls == "other") {
-            if (auto f = Find(t, "file"))
-                Fail(f->path, "only bitmap texture maps have a file");
-            auto other = std::make_unique<SceneOtherTex>();
-            other->name = it.key();
-            map = std::move(other);
-        } else {
-            Fail(Key(t.path, "class"), "unknown texture map class " + Quoted(cls) + " (bitmap or other)");
-        }
-        texmaps[it.key()] = map.get();
-        scene->impl().texmaps.push_back(std::move(map));
+        auto file = Find(t, "file");
+        if (cls == "bitmap")
+            texmaps[it.key()] = b.AddBitmapTex(it.key(), file ? std::optional(String(*file)) : std::nullopt);
+        else if (cls != "other")
+            Fail(JsonKey(t.path, "class"), "unknown texture map class " + Quoted(cls) + " (bitmap or other)");
+        else if (file)
+            Fail(file->path, "only bitmap texture maps have a file");
+        else
+            texmaps[it.key()] = b.AddOtherTex(it.key());
     }
 }
 
@@ -418,128 +227,76 @@ void Loader::ParseMaterials(const At& v)
 {
     if (!v.j.is_object())
         WrongType(v, "an object of materials");
-    std::map<std::string, SceneMtl*> made;
+    static const char* const kClasses[] = {"standard", "multi", "blend", "other"};
+    static_assert(std::size(kClasses) == size_t(SceneMtl::Kind::Other) + 1);
     for (auto it = v.j.begin(); it != v.j.end(); ++it) {
-        At m{*it, Key(v.path, it.key())};
+        At m{*it, JsonKey(v.path, it.key())};
         Keys(m, {"class", "name", "diffuse", "transparency", "twoSided", "diffuseMap", "sub", "mix"});
-        auto mtl = std::make_unique<SceneMtl>();
+        MaterialSettings settings;
         std::string cls = "standard";
         if (auto c = Find(m, "class"))
             cls = String(*c);
-        if (cls == "standard")
-            mtl->kind = SceneMtl::Kind::Standard;
-        else if (cls == "multi")
-            mtl->kind = SceneMtl::Kind::Multi;
-        else if (cls == "blend")
-            mtl->kind = SceneMtl::Kind::Blend;
-        else if (cls == "other")
-            mtl->kind = SceneMtl::Kind::Other;
-        else
-            Fail(Key(m.path, "class"), "unknown material class " + Quoted(cls) + " (standard, multi, blend or other)");
-        mtl->name = it.key();
+        auto kind = std::find(std::begin(kClasses), std::end(kClasses), cls);
+        if (kind == std::end(kClasses))
+            Fail(JsonKey(m.path, "class"), "unknown material class " + Quoted(cls) + " (standard, multi, blend or other)");
+        settings.kind = SceneMtl::Kind(kind - std::begin(kClasses));
+        settings.name = it.key();
         if (auto n = Find(m, "name"))
-            mtl->name = String(*n);
+            settings.name = String(*n);
         if (auto d = Find(m, "diffuse"))
-            mtl->diffuse = Color(Color3(*d));
-        mtl->transparency = OptFloat(m, "transparency", 0.0f);
-        if (auto ts = Find(m, "twoSided")) {
-            if (mtl->kind != SceneMtl::Kind::Standard)
-                Fail(ts->path, "only standard materials are two-sided");
-            mtl->twoSided = Bool(*ts);
-        }
+            settings.diffuse = Color(Vec3(*d));
+        settings.transparency = OptFloat(m, "transparency", 0.0f);
+        auto twoSided = Find(m, "twoSided");
+        if (twoSided)
+            settings.twoSided = Bool(*twoSided);
         if (auto dm = Find(m, "diffuseMap"); dm && !dm->j.is_null()) {
             std::string id = String(*dm);
             auto found = texmaps.find(id);
             if (found == texmaps.end())
                 Fail(dm->path, "unknown texture map " + Quoted(id));
-            mtl->diffuseMap = found->second;
+            settings.diffuseMap = found->second;
         }
-        if (mtl->kind == SceneMtl::Kind::Blend) {
-            mtl->mixBlock = std::make_unique<MixParamBlock>();
-            mtl->mixBlock->mix = FloatTrack(0.5f);
-            if (auto mix = Find(m, "mix")) {
-                if (mix->j.is_null())
-                    mtl->mixBlock.reset();
-                else
-                    mtl->mixBlock->mix = Floats(*mix);
-            }
-        } else if (auto mix = Find(m, "mix")) {
+        auto mix = Find(m, "mix");
+        if (mix && settings.kind != SceneMtl::Kind::Blend)
             Fail(mix->path, "only blend materials have a mix amount");
-        }
-        made[it.key()] = mtl.get();
-        materials[it.key()] = mtl.get();
-        scene->impl().materials.push_back(std::move(mtl));
+        if (mix)
+            settings.mix = mix->j.is_null() ? std::nullopt : std::optional(Floats(*mix));
+        if (twoSided && settings.kind != SceneMtl::Kind::Standard)
+            Fail(twoSided->path, "only standard materials are two-sided");
+        materials[it.key()] = b.AddMaterial(settings);
     }
-
-    // Sub-materials may name materials defined later in the table, so they are
-    // resolved once every material exists.
-    std::map<std::string, std::vector<std::string>> subIds;
-    for (auto it = v.j.begin(); it != v.j.end(); ++it) {
-        At m{*it, Key(v.path, it.key())};
-        SceneMtl* mtl = made[it.key()];
-        auto sub = Find(m, "sub");
-        if (sub) {
-            if (mtl->kind == SceneMtl::Kind::Standard)
-                Fail(sub->path, "standard materials have no sub-materials");
-            if (mtl->kind == SceneMtl::Kind::Blend && Array(*sub).size() > 2)
-                Fail(sub->path, "a blend material has two sub-material slots");
-            for (size_t i = 0; i < Array(*sub).size(); i++) {
-                At slot = (*sub)[i];
-                subIds[it.key()].emplace_back();
-                if (slot.j.is_null()) {
-                    mtl->subs.push_back(nullptr);
-                    continue;
-                }
-                std::string id = String(slot);
-                auto found = materials.find(id);
-                if (found == materials.end())
-                    Fail(slot.path, "unknown material " + Quoted(id));
-                mtl->subs.push_back(found->second);
-                subIds[it.key()].back() = id;
-            }
-        }
-        if (mtl->kind == SceneMtl::Kind::Blend)
-            mtl->subs.resize(2, nullptr);
-    }
-    CheckMaterialCycles(subIds);
+    ParseSubMaterials(v);
 }
 
-void Loader::CheckMaterialCycles(const std::map<std::string, std::vector<std::string>>& subIds) const
+void Loader::ParseSubMaterials(const At& v)
 {
-    // Depth-first search without recursion: chains of materials may be long.
-    enum State { Unseen, Open, Done };
-    std::map<std::string, State> state;
-    for (const auto& [start, unused] : subIds) {
-        (void)unused;
-        if (state[start] != Unseen)
+    // Sub-materials may name materials defined later in the table, so they are
+    // resolved once every material exists.
+    std::vector<std::string> order;
+    for (auto it = v.j.begin(); it != v.j.end(); ++it) {
+        order.push_back(it.key());
+        auto sub = Find(At{*it, JsonKey(v.path, it.key())}, "sub");
+        if (!sub)
             continue;
-        struct Frame {
-            const std::string* id;
-            size_t next;
-        };
-        std::vector<Frame> stack{{&start, 0}};
-        state[start] = Open;
-        while (!stack.empty()) {
-            Frame& top = stack.back();
-            auto subs = subIds.find(*top.id);
-            if (subs == subIds.end() || top.next >= subs->second.size()) {
-                state[*top.id] = Done;
-                stack.pop_back();
+        std::vector<Mtl*> subs;
+        for (size_t i = 0; i < Array(*sub).size(); i++) {
+            At slot = (*sub)[i];
+            if (slot.j.is_null()) {
+                subs.push_back(nullptr);
                 continue;
             }
-            size_t slot = top.next++;
-            const std::string& sub = subs->second[slot];
-            if (sub.empty())
-                continue; // empty slot
-            State& s = state[sub];
-            if (s == Open)
-                Fail(Index(Key(Key("materials", *top.id), "sub"), slot),
-                     "material " + Quoted(sub) + " contains itself");
-            if (s == Unseen) {
-                s = Open;
-                stack.push_back({&sub, 0});
-            }
+            std::string id = String(slot);
+            auto found = materials.find(id);
+            if (found == materials.end())
+                Fail(slot.path, "unknown material " + Quoted(id));
+            subs.push_back(found->second);
         }
+        Checked(sub->path, [&] { b.SetSubMaterials(materials[it.key()], std::move(subs)); });
+    }
+    try {
+        b.CheckMaterialCycles();
+    } catch (const BuildError& e) {
+        Fail(JsonIndex(JsonKey(JsonKey(v.path, order[e.item]), "sub"), size_t(e.part)), e.what());
     }
 }
 
@@ -549,14 +306,11 @@ void Loader::ParseObjects(const At& v)
 {
     if (!v.j.is_object())
         WrongType(v, "an object of objects");
-    for (auto it = v.j.begin(); it != v.j.end(); ++it) {
-        std::unique_ptr<::Object> obj = ParseObject(At{*it, Key(v.path, it.key())});
-        objects[it.key()] = obj.get();
-        scene->impl().objects.push_back(std::move(obj));
-    }
+    for (auto it = v.j.begin(); it != v.j.end(); ++it)
+        objects[it.key()] = ParseObject(At{*it, JsonKey(v.path, it.key())});
 }
 
-std::unique_ptr<::Object> Loader::ParseObject(const At& v) const
+Object* Loader::ParseObject(const At& v)
 {
     if (!v.j.is_object())
         WrongType(v, "an object");
@@ -564,128 +318,115 @@ std::unique_ptr<::Object> Loader::ParseObject(const At& v) const
     std::string type = String(typeAt);
     if (type == "mesh") {
         Keys(v, {"type", "verts", "faces", "tverts", "tvfaces", "map2"});
-        auto mesh = std::make_unique<SceneMeshObject>();
-        ParseMesh(v, mesh->mesh);
-        return mesh;
+        return ParseMesh(v);
     }
     if (type == "box") {
         Keys(v, {"type", "length", "width", "height"});
-        auto box = std::make_unique<BoxObject>();
-        box->length = OptFloat(v, "length", 10.0f);
-        box->width = OptFloat(v, "width", 10.0f);
-        box->height = OptFloat(v, "height", 10.0f);
-        return box;
+        return b.AddBox(OptFloat(v, "length", 10.0f), OptFloat(v, "width", 10.0f), OptFloat(v, "height", 10.0f));
     }
     if (type == "plane") {
         Keys(v, {"type", "length", "width", "lengthSegs", "widthSegs"});
-        auto plane = std::make_unique<PlaneObject>();
-        plane->length = OptFloat(v, "length", 100.0f);
-        plane->width = OptFloat(v, "width", 100.0f);
-        if (auto s = Find(v, "lengthSegs"))
-            plane->lengthSegs = int(Integer(*s, 1, kMaxPlaneQuads));
-        if (auto s = Find(v, "widthSegs"))
-            plane->widthSegs = int(Integer(*s, 1, kMaxPlaneQuads));
-        if (int64_t(plane->lengthSegs) * plane->widthSegs > kMaxPlaneQuads)
-            Fail(v.path, "a plane has at most " + std::to_string(kMaxPlaneQuads) + " quads");
-        return plane;
+        int segs[2] = {1, 1};
+        const char* keys[2] = {"lengthSegs", "widthSegs"};
+        for (int k = 0; k < 2; k++)
+            if (auto s = Find(v, keys[k]))
+                segs[k] = int(Integer(*s, 1, kMaxPlaneQuads));
+        return Checked(v.path, [&] {
+            return b.AddPlane(OptFloat(v, "length", 100.0f), OptFloat(v, "width", 100.0f), segs[0], segs[1]);
+        });
     }
     if (type == "camera") {
         Keys(v, {"type", "fov", "manualClip", "near", "far", "envNear", "envFar"});
-        auto cam = std::make_unique<SceneCamera>();
-        OptTrack(v, "fov", cam->fov);
-        cam->manualClip = OptBool(v, "manualClip", false);
-        OptTrack(v, "near", cam->nearClip);
-        OptTrack(v, "far", cam->farClip);
-        OptTrack(v, "envNear", cam->envNear);
-        OptTrack(v, "envFar", cam->envFar);
-        return cam;
+        CameraSettings cam;
+        OptTrack(v, "fov", cam.fov);
+        cam.manualClip = OptBool(v, "manualClip", false);
+        OptTrack(v, "near", cam.nearClip);
+        OptTrack(v, "far", cam.farClip);
+        OptTrack(v, "envNear", cam.envNear);
+        OptTrack(v, "envFar", cam.envFar);
+        return b.AddCamera(cam);
     }
-    if (type == "light") {
-        Keys(v, {"type", "kind", "on", "color", "falloffDeg", "attenEnd", "useAtten", "intensity", "decay"});
-        auto light = std::make_unique<SceneLight>();
-        if (auto k = Find(v, "kind")) {
-            static const char* const kinds[] = {"omni", "targetSpot", "directional", "freeSpot", "targetDirectional"};
-            std::string kind = String(*k);
-            light->type = -1;
-            for (int i = 0; i < 5; i++)
-                if (kind == kinds[i])
-                    light->type = i;
-            if (light->type < 0)
-                Fail(k->path, "unknown light kind " + Quoted(kind) +
-                                  " (omni, targetSpot, directional, freeSpot or targetDirectional)");
-        }
-        light->on = OptBool(v, "on", true);
-        if (auto c = Find(v, "color"))
-            light->color = Colors(*c);
-        OptTrack(v, "falloffDeg", light->falloffDeg);
-        OptTrack(v, "attenEnd", light->attenEnd);
-        light->useAtten = OptBool(v, "useAtten", false);
-        OptTrack(v, "intensity", light->intensity);
-        if (auto d = Find(v, "decay")) {
-            std::string decay = String(*d);
-            if (decay == "none")
-                light->decay = DECAY_NONE;
-            else if (decay == "inverse")
-                light->decay = DECAY_INV;
-            else if (decay == "inverseSquare")
-                light->decay = DECAY_INVSQ;
-            else
-                Fail(d->path, "unknown decay " + Quoted(decay) + " (none, inverse or inverseSquare)");
-        }
-        return light;
-    }
+    if (type == "light")
+        return ParseLight(v);
     Keys(v, {"type"});
-    if (type == "geometry")
-        return std::make_unique<OpaqueGeomObject>();
-    if (type == "shape")
-        return std::make_unique<SceneShapeObject>();
-    if (type == "dummy")
-        return std::make_unique<SceneHelperObject>(Class_ID(DUMMY_CLASS_ID, 0));
-    if (type == "bone")
-        return std::make_unique<SceneHelperObject>(Class_ID(BONE_CLASS_ID, 0));
-    if (type == "helper")
-        return std::make_unique<SceneHelperObject>(Class_ID(0x2e7c4b90, 0x51));
-    if (type == "target")
-        return std::make_unique<TargetObject>();
+    static const std::pair<const char*, PlainObject> kPlain[] = {
+        {"geometry", PlainObject::Geometry}, {"shape", PlainObject::Shape},   {"dummy", PlainObject::Dummy},
+        {"bone", PlainObject::Bone},         {"helper", PlainObject::Helper}, {"target", PlainObject::Target}};
+    static_assert(std::size(kPlain) == 6);
+    for (const auto& [name, kind] : kPlain)
+        if (type == name)
+            return b.AddObject(kind);
     Fail(typeAt.path, "unknown object type " + Quoted(type));
 }
 
-void Loader::ParseMesh(const At& v, Mesh& mesh) const
+Object* Loader::ParseLight(const At& v)
 {
-    auto points = [this](const At& a, std::vector<Point3>& out) {
-        out.reserve(Array(a).size());
-        for (size_t i = 0; i < a.j.size(); i++)
-            out.push_back(Vec3(a[i]));
-    };
-    if (auto verts = Find(v, "verts"))
-        points(*verts, mesh.verts);
-    if (mesh.verts.size() > size_t(kIntMax))
-        Fail(Key(v.path, "verts"), "too many vertices");
-    if (auto faces = Find(v, "faces"))
-        ParseFaces(*faces, mesh.faces, mesh.getNumVerts());
-    if (auto tverts = Find(v, "tverts"))
-        points(*tverts, mesh.tVerts);
-    if (auto tvfaces = Find(v, "tvfaces"))
-        mesh.tvFace = ParseTVFaces(*tvfaces, mesh.faces.size(), mesh.getNumTVerts(), "texture faces");
-    if (auto map2 = Find(v, "map2")) {
-        Keys(*map2, {"verts", "faces"});
-        std::vector<Point3> verts;
-        if (auto mv = Find(*map2, "verts"))
-            points(*mv, verts);
-        std::vector<TVFace> faces;
-        if (auto mf = Find(*map2, "faces"))
-            faces = ParseTVFaces(*mf, mesh.faces.size(), int(verts.size()), "map faces");
-        else if (!mesh.faces.empty())
-            Fail(Key(map2->path, "faces"), "required field missing");
-        mesh.setMapSupport(2, TRUE);
-        mesh.setNumMapVerts(2, int(verts.size()));
-        std::copy(verts.begin(), verts.end(), mesh.mapVerts(2));
-        std::copy(faces.begin(), faces.end(), mesh.mapFaces(2));
+    Keys(v, {"type", "kind", "on", "color", "falloffDeg", "attenEnd", "useAtten", "intensity", "decay"});
+    LightSettings light;
+    if (auto k = Find(v, "kind")) {
+        static const char* const kinds[] = {"omni", "targetSpot", "directional", "freeSpot", "targetDirectional"};
+        static_assert(std::size(kinds) == 5);
+        std::string kind = String(*k);
+        auto found = std::find(std::begin(kinds), std::end(kinds), kind);
+        if (found == std::end(kinds))
+            Fail(k->path, "unknown light kind " + Quoted(kind) +
+                              " (omni, targetSpot, directional, freeSpot or targetDirectional)");
+        light.type = int(found - std::begin(kinds));
     }
+    light.on = OptBool(v, "on", true);
+    if (auto c = Find(v, "color"))
+        light.color = Colors(*c);
+    OptTrack(v, "falloffDeg", light.falloffDeg);
+    OptTrack(v, "attenEnd", light.attenEnd);
+    light.useAtten = OptBool(v, "useAtten", false);
+    OptTrack(v, "intensity", light.intensity);
+    if (auto d = Find(v, "decay")) {
+        static const char* const decays[] = {"none", "inverse", "inverseSquare"};
+        static_assert(std::size(decays) == DECAY_INVSQ + 1);
+        std::string decay = String(*d);
+        auto found = std::find(std::begin(decays), std::end(decays), decay);
+        if (found == std::end(decays))
+            Fail(d->path, "unknown decay " + Quoted(decay) + " (none, inverse or inverseSquare)");
+        light.decay = int(found - std::begin(decays));
+    }
+    return b.AddLight(light);
 }
 
-void Loader::ParseFaces(const At& v, std::vector<Face>& faces, int numVerts) const
+SceneMeshObject* Loader::ParseMesh(const At& v)
 {
+    auto verts = Find(v, "verts");
+    auto faces = Find(v, "faces");
+    SceneMeshObject* mesh = b.AddMesh(verts ? Array(*verts).size() : 0, faces ? Array(*faces).size() : 0);
+    if (verts) {
+        std::vector<Point3> points;
+        for (size_t i = 0; i < verts->j.size(); i++)
+            points.push_back(Vec3((*verts)[i]));
+        Checked(verts->path, [&] { b.AddVerts(mesh, points.data(), points.size()); });
+    }
+    if (faces)
+        ParseFaces(*faces, mesh);
+    auto tverts = Find(v, "tverts");
+    auto tvfaces = Find(v, "tvfaces");
+    if (tverts || tvfaces)
+        ParseMapChannel(tverts, tvfaces, mesh, 1);
+    if (auto map2 = Find(v, "map2")) {
+        Keys(*map2, {"verts", "faces"});
+        auto mfaces = Find(*map2, "faces");
+        if (!mfaces && faces && !faces->j.empty())
+            Fail(JsonKey(map2->path, "faces"), "required field missing");
+        ParseMapChannel(Find(*map2, "verts"), mfaces, mesh, 2);
+    }
+    try {
+        b.EndMesh(mesh);
+    } catch (const BuildError& e) {
+        Fail(JsonKey(v.path, e.part == 1 ? "tvfaces" : "map2.faces"), e.what());
+    }
+    return mesh;
+}
+
+void Loader::ParseFaces(const At& v, SceneMeshObject* mesh)
+{
+    std::vector<Face> faces;
     faces.reserve(Array(v).size());
     for (size_t i = 0; i < v.j.size(); i++) {
         At f = v[i];
@@ -705,120 +446,130 @@ void Loader::ParseFaces(const At& v, std::vector<Face>& faces, int numVerts) con
         const At corners = f.j.is_object() ? Required(f, "v") : f;
         if (Array(corners).size() != 3)
             Fail(corners.path, "expected 3 vertex indices, got " + std::to_string(corners.j.size()));
-        for (size_t c = 0; c < 3; c++) {
-            At index = corners[c];
-            int64_t n = Integer(index, 0, kIntMax);
-            if (n >= numVerts)
-                Fail(index.path, "vertex index " + std::to_string(n) + " out of range (" + std::to_string(numVerts) +
-                                     " vertices)");
-            face.v[c] = DWORD(n);
-        }
+        for (size_t c = 0; c < 3; c++)
+            face.v[c] = DWORD(Integer(corners[c], 0, kIntMax));
         faces.push_back(face);
+    }
+    try {
+        b.AddFaces(mesh, faces.data(), faces.size());
+    } catch (const BuildError& e) {
+        At f = v[e.item];
+        Fail(JsonIndex(f.j.is_object() ? JsonKey(f.path, "v") : f.path, size_t(e.part)), e.what());
     }
 }
 
-std::vector<TVFace> Loader::ParseTVFaces(const At& v, size_t faceCount, int numVerts, const char* what) const
+void Loader::ParseMapChannel(const std::optional<At>& verts, const std::optional<At>& faces, SceneMeshObject* mesh,
+                             int channel)
 {
-    if (Array(v).size() != faceCount)
-        Fail(v.path, std::to_string(v.j.size()) + " " + what + " for " + std::to_string(faceCount) + " faces");
-    std::vector<TVFace> out(faceCount);
-    for (size_t i = 0; i < faceCount; i++) {
-        At f = v[i];
+    std::vector<UVVert> points;
+    if (verts)
+        for (size_t i = 0; i < Array(*verts).size(); i++)
+            points.push_back(Vec3((*verts)[i]));
+    Checked(verts ? verts->path : faces->path, [&] { b.AddMapVerts(mesh, channel, points.data(), points.size()); });
+    if (!faces)
+        return;
+    std::vector<TVFace> corners;
+    for (size_t i = 0; i < Array(*faces).size(); i++) {
+        At f = (*faces)[i];
         if (Array(f).size() != 3)
             Fail(f.path, "expected 3 vertex indices, got " + std::to_string(f.j.size()));
-        for (size_t c = 0; c < 3; c++) {
-            At index = f[c];
-            int64_t n = Integer(index, 0, kIntMax);
-            if (n >= numVerts)
-                Fail(index.path, "vertex index " + std::to_string(n) + " out of range (" + std::to_string(numVerts) +
-                                     " vertices)");
-            out[i].t[c] = DWORD(n);
-        }
+        corners.emplace_back(DWORD(Integer(f[size_t(0)], 0, kIntMax)), DWORD(Integer(f[1], 0, kIntMax)),
+                             DWORD(Integer(f[2], 0, kIntMax)));
     }
-    return out;
+    try {
+        b.AddMapFaces(mesh, channel, corners.data(), corners.size());
+    } catch (const BuildError& e) {
+        Fail(e.item == BuildError::kNone ? faces->path : JsonIndex(JsonIndex(faces->path, e.item), size_t(e.part)),
+             e.what());
+    }
 }
 
 // ---- controllers and nodes ----
 
-std::unique_ptr<KeyframeControl> Loader::Controller(const At& v, bool rotation) const
+void Loader::ParseController(const At& v, SceneNode* node, bool rotation)
 {
     Keys(v, {"class", "keys"});
     At clsAt = Required(v, "class");
+    static const char* const kClasses[] = {"tcb", "bezier", "linear", "other"};
+    static_assert(std::size(kClasses) == size_t(KeyClass::Other) + 1);
     std::string cls = String(clsAt);
-    KeyClass kc;
-    if (cls == "tcb")
-        kc = KeyClass::TCB;
-    else if (cls == "bezier")
-        kc = KeyClass::Bezier;
-    else if (cls == "linear")
-        kc = KeyClass::Linear;
-    else if (cls == "other")
-        kc = KeyClass::Other;
-    else
+    auto found = std::find(std::begin(kClasses), std::end(kClasses), cls);
+    if (found == std::end(kClasses))
         Fail(clsAt.path, "unknown controller class " + Quoted(cls) + " (tcb, bezier, linear or other)");
-    auto ctrl = std::make_unique<KeyframeControl>(rotation, kc);
+    KeyClass kc = KeyClass(found - std::begin(kClasses));
+    KeyframeControl* ctrl = b.SetController(node, rotation, kc);
     auto keys = Find(v, "keys");
     if (!keys)
-        return ctrl;
+        return;
     for (size_t i = 0; i < Array(*keys).size(); i++) {
         At key = (*keys)[i];
         Keys(key, {"t", "value"});
-        ctrl->times.push_back(KeyTime(key, ctrl->times));
+        At t = Required(key, "t");
+        TimeValue time = Int(t);
         At value = Required(key, "value");
         if (!rotation) {
-            ctrl->positions.push_back(Vec3(value));
+            Point3 p = Vec3(value);
+            Checked(t.path, [&] { b.AddPositionKey(ctrl, time, p); });
             continue;
         }
-        AngAxis rel;
-        Quat q = Rotation(value, &rel);
-        // TCB keys hold the turn since the previous key; the rotation at the
-        // key is the previous one followed by that turn.
-        if (kc == KeyClass::TCB) {
-            ctrl->relative.push_back(rel);
-            if (!ctrl->absolute.empty()) {
-                q = ctrl->absolute.back() * q;
-                q.Normalize();
-            }
-        }
-        ctrl->absolute.push_back(q);
+        AngAxis turn;
+        Quat q = Rotation(value, &turn);
+        // TCB keys hold the turn since the previous key.
+        Checked(t.path, [&] {
+            if (kc == KeyClass::TCB)
+                b.AddRelativeRotationKey(ctrl, time, turn);
+            else
+                b.AddRotationKey(ctrl, time, q);
+        });
     }
-    return ctrl;
 }
 
-void Loader::ParseNodes(const At& v, SceneNode& parent, int depth)
+void Loader::ParseNodes(const At& v, SceneNode* parent)
 {
+    // Depth-first without recursion, children in order: a node's place in the
+    // document is its parent's path with ".children[i]".
+    struct Pending {
+        At list;
+        SceneNode* parent;
+        size_t next;
+    };
+    std::vector<Pending> stack{{v, parent, 0}};
     Array(v);
-    for (size_t i = 0; i < v.j.size(); i++) {
-        if (depth > kMaxNodeDepth)
-            Fail(Index(v.path, i), "nodes nested deeper than " + std::to_string(kMaxNodeDepth) + " levels");
-        auto node = std::make_unique<SceneNode>();
-        SceneNode* n = node.get();
-        n->parent = &parent;
-        parent.children.push_back(n);
-        scene->impl().nodes.push_back(std::move(node));
-        ParseNode(v[i], *n, depth);
+    while (!stack.empty()) {
+        Pending& top = stack.back();
+        if (top.next >= top.list.j.size()) {
+            stack.pop_back();
+            continue;
+        }
+        At n = top.list[top.next++];
+        SceneNode* node = Checked(n.path, [&] { return b.AddNode(top.parent, ""); });
+        ParseNode(n, node);
+        if (auto c = Find(n, "children")) {
+            Array(*c);
+            stack.push_back({*c, node, 0});
+        }
     }
 }
 
-void Loader::ParseNode(const At& v, SceneNode& node, int depth)
+void Loader::ParseNode(const At& v, SceneNode* node)
 {
     Keys(v, {"name", "object", "material", "wireColor", "selected", "transform", "objectOffset", "position",
                "rotation", "children"});
     if (auto n = Find(v, "name"))
-        node.name = String(*n);
+        node->name = String(*n);
     if (auto o = Find(v, "object"); o && !o->j.is_null()) {
         std::string id = String(*o);
         auto found = objects.find(id);
         if (found == objects.end())
             Fail(o->path, "unknown object " + Quoted(id));
-        node.object = found->second;
+        b.SetObject(node, found->second);
     }
     if (auto m = Find(v, "material"); m && !m->j.is_null()) {
         std::string id = String(*m);
         auto found = materials.find(id);
         if (found == materials.end())
             Fail(m->path, "unknown material " + Quoted(id));
-        node.mtl = found->second;
+        b.SetMaterial(node, found->second);
     }
     if (auto w = Find(v, "wireColor")) {
         if (Array(*w).size() != 3)
@@ -826,19 +577,26 @@ void Loader::ParseNode(const At& v, SceneNode& node, int depth)
         int rgb[3];
         for (size_t i = 0; i < 3; i++)
             rgb[i] = int(Integer((*w)[i], 0, 255));
-        node.wireColor = RGB(rgb[0], rgb[1], rgb[2]);
+        b.SetWireColor(node, RGB(rgb[0], rgb[1], rgb[2]));
     }
-    node.selected = OptInt(v, "selected", 0);
+    b.SetSelected(node, OptInt(v, "selected", 0));
     if (auto p = Find(v, "position"))
-        node.tmControl.position = Controller(*p, false);
+        ParseController(*p, node, false);
     if (auto r = Find(v, "rotation"))
-        node.tmControl.rotation = Controller(*r, true);
-    if (auto t = Find(v, "transform"))
-        node.transform = Transform(*t, node.Animated());
-    if (auto o = Find(v, "objectOffset"))
-        node.objectOffset = Transform(*o, false).matrix;
-    if (auto c = Find(v, "children"))
-        ParseNodes(*c, node, depth + 1);
+        ParseController(*r, node, true);
+    if (auto t = Find(v, "transform")) {
+        TransformParts parts = Transform(*t);
+        Checked(t->path, [&] {
+            if (t->j.contains("matrix"))
+                b.SetTransform(node, parts.matrix);
+            else
+                b.SetTransform(node, parts);
+        });
+    }
+    if (auto o = Find(v, "objectOffset")) {
+        Matrix3 offset = Transform(*o).matrix;
+        Checked(o->path, [&] { b.SetObjectOffset(node, offset); });
+    }
 }
 
 std::unique_ptr<Scene> Loader::Load(const std::string& text)
@@ -849,7 +607,6 @@ std::unique_ptr<Scene> Loader::Load(const std::string& text)
     } catch (const json::parse_error& e) {
         throw SceneError(file + ": invalid JSON: " + e.what());
     }
-    scene = std::make_unique<Scene>();
     At top{doc, ""};
     Keys(top, {"format", "interface", "texmaps", "materials", "objects", "nodes"});
     At format = Required(top, "format");
@@ -865,8 +622,8 @@ std::unique_ptr<Scene> Loader::Load(const std::string& text)
     if (auto o = Find(top, "objects"))
         ParseObjects(*o);
     if (auto n = Find(top, "nodes"))
-        ParseNodes(*n, scene->impl().rootNode, 1);
-    return std::move(scene);
+        ParseNodes(*n, nullptr);
+    return b.Finish();
 }
 
 } // namespace
@@ -881,8 +638,6 @@ std::unique_ptr<Scene> LoadSceneJson(const std::string& text, const std::string&
     }
 }
 
-namespace {
-
 // Whether text is a scene description rather than some other JSON (a glTF file, say).
 bool IsSceneDescription(const std::string& text)
 {
@@ -892,32 +647,6 @@ bool IsSceneDescription(const std::string& text)
     json doc = json::parse(text, nullptr, false);
     return doc.is_object() && doc.contains("format") && doc["format"].is_string() &&
            doc["format"].get<std::string>().rfind("vek-scene/", 0) == 0;
-}
-
-} // namespace
-
-std::unique_ptr<Scene> LoadSceneFile(const std::string& path, const ImportOptions& options)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw SceneError(path + ": cannot read: " + std::strerror(errno));
-    bool json = path.size() >= 5 && path.compare(path.size() - 5, 5, ".json") == 0;
-    std::ostringstream text;
-    if (!json) {
-        // A scene description begins with "{"; models are read by Assimp.
-        char c = 0;
-        while (in.get(c) && std::isspace(static_cast<unsigned char>(c))) {
-        }
-        if (!in || c != '{')
-            return LoadModelFile(path, options);
-        in.seekg(0);
-    }
-    text << in.rdbuf();
-    if (in.bad())
-        throw SceneError(path + ": cannot read: " + std::strerror(errno));
-    if (!json && !IsSceneDescription(text.str()))
-        return LoadModelFile(path, options);
-    return LoadSceneJson(text.str(), path);
 }
 
 } // namespace vek

@@ -1,6 +1,6 @@
 // The concrete host objects of a loaded scene: animated values, texture maps,
 // materials, objects, keyframe controllers and nodes. Internal to the scene
-// library; the loader builds them and Scene owns them.
+// library; loaders make them through SceneBuilder and Scene owns them.
 #pragma once
 
 #include "Scene.h"
@@ -203,11 +203,14 @@ public:
     Class_ID ClassID() override { return classId; }
 };
 
-class SceneCamera : public GenCamera {
-public:
-    FloatTrack fov{0.785398f};
+struct CameraSettings {
+    FloatTrack fov{0.785398f}; // radians
     bool manualClip = false;
     FloatTrack nearClip{1.0f}, farClip{1000.0f}, envNear{0.0f}, envFar{1000.0f};
+};
+
+class SceneCamera : public GenCamera, public CameraSettings {
+public:
 
     Class_ID ClassID() override { return Class_ID(0x1001, 0); }
     float GetFOV(TimeValue t, Interval& valid) override { return fov.Value(t, valid); }
@@ -218,14 +221,17 @@ public:
     float GetEnvRange(TimeValue t, int which, Interval& valid) override;
 };
 
-class SceneLight : public GenLight {
-public:
+struct LightSettings {
     int type = OMNI_LIGHT;
     bool on = true;
     ColorTrack color{Point3(1.0f, 1.0f, 1.0f)};
     FloatTrack falloffDeg{45.0f}, attenEnd{0.0f}, intensity{1.0f};
     bool useAtten = false;
     int decay = DECAY_NONE;
+};
+
+class SceneLight : public GenLight, public LightSettings {
+public:
 
     // By type: omni (0x1011), target spot (0x1012), directional (0x1013),
     // free spot (0x1014), target directional (0x1015).
@@ -308,6 +314,7 @@ public:
     SceneNode* parent = nullptr;
     std::vector<SceneNode*> children; // owned by the scene
     bool root = false;
+    int depth = 0; // the root's is 0
     Object* object = nullptr;
     Mtl* mtl = nullptr;
     DWORD wireColor = RGB(128, 128, 128);
