@@ -187,6 +187,8 @@ void Rasterizer::Line(const ViewPoint& a0, const ViewPoint& b0, Rgb color)
     ViewPoint p = a0.z < n ? Project(Between(a0, b0, (n - a0.z) / (b0.z - a0.z))) : a0;
     ViewPoint q = b0.z < n ? Project(Between(b0, a0, (n - b0.z) / (a0.z - b0.z))) : b0;
     // Only the part inside the picture is walked (Liang-Barsky).
+    if (!std::isfinite(p.column + p.row + p.w + q.column + q.row + q.w))
+        return;
     float dx = q.column - p.column, dy = q.row - p.row, t0 = 0, t1 = 1;
     auto clip = [&t0, &t1](float den, float num) {
         if (den == 0)
