@@ -109,7 +109,7 @@ int SceneExporter::DoExport(const TCHAR* name, ExpInterface* ei, Interface* i, B
     WriteHeader(outFile);
 
     if (options.exportGeometry) {
-        MaterialWriter* writer = new MaterialWriter(outFile, materialList);
+        MaterialWriter* writer = new MaterialWriter(outFile, materialList, ip);
         writer->gouraud = options.gouraud;
         writer->lighting = options.lighting;
         writer->SetLegacyFormat(options.legacyFormat);

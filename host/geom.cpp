@@ -256,25 +256,43 @@ void AngAxisFromQ(const Quat& q0, float* ang, Point3& axis)
 
 Quat QFromAngAxis(float ang, const Point3& axis) { return Quat(AngAxis(axis, ang)); }
 
-void QuatToEuler(const Quat& q0, float* ang)
+void QuatToEuler(const Quat& q, float* ang)
 {
-    Quat q = q0;
-    q.Normalize();
-    Matrix3 m;
-    q.MakeMatrix(m);
-    // m = RotateX(a) * RotateY(b) * RotateZ(c): m[0][2] = -sin(b), m[1][2] = sin(a) cos(b),
-    // m[2][2] = cos(a) cos(b), m[0][1] = cos(b) sin(c), m[0][0] = cos(b) cos(c).
-    double sb = std::clamp(-double(m[0][2]), -1.0, 1.0);
-    if (std::fabs(sb) < 0.9999995) {
-        ang[0] = float(std::atan2(m[1][2], m[2][2]));
-        ang[1] = float(std::asin(sb));
-        ang[2] = float(std::atan2(m[0][1], m[0][0]));
+    // MakeMatrix(q) = RotateXMatrix(a) * RotateYMatrix(b) * RotateZMatrix(c) makes q,
+    // up to its sign and length, the product qx(-a) qy(-b) qz(-c) of the quaternions
+    // of the three turns. With A, B, C = -a, -b, -c and half-angle cosines and sines:
+    //   w + y = (cB + sB) cos((A+C)/2)    x + z = (cB + sB) sin((A+C)/2)
+    //   w - y = (cB - sB) cos((A-C)/2)    x - z = (cB - sB) sin((A-C)/2)
+    // so each angle comes from an atan2 of components, with no cancellation, and B
+    // from the ratio of the two lengths. Near B = +/-90 degrees one length vanishes
+    // and only the other sum or difference of A and C is defined; the one that is
+    // left keeps its full precision, so the rotation rebuilt from the three angles
+    // stays exact to the precision of q.
+    const double w = q.w, x = q.x, y = q.y, z = q.z;
+    const double half = std::atan2(x + z, w + y), halfDiff = std::atan2(x - z, w - y);
+    const double plus = std::hypot(w + y, x + z), minus = std::hypot(w - y, x - z);
+    double A, B, C;
+    // Within a few millionths of a radian of the pole the vanishing length is no more
+    // than the rounding of q's components: its angle would be noise. The whole turn
+    // goes into A, as a single rotation about the locked axis.
+    constexpr double LOCKED = 1e-6;
+    if (minus <= LOCKED * std::hypot(plus, minus)) {
+        B = M_PI / 2;
+        A = 2 * half;
+        C = 0;
+    } else if (plus <= LOCKED * std::hypot(plus, minus)) {
+        B = -M_PI / 2;
+        A = 2 * halfDiff;
+        C = 0;
     } else {
-        // Gimbal lock: only a +/- c is defined; put it all in a.
-        ang[0] = float(std::atan2(sb * m[1][0], m[1][1]));
-        ang[1] = float(sb > 0 ? M_PI / 2 : -M_PI / 2);
-        ang[2] = 0.0f;
+        B = M_PI / 2 - 2 * std::atan2(minus, plus);
+        A = half + halfDiff;
+        C = half - halfDiff;
     }
+    // Into [-pi, pi]; adding 0 turns -0 into +0.
+    const double angles[3] = {-A, -B, -C};
+    for (int k = 0; k < 3; k++)
+        ang[k] = float(std::remainder(angles[k], 2 * M_PI)) + 0.0f;
 }
 
 void EulerToQuat(const float* ang, Quat& q)

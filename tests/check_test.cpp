@@ -206,6 +206,13 @@ TEST(Checker, EachDamageGivesItsFindingAtItsLine)
         {"bone indentation", [](auto& l) { Set(l, 79, " BONE"); }, 79, "\"BONE\" must start"},
         {"empty mesh without failure marker", [](auto& l) { Erase(l, 67); }, 65, "mesh block without vertices"},
         {"blank-only line", [](auto& l) { Set(l, 42, "   "); }, 42, "only blanks"},
+        {"infinite coordinate", [](auto& l) { Set(l, 46, "   inf 0.000000 0.000000"); }, 46, "NaN or infinity"},
+        {"NaN angle", [](auto& l) { Set(l, 74, "  0.000000 0.000000 0.000000 -nan 0.000000 65535.0000 100.000000"); },
+         74, "NaN or infinity"},
+        {"infinite light", [](auto& l) { Set(l, 71, "  type 000000 ffffff ffffff 180.000000 100.000000 inf"); }, 71,
+         "NaN or infinity"},
+        {"infinite focal", [](auto& l) { Set(l, 75, "   inf  inf 320 240"); }, 75, "NaN or infinity"},
+        {"NaN key", [](auto& l) { Set(l, 55, "   rotation 0 nan 0.000000 0.000000 1.000000 "); }, 55, "NaN or infinity"},
     };
     ExpectEachFinding(ValidVek, cases, false);
 }

@@ -343,5 +343,31 @@ TEST(LightExport, LightFailingAfterItsOpeningLinesIsStillClosedAroundItsChildren
                                       "#ERROR_EXPORT_LIGHT\n");
 }
 
+// A field of view of 0, and a far attenuation end whose square is 0 in single
+// precision, make infinite numbers: the file holds the largest finite value instead,
+// and standard error names each node once.
+TEST(NonFiniteNumbers, NeverReachTheFileAndNameTheirNode)
+{
+    ExportRun run = ExportScene(
+        "non-finite",
+        SceneText(R"("cam": {"type": "camera", "fov": 0},
+                     "lamp": {"type": "light", "decay": "inverseSquare", "useAtten": true, "attenEnd": 1e-30})",
+                  R"({"name": "Cam", "object": "cam"}, {"name": "Lamp", "object": "lamp"})"),
+        {{"exportCameras", 1}, {"exportLights", 1}});
+    EXPECT_EQ(run.status, 0) << run.stderrText;
+    ASSERT_TRUE(run.vek);
+    EXPECT_EQ(run.vek->find("inf"), std::string::npos) << *run.vek;
+    EXPECT_EQ(run.vek->find("nan"), std::string::npos) << *run.vek;
+    EXPECT_NE(run.vek->find(" 340282346638528859811704183484516925440 340282346638528859811704183484516925440 320 "),
+              std::string::npos)
+        << *run.vek;
+    EXPECT_NE(run.vek->find("100.000000 340282346638528859811704183484516925440\r\n"), std::string::npos) << *run.vek;
+    for (const char* node : {"\"Cam\"", "\"Lamp\""}) {
+        size_t first = run.stderrText.find(node);
+        EXPECT_NE(first, std::string::npos) << node << " in\n" << run.stderrText;
+        EXPECT_EQ(run.stderrText.find(node, first + 1), std::string::npos) << node << " twice in\n" << run.stderrText;
+    }
+}
+
 } // namespace
 } // namespace vek::test

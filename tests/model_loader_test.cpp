@@ -201,10 +201,12 @@ TEST(ModelLoader, EmbeddedTexturesAreWrittenBesideTheOutput)
 TEST(ModelLoader, DeepHierarchiesOfEveryKindAreRefusedQuickly)
 {
     const int depth = 100000;
-    std::string json = R"({"format": "vek-scene/1", "nodes": [)", dae;
+    std::string json = R"({"format": "vek-scene/1", "nodes": [)", dae, ase = "*3DSMAX_ASCIIEXPORT 200\n";
     for (int i = 0; i < depth; i++) {
         json += R"({"children": [)";
         dae += "<node id=\"n" + std::to_string(i) + "\">";
+        ase += "*HELPEROBJECT {\n*NODE_NAME \"n" + std::to_string(i + 1) + "\"\n" +
+               (i ? "*NODE_PARENT \"n" + std::to_string(i) + "\"\n" : "") + "}\n";
     }
     for (int i = 0; i < depth; i++) {
         json += "]}";
@@ -217,7 +219,8 @@ TEST(ModelLoader, DeepHierarchiesOfEveryKindAreRefusedQuickly)
     fs::path dir = ScratchDir("model-deep");
     WriteFile(dir / "deep.json", json);
     WriteFile(dir / "deep.dae", dae);
-    for (const char* file : {"deep.json", "deep.dae"}) {
+    WriteFile(dir / "deep.ase", ase);
+    for (const char* file : {"deep.json", "deep.dae", "deep.ase"}) {
         auto start = std::chrono::steady_clock::now();
         ExportRun run = RunVekexport(dir, {"--no-prompt", "--config-dir", "cfg", file, "out.vek"});
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -206,6 +206,22 @@ TEST(NodeWriterTransform, AnglesInTheEngineUnitAndOrder)
     EXPECT_NEAR(aboutY, 65535.0, 0.05);
 }
 
+// A pitch just short of a quarter turn: the other two angles keep their precision,
+// each within one engine unit of the exact one.
+TEST(NodeWriterTransform, AnglesNearAQuarterTurnAboutYKeepTheirPrecision)
+{
+    const float a = 1.0f, b = 3.14159265f / 2 - 0.001f, c = -0.7f;
+    Matrix3 tm = RotateXMatrix(a) * RotateYMatrix(b) * RotateZMatrix(c);
+    auto scene = Load(SceneText(DummyObject, R"({"name": "A", "object": "d", "transform": )" + Json(tm) + "}"));
+    std::istringstream s(TransformLine(TopNode(*scene, 0)));
+    float x, z, y, aboutZ, aboutX, aboutY, scale;
+    s >> x >> z >> y >> aboutZ >> aboutX >> aboutY >> scale;
+    const double unit = 32767 / M_PI;
+    EXPECT_NEAR(aboutX, a * unit, 1.0);
+    EXPECT_NEAR(aboutY, 65535 - b * unit, 1.0);
+    EXPECT_NEAR(aboutZ, (c + 2 * M_PI) * unit, 1.0);
+}
+
 // The angles are those of the node relative to its reference node; the stretch is
 // never written.
 TEST(NodeWriterTransform, RotationRelativeToTheParentAndNoScale)

@@ -168,11 +168,11 @@ ErrorFlags GeometryWriter::WriteAnimation(INode* node)
                 value = LocalPosition(node, t);
                 result |= ERROR_ANIMATION;
             }
-            out.Fixed(value.x, 10);
+            out.Fixed(FiniteValue(value.x), 10);
             out.Char(' ');
-            out.Fixed(value.z, 10);
+            out.Fixed(FiniteValue(value.z), 10);
             out.Char(' ');
-            out.Fixed(value.y, 10);
+            out.Fixed(FiniteValue(value.y), 10);
             out.Char(' ');
             list.KeyDone();
         }
@@ -209,13 +209,13 @@ ErrorFlags GeometryWriter::WriteAnimation(INode* node)
             double s = std::sin(double(angle) * 0.5), c = std::cos(double(angle) * 0.5);
             Quat k(axis.x * s, axis.z * s, axis.y * s, c);
             running = k * running;
-            out.Fixed(running.x, 6);
+            out.Fixed(FiniteValue(running.x), 6);
             out.Char(' ');
-            out.Fixed(running.y, 6);
+            out.Fixed(FiniteValue(running.y), 6);
             out.Char(' ');
-            out.Fixed(running.z, 6);
+            out.Fixed(FiniteValue(running.z), 6);
             out.Char(' ');
-            out.Fixed(running.w, 6);
+            out.Fixed(FiniteValue(running.w), 6);
             out.Char(' ');
             list.KeyDone();
         }

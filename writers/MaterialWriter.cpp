@@ -57,8 +57,8 @@ bool MixAmount(Mtl* blend, TimeValue t, float& amount)
 
 } // namespace
 
-MaterialWriter::MaterialWriter(FILE* file, MaterialList* list)
-    : NodeWriter(file, nullptr, 0), materialList(list), gouraud(0), lighting(0)
+MaterialWriter::MaterialWriter(FILE* file, MaterialList* list, Interface* i)
+    : NodeWriter(file, i, 0), materialList(list), gouraud(0), lighting(0)
 {
     indentSize = 1;
     SetTime(0);
@@ -89,6 +89,7 @@ ErrorFlags MaterialWriter::Export(INode* node)
         std::fprintf(outFile, "%s\n", FormatColor(Diffuse(mtl)).data());
 
         Layout layout;
+        SetSubject(mtl->GetName().data());
         if (DeriveLayout(mtl, layout)) {
             WriteDataLines(layout);
             WriteTypeLines(mtl, layout);
@@ -200,12 +201,9 @@ void MaterialWriter::WriteDataLines(const Layout& layout)
     if (legacyFormat)
         return;
     if (layout.secondTexture) {
-        char amount[FORMAT_FIXED_MAX + 1];
-        size_t n = FormatFixed(amount, layout.blendAmount, 2);
-        amount[n] = '\0';
-        // The amount's field is three characters wide, one less than FormatFixed pads
-        // to; only "nan" and "inf" are short enough to be padded.
-        const char* text = (n == 4 && amount[0] == ' ') ? amount + 1 : amount;
+        // "%3.2f": no finite number is short enough for the field's width to show.
+        char text[FORMAT_FIXED_MAX + 1];
+        text[FormatFixed(text, FiniteValue(layout.blendAmount), 2)] = '\0';
         WriteIndent(outFile, 1);
         std::fprintf(outFile, "%s ", GetText(IDS_TEXTUREBIS));
         std::fprintf(outFile, "%s %s\n", FormatMapPath(MapFileName(layout.secondTexture)).data(), text);

@@ -15,7 +15,8 @@ class MaterialList;
 
 class MaterialWriter : public NodeWriter {
 public:
-    MaterialWriter(FILE* outFile, MaterialList* materialList);
+    // ip serves only to report numbers that had to be replaced; it may be null.
+    MaterialWriter(FILE* outFile, MaterialList* materialList, Interface* ip = nullptr);
     ~MaterialWriter() override;
     // Writes the whole section; node is ignored. 0, or ERROR_MATERIAL when there is no
     // stream or list (nothing written), or when a blend material cannot be read: it

@@ -96,6 +96,7 @@ void NodeWriter::WriteNodeHeader(int keywordId, INode* node)
     Point3 position = GetRelativePosition(nodeParts, referenceParts);
     angles[1] = 65535 - angles[1];
 
+    SetSubject(node->GetName());
     WriteIndent(outFile, depth);
     blockOpened = true;
     std::fprintf(outFile, "%s ", GetText(keywordId));
@@ -132,13 +133,29 @@ CStr NodeWriter::FormatName(const TCHAR* name)
 CStr NodeWriter::FormatFloat(float value)
 {
     char buf[FORMAT_FIXED_MAX];
-    size_t n = FormatFixed(buf, value, decimals);
-    if (n > 10)
-        n = 10;
+    size_t n = CutToTen(buf, FormatFixed(buf, FiniteValue(value), decimals));
     for (size_t k = 0; k < n; k++)
         if (buf[k] == ',')
             buf[k] = '.';
     return CStr(buf, n);
+}
+
+float NodeWriter::FiniteValue(float v)
+{
+    if (std::isfinite(v))
+        return v;
+    if (!nonFiniteReported && ip && ip->Log())
+        ip->Log()->LogEntry(SYSLOG_WARN, NO_DIALOG, "Attention",
+                            "\"%s\" : valeur infinie ou indéfinie remplacée par la valeur finie la plus proche (NaN par 0)",
+                            subject.data());
+    nonFiniteReported = true;
+    return FiniteOrNearest(v);
+}
+
+void NodeWriter::SetSubject(const TCHAR* name)
+{
+    subject = CStr(name);
+    nonFiniteReported = false;
 }
 
 CStr NodeWriter::FormatMapPath(const TCHAR* path)

@@ -47,8 +47,9 @@ public:
     virtual CStr FormatColor(Color color);
     // Spaces become underscores; null gives the empty string.
     virtual CStr FormatName(const TCHAR* name);
-    // The number with the current format, cut to its first ten characters, with
-    // any comma turned into a point.
+    // The number with the current format, cut to its first ten characters (but
+    // never inside its integer part), with any comma turned into a point. A NaN or
+    // an infinity is written as FiniteValue gives it.
     virtual CStr FormatFloat(float value);
     // Forward slashes, relative to a "/Partition/" directory when the path lies in one.
     virtual CStr FormatMapPath(const TCHAR* path);
@@ -67,6 +68,13 @@ public:
     bool OpenedBlock() const { return blockOpened; }
 
 protected:
+    // v, or for a NaN or an infinity the nearest finite value (FiniteOrNearest). The
+    // first such value after SetSubject is reported in the host's log, naming the
+    // subject, so that a number the scene could not give is not replaced silently.
+    float FiniteValue(float v);
+    // The node or material whose numbers follow. WriteNodeHeader sets the node.
+    void SetSubject(const TCHAR* name);
+
     FILE* outFile;
     Interface* ip;
     int depth;
@@ -78,4 +86,6 @@ protected:
 
 private:
     int decimals;
+    CStr subject;
+    bool nonFiniteReported = false;
 };

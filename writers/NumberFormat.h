@@ -1,6 +1,7 @@
 // The one exact path for numbers written from the scene.
 #pragma once
 
+#include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstddef>
@@ -9,10 +10,22 @@
 // 39 integer digits; with a sign, the point and 10 decimals that is 51 characters.
 constexpr size_t FORMAT_FIXED_MAX = 64;
 
-// Writes v, widened to double, exactly as printf's "%4.<decimals>f" does (minimum
-// width 4, right-aligned with spaces; "nan", "-nan", "inf", "-inf" likewise) into buf,
-// which holds FORMAT_FIXED_MAX characters, and returns the length. decimals is 0 to 10.
+// Writes v, widened to double, exactly as the C runtime of the plug-in's platform
+// wrote "%4.<decimals>f" (minimum width 4, right-aligned with spaces; "nan", "-nan",
+// "inf", "-inf" likewise) into buf, which holds FORMAT_FIXED_MAX characters, and
+// returns the length. decimals is 0 to 10. The text is the exact value correctly
+// rounded, and an exact tie rounds away from zero: 2.5 gives 3 and -0.5 gives -1 at
+// 0 decimals, 0.625 gives 0.63 at 2. (glibc rounds ties to even instead.)
 size_t FormatFixed(char* buf, float v, int decimals);
+
+// v when it is finite; otherwise the nearest finite float (FLT_MAX or -FLT_MAX for an
+// infinity) and 0 for a NaN, which has none. The engine cannot read "inf" or "nan".
+float FiniteOrNearest(float v);
+
+// How many of the n characters of a formatted number a ten-character field keeps:
+// the first ten, or the whole integer part (without its point) when that is longer,
+// since only decimals may be dropped.
+size_t CutToTen(const char* text, size_t n);
 
 // The decimals and indentation the writers accept: what the preferences dialog's
 // spinners allow. Values from elsewhere (a damaged configuration file) are clamped.

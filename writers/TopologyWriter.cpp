@@ -13,6 +13,7 @@ ErrorFlags TopologyWriter::Export(INode* node)
     for (int k = 0; k < instanceNodes.Count(); k++) {
         INode* representative = instanceNodes[k];
         const TCHAR* name = representative->GetName();
+        SetSubject(name);
         WriteIndent(outFile, depth);
         std::fprintf(outFile, "%s ", GetText(IDS_TOPO));
         // The name is kept as it is, blanks included: the reference lines of the

@@ -7,6 +7,7 @@
 #include <limits>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 namespace vek {
 
@@ -163,15 +164,11 @@ bool IsInt(std::string_view s)
 }
 
 // A scene number as the exporter spells it: fixed notation, possibly cut after its
-// point or before it, or a NaN or an infinity; its value goes to `value`.
+// point or before it; its value goes to `value`.
 bool ReadNumber(std::string_view s, float& value)
 {
     const bool negative = !s.empty() && s[0] == '-';
     std::string_view rest = s.substr(negative);
-    if (rest == "nan" || rest == "inf") {
-        std::from_chars(s.data(), s.data() + s.size(), value);
-        return true;
-    }
     uint64_t digits = 0;
     int whole = 0, decimals = -1, count = 0;
     for (char c : rest) {
@@ -203,15 +200,6 @@ bool IsNumber(std::string_view s)
 {
     float value;
     return ReadNumber(s, value);
-}
-
-// Every word a number, read into values.
-bool ReadNumbers(const std::vector<std::string_view>& t, float* values)
-{
-    for (size_t k = 0; k < t.size(); k++)
-        if (!ReadNumber(t[k], values[k]))
-            return false;
-    return true;
 }
 
 bool IsHex6(std::string_view s)
@@ -309,6 +297,7 @@ private:
     int lastMarker = -1;
     int markerBits = 0; // the failure markers the file ends with
     bool sawOk = false, sawMarker = false, legacy = false;
+    bool sawNonFinite = false; // among the numbers of the current line
     std::unordered_map<std::string, int> materials; // name -> index in the document, -1 without one
     struct Topology {
         long long vertexCount;
@@ -325,6 +314,32 @@ private:
     std::vector<std::pair<long, std::string>> pendingMaterials;
 
     void Add(long line, std::string text) { out.Add(line, std::move(text)); }
+
+    // A number field, its value into `value`. A NaN or an infinity is written like a
+    // number but the engine cannot read it: Data reports it once for the line.
+    bool Number(std::string_view s, float& value)
+    {
+        if (s == "nan" || s == "-nan" || s == "inf" || s == "-inf") {
+            sawNonFinite = true;
+            std::from_chars(s.data(), s.data() + s.size(), value);
+            return true;
+        }
+        return ReadNumber(s, value);
+    }
+    bool Number(std::string_view s)
+    {
+        float value;
+        return Number(s, value);
+    }
+    // Every word a number field, their values into `values` when given.
+    bool AllNumbers(const std::vector<std::string_view>& t, float* values = nullptr)
+    {
+        float value;
+        for (size_t k = 0; k < t.size(); k++)
+            if (!Number(t[k], values ? values[k] : value))
+                return false;
+        return true;
+    }
 
     void Defer(int marker, long line, std::string text)
     {
@@ -672,7 +687,7 @@ private:
     {
         CheckLead(n, b, lead, Padding(t[0]));
         std::array<float, 7> numbers{};
-        if (t.size() != 7 || !ReadNumbers(t, numbers.data()))
+        if (t.size() != 7 || !AllNumbers(t, numbers.data()))
             Add(n, "transform line should hold 7 numbers");
         else if (VekNode* node = ModelNode(b))
             node->transform = numbers;
@@ -705,7 +720,7 @@ private:
             } else if (b.step == 1) {
                 CheckLead(n, b, lead, 0);
                 if (t.size() != 7 || t[0] != "type" || !IsHex6(t[1]) || !IsHex6(t[2]) || !IsHex6(t[3]) ||
-                    !IsNumber(t[4]) || !IsNumber(t[5]) || !IsNumber(t[6]))
+                    !Number(t[4]) || !Number(t[5]) || !Number(t[6]))
                     Add(n, "light parameter line should be \"type\", three colours and three numbers");
                 b.step = 2;
             } else {
@@ -717,16 +732,16 @@ private:
                 Transform(n, b, lead, t);
             } else if (b.step == 1) {
                 CheckLead(n, b, lead, Padding(t[0]));
-                if (t.size() != 4 || !IsNumber(t[0]) || !IsNumber(t[1]) || !IsInt(t[2]) || !IsInt(t[3])) {
+                if (t.size() != 4 || !Number(t[0]) || !Number(t[1]) || !IsInt(t[2]) || !IsInt(t[3])) {
                     Add(n, "camera projection line should hold two numbers and two integers");
                 } else if (VekNode* node = ModelNode(b)) {
-                    ReadNumber(t[0], node->focal);
+                    Number(t[0], node->focal);
                     node->halfWidth = float(ToLong(t[2]));
                 }
                 b.step = 2;
             } else if (b.step == 2) {
                 CheckLead(n, b, lead, Padding(t[0]));
-                if (t.size() != 3 || !std::all_of(t.begin(), t.end(), IsNumber))
+                if (t.size() != 3 || !AllNumbers(t))
                     Add(n, "camera range line should hold 3 numbers");
                 b.step = 3;
             } else {
@@ -744,6 +759,8 @@ private:
             MaterialData(n, b, lead, content, t);
             break;
         }
+        if (std::exchange(sawNonFinite, false))
+            Add(n, "NaN or infinity where a number belongs: the engine cannot read it");
     }
 
     void MeshData(long n, Block& b, int lead, std::string_view content, const std::vector<std::string_view>& t)
@@ -775,7 +792,7 @@ private:
         if (b.phase == Block::Vertices) {
             CheckLead(n, b, lead, Padding(t[0]));
             VekVector v{};
-            if (t.size() != 3 || !ReadNumbers(t, v.data()))
+            if (t.size() != 3 || !AllNumbers(t, v.data()))
                 Add(n, "vertex line should hold 3 numbers");
             if (VekMesh* mesh = Body(b))
                 mesh->vertices.push_back(v);
@@ -884,7 +901,7 @@ private:
             return;
         }
         for (size_t k = 1; k < t.size(); k++)
-            if (((k - 1) % per == 0) ? !IsInt(t[k]) : !IsNumber(t[k])) {
+            if (((k - 1) % per == 0) ? !IsInt(t[k]) : !Number(t[k])) {
                 Add(n, "malformed key value \"" + std::string(t[k].substr(0, 20)) + "\"");
                 return;
             }

@@ -206,7 +206,7 @@ int main(int argc, char** argv)
                    "Check a Vek file (and the .box file beside it) instead of exporting; exit 1 on findings");
     vek::render::RenderRequest render;
     vek::render::AddRenderOptions(app, render);
-    app.add_option("scene", scenePath, "Scene file to export: a JSON scene description or any model Assimp reads");
+    app.add_option("scene", scenePath, "Scene file to export: a JSON scene description, an ASCII scene export (.ase) or any model Assimp reads");
     app.add_option("output", outputPath, "Vek file to write");
     try {
         app.parse(argc, argv);

@@ -1,5 +1,8 @@
 #include "SceneModel.h"
 
+#include <cstdarg>
+#include <cstdio>
+
 namespace vek {
 
 // ---- nodes ----
@@ -87,6 +90,25 @@ int Scene::GetRendHeight() { return d->renderHeight; }
 Point3 Scene::GetAmbient(TimeValue t, Interval& valid) { return d->ambient.Value(t, valid); }
 BOOL Scene::GetRendAtmosphere() { return d->atmosphereRendered; }
 int Scene::NumAtmospheric() { return d->atmosphereCount; }
+
+LogSys* Scene::Log()
+{
+    class StandardErrorLog : public LogSys {
+    public:
+        void LogEntry(DWORD, BOOL, const MCHAR* title, const MCHAR* format, ...) override
+        {
+            std::fprintf(stderr, "%s: ", title ? title : "");
+            std::va_list args;
+            va_start(args, format);
+            std::vfprintf(stderr, format, args);
+            va_end(args);
+            std::fputc('\n', stderr);
+        }
+    };
+    static StandardErrorLog log;
+    return &log;
+}
+
 void Scene::SetPluginConfigDir(const std::string& dir) { d->pluginConfigDir = dir; }
 void Scene::Activate() { SetTicksPerFrame(d->ticksPerFrame); }
 int Scene::TicksPerFrame() const { return d->ticksPerFrame; }

@@ -39,6 +39,8 @@ public:
     Point3 GetAmbient(TimeValue t, Interval& valid) override;
     BOOL GetRendAtmosphere() override;
     int NumAtmospheric() override;
+    // Entries are written on standard error as "title: text".
+    LogSys* Log() override;
 
     // The directory GetDir(APP_PLUGCFG_DIR) answers.
     void SetPluginConfigDir(const std::string& dir);

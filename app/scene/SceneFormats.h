@@ -10,4 +10,12 @@ namespace vek {
 // Whether text is a JSON scene description rather than some other JSON (glTF, say).
 bool IsSceneDescription(const std::string& text);
 
+// A text file's bytes as UTF-8: UTF-16 with a byte-order mark, UTF-8 (a mark is
+// dropped), or else Latin-1.
+std::string DecodeSceneText(const std::string& bytes);
+// Whether decoded text is the application's ASCII scene export.
+bool IsAseText(const std::string& text);
+// Reads an ASCII scene export from decoded text; `fileName` names it in errors.
+std::unique_ptr<Scene> LoadAse(const std::string& text, const std::string& fileName);
+
 } // namespace vek
