@@ -40,18 +40,20 @@ sanitize: deps $(ASAN_BUILD)/Makefile
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-# The fuzz targets of the file checker and of the scene loader, each for a fixed
-# time, seeded with the project's own files.
+# The fuzz targets, each for a fixed time: the file checker; load, export and check
+# of scene descriptions; the model loader. Seeded with the project's own files and
+# the models Debian ships with Assimp (fuzz/seeds.sh). The model target replaces the
+# allocation functions, so allocations and deallocations are not matched by kind.
+FUZZ_ENV = ASAN_OPTIONS=alloc_dealloc_mismatch=0 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp
+FUZZ_FLAGS = -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=30 -rss_limit_mb=4096
 fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DVEK_FUZZ=ON -DVEK_BENCHMARKS=OFF
-	cmake --build $(FUZZ_BUILD) --target check_fuzz scene_fuzz -j $(JOBS)
-	rm -rf $(FUZZ_BUILD)/corpus && mkdir -p $(FUZZ_BUILD)/corpus/check $(FUZZ_BUILD)/corpus/scene
-	for f in tests/golden/*/expected.vek; do printf '\000' | cat - $$f > $(FUZZ_BUILD)/corpus/check/$$(echo $$f | tr / _); done
-	for f in tests/golden/*/expected.box; do [ -f $$f ] && printf '\001' | cat - $$f > $(FUZZ_BUILD)/corpus/check/$$(echo $$f | tr / _); done; true
-	for f in tests/golden/*/scene.json examples/*.json; do cp $$f $(FUZZ_BUILD)/corpus/scene/$$(echo $$f | tr / _); done
-	$(FUZZ_BUILD)/check_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 $(FUZZ_BUILD)/corpus/check
-	$(FUZZ_BUILD)/scene_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 -rss_limit_mb=4096 $(FUZZ_BUILD)/corpus/scene
+	cmake --build $(FUZZ_BUILD) --target check_fuzz export_fuzz model_fuzz -j $(JOBS)
+	fuzz/seeds.sh $(FUZZ_BUILD)/corpus
+	$(FUZZ_ENV) $(FUZZ_BUILD)/check_fuzz $(FUZZ_FLAGS) $(FUZZ_BUILD)/corpus/check
+	$(FUZZ_ENV) $(FUZZ_BUILD)/export_fuzz $(FUZZ_FLAGS) $(FUZZ_BUILD)/corpus/export
+	$(FUZZ_ENV) $(FUZZ_BUILD)/model_fuzz $(FUZZ_FLAGS) $(FUZZ_BUILD)/corpus/model
 
 bench: build
 	$(BUILD)/vek_bench

@@ -33,16 +33,15 @@ void WriteOptionsFile(const std::filesystem::path& dir, const std::map<std::stri
 
 // Runs vekexport with args (each one word, quoted for the shell here) in dir, with
 // extra environment assignments ("LC_ALL=fr_FR.UTF-8"). The output file is
-// dir/out.vek unless args name another one.
+// dir/out.vek unless args name another one. A file an export says it wrote (exit 0
+// or 1) must pass the file checker.
 ExportRun RunVekexport(const std::filesystem::path& dir, const std::vector<std::string>& args,
                        const std::vector<std::string>& env = {});
 
 // Exports scene text with --no-prompt and the given option changes, in a scratch
-// directory of that name. Every file written must pass the file checker unless
-// `checked` is false.
+// directory of that name.
 ExportRun ExportScene(const std::string& name, const std::string& sceneJson,
-                      const std::map<std::string, int>& options = {}, const std::vector<std::string>& extraArgs = {},
-                      bool checked = true);
+                      const std::map<std::string, int>& options = {}, const std::vector<std::string>& extraArgs = {});
 
 // A test parameter name made of letters, digits and underscores.
 std::string ParamName(std::string text);

@@ -125,9 +125,17 @@ TEST(NodeWriterText, Names)
 {
     DummyWriter w(nullptr, nullptr, 0);
     EXPECT_STREQ(w.FormatName("Tree 01  big").data(), "Tree_01__big");
-    EXPECT_STREQ(w.FormatName("tab\there,é;{}").data(), "tab\there,é;{}");
+    EXPECT_STREQ(w.FormatName("é,;#()").data(), "é,;#()");
+    // Nothing in a name can break its line or open or close a block.
+    EXPECT_STREQ(w.FormatName("tab\tcr\rlf\n{}\x7f\x01").data(), "tab_cr_lf_____");
     EXPECT_STREQ(w.FormatName(nullptr).data(), "");
     EXPECT_STREQ(w.FormatName("").data(), "");
+    // Alone on a line, a material name reads as nothing else.
+    EXPECT_STREQ(w.FormatMaterialName("").data(), "_");
+    EXPECT_STREQ(w.FormatMaterialName("BONE").data(), "_BONE");
+    EXPECT_STREQ(w.FormatMaterialName("#EXPORT_OK").data(), "_EXPORT_OK");
+    EXPECT_STREQ(w.FormatMaterialName(nullptr, "_COL").data(), "_COL");
+    EXPECT_STREQ(w.FormatMaterialName("#1 }", "_COL").data(), "_1___COL");
     EXPECT_STREQ(w.ReplaceChar("a.b.c", '.', '/').data(), "a/b/c");
 }
 
@@ -145,6 +153,7 @@ TEST(NodeWriterText, MapPaths)
     EXPECT_STREQ(w.FormatMapPath("D:\\Partition\\").data(), "");
     EXPECT_STREQ(w.FormatMapPath(nullptr).data(), "");
     EXPECT_STREQ(w.FormatMapPath("").data(), "");
+    EXPECT_STREQ(w.FormatMapPath("D:\\a\nb\r\t{c} {").data(), "D:/a_b__{c} _");
 }
 
 TEST(NodeWriterText, FindNoCase)

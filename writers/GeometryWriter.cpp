@@ -81,10 +81,9 @@ ErrorFlags GeometryWriter::Export(INode* node)
                 out.Spaces((long long)indentSize * (depth + 1));
                 out.Text(GetText(IDS_TOPO));
                 out.Text(" TOPO_");
-                // The representative's name as the host gives it: the topology
-                // block is named that way.
-                const TCHAR* name = shared->GetName();
-                out.Text(name ? name : "");
+                // The representative's name, spelt as the topology block's.
+                CStr name = FormatNameKeepingBlanks(shared->GetName());
+                out.Text(name.data(), size_t(name.Length()));
                 out.Char('\n');
             };
             if (instanceIndex) {
@@ -122,7 +121,7 @@ ErrorFlags GeometryWriter::WriteAnimation(INode* node)
 
     ErrorFlags result = 0;
     TextBuffer out(outFile);
-    const TCHAR* name = node->GetName();
+    const CStr name = FormatNameKeepingBlanks(node->GetName());
     // Without geometry the animation block stands in the place of the node's block,
     // in column 0, with its lines one blank in; the node pass closes it.
     const std::string lineStart = exportGeometry ? std::string(size_t(std::max(0, indentSize * (depth + 2))), ' ') : " ";
@@ -132,7 +131,7 @@ ErrorFlags GeometryWriter::WriteAnimation(INode* node)
         blockOpened = true;
     out.Text(GetText(IDS_ANIM));
     out.Char(' ');
-    out.Text(name ? name : "");
+    out.Text(name.data(), size_t(name.Length()));
     out.Text(" {\n");
 
     Interval range = ip ? ip->GetAnimRange() : Interval(0, 0);

@@ -14,11 +14,18 @@ bool IsBlend(Mtl* mtl) { return mtl && mtl->ClassID() == Class_ID(MIXMAT_CLASS_I
 
 bool IsBitmap(Texmap* map) { return map && map->ClassID() == Class_ID(BMTEX_CLASS_ID, 0); }
 
-Texmap* DiffuseMap(Mtl* mtl) { return mtl->GetSubTexmap(ID_DI); }
+const TCHAR* MapFileName(Texmap* map) { return static_cast<BitmapTex*>(map)->GetMapName(); }
+
+// A bitmap without a file name has nothing to show: the material counts as unmapped.
+Texmap* DiffuseMap(Mtl* mtl)
+{
+    Texmap* map = mtl->GetSubTexmap(ID_DI);
+    if (IsBitmap(map) && !(MapFileName(map) && *MapFileName(map)))
+        return nullptr;
+    return map;
+}
 
 Color Diffuse(Mtl* mtl) { return mtl->GetDiffuse(0, FALSE); }
-
-const TCHAR* MapFileName(Texmap* map) { return static_cast<BitmapTex*>(map)->GetMapName(); }
 
 // A nested blend of one side with a bitmap diffuse map and one plain side gives that
 // bitmap and the plain side's diffuse colour.
@@ -83,7 +90,7 @@ ErrorFlags MaterialWriter::Export(INode* node)
         if (!mtl)
             return errors | ERROR_MATERIAL;
         std::fprintf(outFile, "%s ", GetText(IDS_MATERIAL));
-        std::fprintf(outFile, "%s {\n", FormatName(mtl->GetName().data()).data());
+        std::fprintf(outFile, "%s {\n", FormatMaterialName(mtl->GetName().data()).data());
         WriteIndent(outFile, 1);
         std::fprintf(outFile, "%s ", GetText(IDS_COLOR));
         std::fprintf(outFile, "%s\n", FormatColor(Diffuse(mtl)).data());
@@ -103,7 +110,7 @@ ErrorFlags MaterialWriter::Export(INode* node)
 
     for (int i = 0; i < materialList->ColorCount(); i++) {
         std::fprintf(outFile, "%s ", GetText(IDS_MATERIAL));
-        std::fprintf(outFile, "%s_COL {\n", FormatName(materialList->GetColorName(i)).data());
+        std::fprintf(outFile, "%s {\n", FormatMaterialName(materialList->GetColorName(i), "_COL").data());
         WriteIndent(outFile, 1);
         std::fprintf(outFile, "%s ", GetText(IDS_COLOR));
         std::fprintf(outFile, "%s\n", FormatColor(*materialList->GetColor(i)).data());

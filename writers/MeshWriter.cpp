@@ -18,6 +18,19 @@ BOOL IsTwoSided(Mtl* mtl)
     return static_cast<StdMat*>(mtl)->GetTwoSided() ? TRUE : FALSE;
 }
 
+// A multi-material's slots; a blend has slots too but is drawn as one material.
+bool IsMulti(Mtl* mtl) { return mtl->NumSubMtls() > 0 && mtl->ClassID() != Class_ID(MIXMAT_CLASS_ID, 0); }
+
+// The material the host draws faces of identifier id with, when slot id of a
+// multi-material holds mtl: a nested multi-material takes the identifier modulo its
+// number of slots, down to a material that is not one. Null for an empty slot.
+Mtl* LeafMaterial(Mtl* mtl, int id)
+{
+    while (mtl && IsMulti(mtl))
+        mtl = mtl->GetSubMtl(id % mtl->NumSubMtls());
+    return mtl;
+}
+
 // A triangle-mesh object obtained for the writer, deleted when it was made for it.
 class AcquiredMesh {
 public:
@@ -169,7 +182,7 @@ ErrorFlags MeshWriter::WriteMeshBody(INode* node)
     Mtl* mtl = node->GetMtl();
     if (exportMaterials && mtl) {
         const int numSubs = mtl->NumSubMtls();
-        if (numSubs > 0 && mtl->ClassID() != Class_ID(MIXMAT_CLASS_ID, 0)) {
+        if (IsMulti(mtl)) {
             // The identifiers in use, found in one pass: the question is asked once per slot.
             idUsed.assign(0x10000, false);
             for (const Face& f : mesh.faces)
@@ -180,18 +193,18 @@ ErrorFlags MeshWriter::WriteMeshBody(INode* node)
                     continue;
                 // An empty slot has no material block to name: its faces are left
                 // out, like those of identifiers beyond the last slot.
-                Mtl* sub = mtl->GetSubMtl(k);
+                Mtl* sub = LeafMaterial(mtl->GetSubMtl(k), k);
                 if (!sub)
                     continue;
-                WriteNameLine(outFile, (long long)indentSize * (depth + 1), FormatName(sub->GetName()), "\n");
+                WriteNameLine(outFile, (long long)indentSize * (depth + 1), FormatMaterialName(sub->GetName()), "\n");
                 WriteFaces(mesh, IsTwoSided(sub), k);
             }
         } else {
-            WriteNameLine(outFile, (long long)indentSize * (depth + 1), FormatName(mtl->GetName()), "\n");
+            WriteNameLine(outFile, (long long)indentSize * (depth + 1), FormatMaterialName(mtl->GetName()), "\n");
             WriteFaces(mesh, IsTwoSided(mtl), -1);
         }
     } else {
-        WriteNameLine(outFile, (long long)indentSize * (depth + 1), FormatName(node->GetName()), "_COL\n");
+        WriteNameLine(outFile, (long long)indentSize * (depth + 1), FormatMaterialName(node->GetName(), "_COL"), "\n");
         WriteFaces(mesh, FALSE, -1);
     }
     // The meshes are released here; the merge tables stay for the caller.

@@ -8,6 +8,27 @@
 #include <cmath>
 #include <cstring>
 
+namespace {
+
+// A control character, a line break above all, would end the line early.
+bool IsControl(char c) { return (unsigned char)c < 0x20 || c == 0x7f; }
+
+// Braces open and close blocks.
+bool BreaksLine(char c) { return c == '{' || c == '}' || IsControl(c); }
+
+// Blanks separate a line's fields: a name made of one field cannot carry them either.
+bool BreaksName(char c) { return c == ' ' || BreaksLine(c); }
+
+CStr ReplaceWhere(CStr text, bool (*breaks)(char))
+{
+    for (int k = 0; k < text.Length(); k++)
+        if (breaks(text[k]))
+            text[k] = '_';
+    return text;
+}
+
+} // namespace
+
 NodeWriter::NodeWriter(FILE* file, Interface* i, int d)
     : outFile(file), ip(i), depth(d), indentSize(1), legacyFormat(0), time(0), decimals(6)
 {
@@ -127,7 +148,27 @@ CStr NodeWriter::FormatName(const TCHAR* name)
 {
     if (!name)
         return CStr();
-    return ReplaceChar(CStr(name), ' ', '_');
+    return ReplaceWhere(CStr(name), BreaksName);
+}
+
+CStr NodeWriter::FormatNameKeepingBlanks(const TCHAR* name)
+{
+    if (!name)
+        return CStr();
+    return ReplaceWhere(CStr(name), BreaksLine);
+}
+
+CStr NodeWriter::FormatMaterialName(const TCHAR* name, const char* suffix)
+{
+    CStr text = FormatName(name);
+    text += suffix;
+    // Alone on its line in the mesh blocks, the name must not read as an empty line,
+    // a comment or result marker, or the bone marker.
+    if (text.Length() == 0 || text == "BONE")
+        text = CStr("_") + text;
+    else if (text[0] == '#')
+        text[0] = '_';
+    return text;
 }
 
 CStr NodeWriter::FormatFloat(float value)
@@ -163,7 +204,10 @@ CStr NodeWriter::FormatMapPath(const TCHAR* path)
     static const char MARKER[] = "/Partition/";
     if (!path)
         return CStr();
-    CStr converted = ReplaceChar(CStr(path), '\\', '/');
+    CStr converted = ReplaceWhere(ReplaceChar(CStr(path), '\\', '/'), IsControl);
+    // The path ends its line: a final brace would read as the opening of a block.
+    if (converted.Length() > 0 && converted[converted.Length() - 1] == '{')
+        converted[converted.Length() - 1] = '_';
     int i = FindNoCase(converted, MARKER, 0);
     if (i > 0)
         return converted.Substr(i + int(sizeof(MARKER) - 1), converted.Length());

@@ -45,18 +45,28 @@ public:
     // (channels outside 0..1 wrap around). A channel with no integer value gives a
     // fixed byte: NaN 00, beyond the int range ff above and 00 below.
     virtual CStr FormatColor(Color color);
-    // Spaces become underscores; null gives the empty string.
+    // Blanks, braces and control characters (line breaks among them) become
+    // underscores, so that no name can split a line or open or close a block; null
+    // gives the empty string.
     virtual CStr FormatName(const TCHAR* name);
     // The number with the current format, cut to its first ten characters (but
     // never inside its integer part), with any comma turned into a point. A NaN or
     // an infinity is written as FiniteValue gives it.
     virtual CStr FormatFloat(float value);
     // Forward slashes, relative to a "/Partition/" directory when the path lies in one.
+    // Control characters, and a final brace that would open a block, become underscores.
     virtual CStr FormatMapPath(const TCHAR* path);
     // Offset plus the index of the first case-insensitive occurrence of pattern in
     // text, or 0 when there is none.
     virtual int FindNoCase(CStr text, CStr pattern, int offset);
     virtual CStr ReplaceChar(CStr text, char from, char to);
+    // The name with its blanks, as topology and animation blocks spell it; braces and
+    // control characters become underscores. Null gives the empty string.
+    CStr FormatNameKeepingBlanks(const TCHAR* name);
+    // A material's name as its block and the mesh lines that use it spell it:
+    // FormatName of name, then suffix; a result that would read as an empty line, the
+    // bone marker or a comment ("#...") gains or takes an underscore in front.
+    CStr FormatMaterialName(const TCHAR* name, const char* suffix = "");
 
     // The node's object at time t as a triangle mesh, or null. mustDelete is set to 1
     // when the object was made for this call and the caller must delete it.

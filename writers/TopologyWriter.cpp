@@ -16,9 +16,9 @@ ErrorFlags TopologyWriter::Export(INode* node)
         SetSubject(name);
         WriteIndent(outFile, depth);
         std::fprintf(outFile, "%s ", GetText(IDS_TOPO));
-        // The name is kept as it is, blanks included: the reference lines of the
-        // mesh nodes spell it the same way.
-        std::fprintf(outFile, "TOPO_%s {\n", name ? name : "");
+        // The name keeps its blanks: the reference lines of the mesh nodes spell it
+        // the same way.
+        std::fprintf(outFile, "TOPO_%s {\n", FormatNameKeepingBlanks(name).data());
         errors |= WriteMeshBody(representative);
         WriteIndent(outFile, depth);
         std::fprintf(outFile, "}\n");

@@ -17,8 +17,10 @@
 // go to standard error as "Caption: text".
 #include "check/VekCheck.h"
 #include "cli/Interrupts.h"
+#include "cli/MemoryBudget.h"
 #include "cli/ModuleHost.h"
 #include "cli/PreferencesScript.h"
+#include "cli/SelectionCheck.h"
 #include "render/RenderCommand.h"
 #include "scene/Scene.h"
 #include "terminal/Terminal.h"
@@ -29,10 +31,12 @@
 
 #include <clocale>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -201,6 +205,12 @@ int main(int argc, char** argv)
     std::string upAxis = "auto";
     app.add_option("--up", upAxis, "Up axis of a model file (default: its format's convention)")
         ->check(CLI::IsMember({"auto", "y", "z"}));
+    std::uint64_t maxMemory = 0;
+    CLI::Option* maxMemoryOption =
+        app.add_option("--max-memory", maxMemory,
+                       "Memory the run may take, e.g. 4G (0: no limit; default: the larger of 2G and 48 times "
+                       "the scene file's size)")
+            ->transform(CLI::AsSizeValue(false));
     std::string checkPath;
     app.add_option("--check", checkPath,
                    "Check a Vek file (and the .box file beside it) instead of exporting; exit 1 on findings");
@@ -265,6 +275,7 @@ int main(int argc, char** argv)
         return EXIT_NOTHING;
     }
 
+    vek::LimitMemory(scenePath, maxMemoryOption->count() ? maxMemory : vek::DefaultMemoryBudget(scenePath));
     std::unique_ptr<vek::Scene> scene;
     try {
         vek::ImportOptions import;
@@ -279,7 +290,12 @@ int main(int argc, char** argv)
     } catch (const vek::SceneError& e) {
         std::fprintf(stderr, "vekexport: %s\n", e.what());
         return EXIT_NOTHING;
+    } catch (const std::bad_alloc&) {
+        vek::ReportMemoryExceeded();
+        return EXIT_NOTHING;
     }
+    if (selectedOnly && !vek::CheckSelection(*scene, scenePath))
+        return EXIT_NOTHING;
     scene->SetPluginConfigDir(configDir);
     scene->Activate();
 
@@ -314,6 +330,11 @@ int main(int argc, char** argv)
             options |= SCENE_EXPORT_SELECTED;
         ExpInterface ei;
         result = exporter->DoExport(outputPath.c_str(), &ei, scene.get(), noPrompt ? TRUE : FALSE, options);
+    } catch (const std::bad_alloc&) {
+        AbortFileTransaction();
+        vek::term::Terminal::Get().Close();
+        vek::ReportMemoryExceeded();
+        return EXIT_NOTHING;
     } catch (const std::exception& e) {
         AbortFileTransaction();
         vek::term::Terminal::Get().Close();

@@ -923,6 +923,8 @@ std::unique_ptr<Scene> AseLoader::Load()
         else
             Skip(d);
     }
+    // The ASCII export records no selection.
+    b.SetNoSelection();
     return b.Finish();
 }
 

@@ -15,8 +15,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <map>
+#include <new>
 #include <unordered_map>
 
 namespace vek {
@@ -86,6 +88,20 @@ private:
     bool shown = false;
 };
 
+// Assimp turns every exception of its readers into an error text; running out of
+// memory is not a fault of the file and goes on as the exception it was.
+void RethrowOutOfMemory(const std::exception_ptr& caught)
+{
+    if (!caught)
+        return;
+    try {
+        std::rethrow_exception(caught);
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (...) {
+    }
+}
+
 class ModelLoader {
 public:
     ModelLoader(const std::string& path, const ImportOptions& options) : path(path), options(options) {}
@@ -100,12 +116,15 @@ public:
             importer.SetProgressHandler(new Progress(fs::path(path).filename().string()));
         ai = importer.ReadFile(path, aiProcess_JoinIdenticalVertices | aiProcess_ValidateDataStructure |
                                          aiProcess_SortByPType);
-        if (!ai)
+        if (!ai) {
+            RethrowOutOfMemory(importer.GetException());
             Fail(std::string("cannot read the model: ") + importer.GetErrorString());
+        }
         if (!ai->mRootNode)
             Fail("the model holds no nodes");
 
         b.SetTicksPerFrame(TicksPerFrame);
+        b.SetNoSelection();
         ChooseUpAxis();
         Materials();
         for (unsigned k = 0; k < ai->mNumCameras; k++)

@@ -113,5 +113,6 @@ void Scene::SetPluginConfigDir(const std::string& dir) { d->pluginConfigDir = di
 void Scene::Activate() { SetTicksPerFrame(d->ticksPerFrame); }
 int Scene::TicksPerFrame() const { return d->ticksPerFrame; }
 const std::vector<std::pair<std::string, std::string>>& Scene::ExtraFiles() const { return d->files; }
+bool Scene::HoldsSelection() const { return d->holdsSelection; }
 
 } // namespace vek

@@ -50,6 +50,9 @@ public:
     // Files that came with the scene (embedded textures), to be written beside the
     // output: path and bytes.
     const std::vector<std::pair<std::string, std::string>>& ExtraFiles() const;
+    // False for a scene from a file format that records no selection (a model):
+    // nothing in it is selected, and an export of the selection can mean nothing.
+    bool HoldsSelection() const;
 
 private:
     friend class SceneBuilder;

@@ -135,6 +135,8 @@ void SceneBuilder::SetAtmosphere(bool rendered, int count)
     d().atmosphereCount = count;
 }
 
+void SceneBuilder::SetNoSelection() { d().holdsSelection = false; }
+
 void SceneBuilder::AddExtraFile(std::string path, std::string bytes)
 {
     d().files.push_back({std::move(path), std::move(bytes)});

@@ -79,6 +79,8 @@ public:
     void SetRenderSize(int width, int height);         // at least 1 each
     void SetAmbient(const ColorTrack& ambient);
     void SetAtmosphere(bool rendered, int count); // count >= 0
+    // The file records no selection (a model format): see Scene::HoldsSelection.
+    void SetNoSelection();
     // A file that came with the scene (an embedded texture), written beside the output.
     void AddExtraFile(std::string path, std::string bytes);
 

@@ -357,6 +357,8 @@ struct Scene::Impl {
     bool atmosphereRendered = false;
     int atmosphereCount = 0;
     std::string pluginConfigDir;
+    // Whether the file the scene came from records which nodes are selected.
+    bool holdsSelection = true;
 
     SceneNode rootNode;
     std::vector<std::unique_ptr<SceneNode>> nodes;

@@ -1,0 +1,40 @@
+#include "cli/SelectionCheck.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace vek {
+
+namespace {
+
+bool AnySelected(INode* root)
+{
+    // Iterative: a hierarchy may be deep.
+    std::vector<INode*> pending{root};
+    while (!pending.empty()) {
+        INode* node = pending.back();
+        pending.pop_back();
+        if (node != root && node->Selected() == 1)
+            return true;
+        for (int c = 0; c < node->NumberOfChildren(); c++)
+            pending.push_back(node->GetChildNode(c));
+    }
+    return false;
+}
+
+} // namespace
+
+bool CheckSelection(Scene& scene, const std::string& file)
+{
+    if (!scene.HoldsSelection()) {
+        std::fprintf(stderr, "vekexport: %s: a model file records no selection: --selected-only has nothing to export\n",
+                     file.c_str());
+        return false;
+    }
+    if (!AnySelected(scene.GetRootNode()))
+        std::fprintf(stderr, "vekexport: %s: no node is selected: --selected-only exports none of them\n",
+                     file.c_str());
+    return true;
+}
+
+} // namespace vek

@@ -1,0 +1,27 @@
+#!/bin/sh
+# Fills DIR/check, DIR/export and DIR/model with the fuzz targets' seeds: the golden
+# files, the golden scenes with their options, and the models Debian ships with Assimp.
+set -eu
+dir=$1
+rm -rf "$dir" && mkdir -p "$dir/check" "$dir/export" "$dir/model"
+name() { echo "$1" | tr / _; }
+for f in tests/golden/*/expected.vek; do printf '\000' | cat - "$f" > "$dir/check/$(name "$f")"; done
+for f in tests/golden/*/expected.box; do
+  if [ -f "$f" ]; then printf '\001' | cat - "$f" > "$dir/check/$(name "$f")"; fi
+done
+# The export target reads "name=value" option lines, an empty line, then the scene.
+for f in tests/golden/*/scene.json examples/*.json; do
+  src=$(dirname "$f")
+  {
+    if [ -f "$src/options" ]; then sed -e '$a\' "$src/options"; fi
+    if [ -f "$src/args" ] && grep -q -- --selected-only "$src/args"; then echo selectedOnly=1; fi
+    echo
+    cat "$f"
+  } > "$dir/export/$(name "$f")"
+done
+# Models up to 64 KiB, the targets' input limit.
+if [ -d /usr/share/assimp/models ]; then
+  find /usr/share/assimp/models -type f -size -65537c | while read -r f; do
+    cp "$f" "$dir/model/$(name "${f#/usr/share/assimp/models/}")"
+  done
+fi

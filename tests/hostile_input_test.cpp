@@ -1,0 +1,151 @@
+// Damaged and malicious input: files that declare more than the machine holds, and
+// names and paths written to change the structure of the Vek file.
+#include "export_run.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vek::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// s as a JSON string literal.
+std::string Quoted(const std::string& s)
+{
+    std::string q = "\"";
+    for (unsigned char c : s) {
+        char buf[8];
+        if (c == '"' || c == '\\' || c < 0x20) {
+            std::snprintf(buf, sizeof(buf), "\\u%04x", c);
+            q += buf;
+        } else {
+            q += char(c);
+        }
+    }
+    return q + "\"";
+}
+
+// Names and paths that would close a block, open one, end a line early, read as a
+// comment, a result marker or the bone marker, or leave a line empty.
+const std::vector<std::string> NastyNames = {
+    "evil\n}\nmesh injected {", "a\r\nb", "}", "{", "x {", "} {", "#EXPORT_OK", "#", "BONE", "", "tab\there",
+    "nul\x01" "bell\x07" "del\x7f", " ", "D:\\maps\\wood {",
+};
+
+// One textured, animated quad per name, each named, its material named and its
+// texture file named by it; two of them share their object.
+std::string NastyScene()
+{
+    std::string texmaps, materials, nodes;
+    for (size_t k = 0; k < NastyNames.size(); k++) {
+        std::string id = std::to_string(k), name = Quoted(NastyNames[k]);
+        std::string sep = k ? ", " : "";
+        texmaps += sep + "\"t" + id + "\": {\"class\": \"bitmap\", \"file\": " + name + "}";
+        materials += sep + "\"m" + id + "\": {\"name\": " + name + ", \"diffuseMap\": \"t" + id + "\"}";
+        nodes += sep + "{\"name\": " + name + ", \"object\": \"" + (k < 2 ? "shared" : "quad" + id) +
+                 "\", \"material\": \"m" + id +
+                 "\", \"position\": {\"class\": \"linear\", \"keys\": [{\"t\": 0, \"value\": [0, 0, 0]}, "
+                 "{\"t\": 160, \"value\": [1, 0, 0]}]}, \"children\": [{\"name\": " +
+                 name + ", \"object\": \"lamp\"}, {\"name\": " + name + ", \"object\": \"dummy\"}]}";
+    }
+    std::string objects = R"("lamp": {"type": "light"}, "dummy": {"type": "dummy"})";
+    const std::string quad = R"({"type": "mesh", "verts": [[0, 0, 0], [1, 0, 0], [1, 1, 0], [0, 1, 0]],
+        "tverts": [[0, 0, 0], [1, 0, 0], [1, 1, 0], [0, 1, 0]], "faces": [[0, 1, 2], [2, 3, 0]],
+        "tvfaces": [[0, 1, 2], [2, 3, 0]]})";
+    objects += ", \"shared\": " + quad;
+    for (size_t k = 2; k < NastyNames.size(); k++)
+        objects += ", \"quad" + std::to_string(k) + "\": " + quad;
+    return R"({"format": "vek-scene/1", "texmaps": {)" + texmaps + R"(}, "materials": {)" + materials +
+           R"(}, "objects": {)" + objects + R"(}, "nodes": [)" + nodes + "]}";
+}
+
+// The export harness checks every file written: each must be clean whatever the
+// names hold, for every option that writes them somewhere else.
+TEST(HostileInput, NamesAndPathsCannotChangeTheFileStructure)
+{
+    const std::string scene = NastyScene();
+    const std::vector<std::map<std::string, int>> optionSets = {
+        {},
+        {{"indentation", 0}},
+        {{"exportTopology", 1}, {"exportAnimation", 1}, {"exportLights", 1}, {"indentation", 0}},
+        {{"exportMaterials", 0}, {"indentation", 0}},
+        {{"exportGeometry", 0}, {"exportAnimation", 1}},
+        {{"legacyFormat", 1}},
+    };
+    for (size_t k = 0; k < optionSets.size(); k++) {
+        ExportRun run = ExportScene("hostile-names-" + std::to_string(k), scene, optionSets[k]);
+        EXPECT_EQ(run.status, 0) << run.stderrText;
+        ASSERT_TRUE(run.vek);
+        EXPECT_EQ(run.vek->find("\nmesh injected"), std::string::npos);
+    }
+    ExportRun run = ExportScene("hostile-names-lines", scene);
+    ASSERT_TRUE(run.vek);
+    for (const char* line : {"mesh evil___mesh_injected__ {", "\r\n _EXPORT_OK\r\n", "\r\n _BONE\r\n",
+                             "\r\n _\r\n", " texture D:/maps/wood _\r\n", "mesh tab_here {"})
+        EXPECT_NE(run.vek->find(line), std::string::npos) << line;
+}
+
+// Tiny files that declare a billion vertices: refused within seconds under the
+// default budget, the output left as it was.
+TEST(HostileInput, MemoryBombsAreRefusedQuickly)
+{
+    fs::path dir = ScratchDir("hostile-memory");
+    const std::string header = "ply\nformat %s 1.0\nelement vertex 1000000000\nproperty float x\nproperty float y\n"
+                               "property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n";
+    char text[512];
+    std::snprintf(text, sizeof(text), header.c_str(), "binary_little_endian");
+    WriteFile(dir / "binary.ply", std::string(text) + std::string(40, '\0'));
+    std::snprintf(text, sizeof(text), header.c_str(), "ascii");
+    WriteFile(dir / "ascii.ply", std::string(text) + "0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n");
+    std::vector<std::string> bombs = {"binary.ply", "ascii.ply"};
+    const fs::path off = "/usr/share/assimp/models/invalid/OutOfMemory.off";
+    if (fs::exists(off))
+        bombs.push_back(off.string());
+    for (const std::string& bomb : bombs) {
+        WriteFile(dir / "out.vek", "precious");
+        auto start = std::chrono::steady_clock::now();
+        ExportRun run = RunVekexport(dir, {"--no-prompt", "--config-dir", "cfg", bomb, "out.vek"});
+        auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_EQ(run.status, 2) << bomb;
+        EXPECT_EQ(run.stderrText, "vekexport: " + bomb + ": needs more than 2.0 GiB of memory (see --max-memory)\n");
+        EXPECT_EQ(run.vek, "precious") << bomb;
+        EXPECT_LT(seconds, 20) << bomb;
+    }
+    // The budget is the user's to raise or lower.
+    WriteFile(dir / "scene.json", R"({"format": "vek-scene/1", "objects": {"p": {"type": "plane",
+        "lengthSegs": 2000, "widthSegs": 2000}}, "nodes": [{"name": "Big", "object": "p"}]})");
+    // Exhausted during the export: the file transaction leaves the output as it was.
+    WriteFile(dir / "small.vek", "precious");
+    ExportRun small = RunVekexport(dir, {"--no-prompt", "--config-dir", "cfg", "--max-memory", "64M", "scene.json", "small.vek"});
+    EXPECT_EQ(small.status, 2);
+    EXPECT_EQ(small.stderrText, "vekexport: scene.json: needs more than 64.0 MiB of memory (see --max-memory)\n");
+    EXPECT_EQ(small.vek, "precious");
+    EXPECT_EQ(RunVekexport(dir, {"--max-memory", "lots", "scene.json", "out.vek"}).status, 2);
+}
+
+TEST(HostileInput, SelectedOnlyWithNothingToSelect)
+{
+    fs::path dir = ScratchDir("hostile-selection");
+    WriteFile(dir / "scene.json", R"({"format": "vek-scene/1", "objects": {"d": {"type": "dummy"}},
+        "nodes": [{"name": "Unpicked", "object": "d"}]})");
+    WriteFile(dir / "quad.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\n");
+    ExportRun none = RunVekexport(dir, {"--no-prompt", "--selected-only", "--config-dir", "cfg", "scene.json", "out.vek"});
+    EXPECT_EQ(none.status, 0);
+    EXPECT_NE(none.stderrText.find("vekexport: scene.json: no node is selected: --selected-only exports none of them\n"),
+              std::string::npos)
+        << none.stderrText;
+    ExportRun model = RunVekexport(dir, {"--no-prompt", "--selected-only", "--config-dir", "cfg", "quad.obj", "model.vek"});
+    EXPECT_EQ(model.status, 2);
+    EXPECT_EQ(model.stderrText,
+              "vekexport: quad.obj: a model file records no selection: --selected-only has nothing to export\n");
+    EXPECT_FALSE(model.vek);
+}
+
+} // namespace
+} // namespace vek::test
