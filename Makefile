@@ -1,5 +1,5 @@
-# make run   installs what is missing, builds vekexport and its module only, and exports
-#            the bundled example scene
+# make run   installs what is missing, builds vekexport and its module only, exports
+#            the bundled example scene and draws the file written into build/crate.png
 # make test  installs what is missing, builds everything, and runs the whole test suite
 # make sanitize  the test suite again, built with AddressSanitizer and UBSan
 BUILD ?= build
@@ -23,7 +23,8 @@ build: deps $(BUILD)/Makefile
 run: deps $(BUILD)/Makefile
 	cmake --build $(BUILD) --target vekexport -j $(JOBS)
 	@mkdir -p $(BUILD)/config
-	$(BUILD)/vekexport --no-prompt --config-dir $(BUILD)/config $(EXAMPLE) $(BUILD)/crate.vek
+	$(BUILD)/vekexport --no-prompt --config-dir $(BUILD)/config $(EXAMPLE) $(BUILD)/crate.vek \
+		--preview $(BUILD)/crate.png --wire
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -18,10 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!f)
         return 0;
     vek::CheckReport report;
+    vek::VekDocument document; // read as the pictures read it
     if (box)
-        vek::CheckBoxStream(f, "fuzz.box", report);
+        vek::CheckBoxStream(f, "fuzz.box", report, &document);
     else
-        vek::CheckVekStream(f, "fuzz.vek", report);
+        vek::CheckVekStream(f, "fuzz.vek", report, &document);
     std::fclose(f);
     vek::FormatReport(report);
     return 0;

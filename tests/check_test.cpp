@@ -101,16 +101,16 @@ std::string Join(const std::vector<std::string>& lines, const char* end = "\r\n"
     return s;
 }
 
-CheckReport Check(const std::string& bytes, bool box = false)
+CheckReport Check(const std::string& bytes, bool box = false, VekDocument* document = nullptr)
 {
     CheckReport report;
     std::FILE* f = fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "rb");
     if (bytes.empty())
         f = std::tmpfile();
     if (box)
-        CheckBoxStream(f, "t.box", report);
+        CheckBoxStream(f, "t.box", report, document);
     else
-        CheckVekStream(f, "t.vek", report);
+        CheckVekStream(f, "t.vek", report, document);
     std::fclose(f);
     return report;
 }
@@ -368,6 +368,53 @@ TEST(BoxChecker, AHugeCountEndsWithOneFinding)
     CheckReport r = Check(Join({"999999999", " 1 1"}), true);
     EXPECT_FALSE(r.Clean());
     EXPECT_LE(r.total, 3);
+}
+
+// ---- the document model ----
+
+TEST(Checker, TheSameReadingFillsTheDocument)
+{
+    VekDocument d;
+    ASSERT_TRUE(Check(Join(ValidVek), false, &d).Clean());
+    ASSERT_EQ(d.materials.size(), 3u);
+    EXPECT_EQ(d.materials[1].name, "Glass");
+    EXPECT_EQ(d.materials[1].color, 0xb3cce6u);
+
+    // Nodes under their nearest enclosing node; the copy uses the topology's mesh.
+    struct Expected {
+        const char* name;
+        VekNode::Kind kind;
+        int parent, mesh;
+    };
+    const Expected nodes[] = {{"Root", VekNode::Kind::Shell, -1, -1},  {"Rock_2", VekNode::Kind::Mesh, 0, 1},
+                              {"Pebble", VekNode::Kind::Mesh, 1, 2},   {"Rock_copy", VekNode::Kind::Mesh, 0, 0},
+                              {"Omni01", VekNode::Kind::Light, 0, -1}, {"Camera01", VekNode::Kind::Camera, 0, -1}};
+    ASSERT_EQ(d.nodes.size(), std::size(nodes));
+    for (size_t i = 0; i < std::size(nodes); i++) {
+        EXPECT_EQ(d.nodes[i].name, nodes[i].name);
+        EXPECT_EQ(d.nodes[i].kind, nodes[i].kind) << nodes[i].name;
+        EXPECT_EQ(d.nodes[i].parent, nodes[i].parent) << nodes[i].name;
+        EXPECT_EQ(d.nodes[i].mesh, nodes[i].mesh) << nodes[i].name;
+    }
+    EXPECT_EQ(d.nodes[2].transform, (std::array<float, 7>{0, 0, 1, 0, 0, 65535, 100}));
+    EXPECT_EQ(d.nodes[5].focal, 23342.9375f);
+    EXPECT_EQ(d.nodes[5].halfWidth, 320.0f);
+
+    EXPECT_EQ(d.meshes[0].name, "TOPO_Big Rock");
+    EXPECT_EQ(d.meshes[0].faces[0].corners, (std::array<int32_t, 4>{0, 1, 2, 3}));
+    EXPECT_EQ(d.meshes[0].faces[0].material, 1);
+    EXPECT_EQ(d.meshes[1].vertices[2], (VekVector{-5, 0, 1}));
+    EXPECT_EQ(d.meshes[1].faces.size(), 2u);
+    EXPECT_EQ(d.meshes[1].faces[1].material, 2);
+    // Textured corners keep their vertex indices; 3 is the parent's vertex 2.
+    EXPECT_EQ(d.meshes[2].faces[0].corners, (std::array<int32_t, 4>{0, 1, 3, -1}));
+    EXPECT_EQ(d.meshes[2].faces[0].material, 0);
+
+    ASSERT_TRUE(Check(Join(ValidBox), true, &d).Clean());
+    ASSERT_EQ(d.boxes.size(), 3u);
+    EXPECT_EQ(d.boxes[2].id, 9);
+    EXPECT_EQ(d.boxes[0].planes[0], (std::array<float, 4>{0, 1, 0, 2}));
+    EXPECT_EQ(d.boxes[1].planes[5], (std::array<float, 4>{0x2d41 / 16384.0f, -0x2d41 / 16384.0f, 0, -5}));
 }
 
 // ---- the command line ----

@@ -4,7 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cstring>
-#include <set>
+#include <limits>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -117,26 +117,43 @@ private:
     const std::string& file;
 };
 
-std::vector<std::string_view> Tokens(std::string_view s)
+// The blank-separated words of s, into t (kept from line to line so that its storage
+// is reused).
+void Tokens(std::string_view s, std::vector<std::string_view>& t)
 {
-    std::vector<std::string_view> t;
-    size_t i = 0;
-    while (i < s.size()) {
-        while (i < s.size() && s[i] == ' ')
-            i++;
-        size_t j = i;
-        while (j < s.size() && s[j] != ' ')
-            j++;
-        if (j > i)
-            t.push_back(s.substr(i, j - i));
-        i = j;
+    t.clear();
+    const char* p = s.data();
+    const char* end = p + s.size();
+    while (p < end) {
+        while (p < end && *p == ' ')
+            p++;
+        const char* q = p;
+        while (q < end && *q != ' ')
+            q++;
+        if (q > p)
+            t.emplace_back(p, size_t(q - p));
+        p = q;
     }
-    return t;
 }
 
 bool Digits(std::string_view s)
 {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The value of a vertex index, a run of decimal digits: -1 when s is not one, the
+// largest value when it does not fit.
+long long Index(std::string_view s)
+{
+    if (s.empty())
+        return -1;
+    long long v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9')
+            return -1;
+        v = v < 100000000000000000 ? v * 10 + (c - '0') : std::numeric_limits<long long>::max();
+    }
+    return v;
 }
 
 bool IsInt(std::string_view s)
@@ -147,15 +164,42 @@ bool IsInt(std::string_view s)
 }
 
 // A scene number as the exporter spells it: fixed notation, possibly cut after its
-// point or before it.
+// point or before it; its value goes to `value`.
+bool ReadNumber(std::string_view s, float& value)
+{
+    const bool negative = !s.empty() && s[0] == '-';
+    std::string_view rest = s.substr(negative);
+    uint64_t digits = 0;
+    int whole = 0, decimals = -1, count = 0;
+    for (char c : rest) {
+        if (c == '.' && decimals < 0) {
+            decimals = 0;
+        } else if (c >= '0' && c <= '9') {
+            digits = digits * 10 + uint64_t(c - '0');
+            count++;
+            (decimals < 0 ? whole : decimals)++;
+        } else {
+            return false;
+        }
+    }
+    if (whole == 0)
+        return false;
+    static constexpr double Scale[] = {1, 1e-1, 1e-2, 1e-3, 1e-4, 1e-5, 1e-6, 1e-7, 1e-8, 1e-9, 1e-10};
+    static_assert(std::size(Scale) == 11);
+    if (count <= 19 && decimals < int(std::size(Scale))) {
+        double v = double(digits) * Scale[std::max(decimals, 0)];
+        value = float(negative ? -v : v);
+    } else {
+        // Longer than the exporter writes: the library reads it.
+        std::from_chars(s.data(), s.data() + s.size(), value);
+    }
+    return true;
+}
+
 bool IsNumber(std::string_view s)
 {
-    if (!s.empty() && s[0] == '-')
-        s.remove_prefix(1);
-    size_t dot = s.find('.');
-    if (dot == std::string_view::npos)
-        return Digits(s);
-    return Digits(s.substr(0, dot)) && (dot + 1 == s.size() || Digits(s.substr(dot + 1)));
+    float value;
+    return ReadNumber(s, value);
 }
 
 bool IsHex6(std::string_view s)
@@ -164,10 +208,10 @@ bool IsHex6(std::string_view s)
            std::all_of(s.begin(), s.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
-long long ToLong(std::string_view s)
+long long ToLong(std::string_view s, int base = 10)
 {
     long long v = 0;
-    auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+    auto r = std::from_chars(s.data(), s.data() + s.size(), v, base);
     return r.ec == std::errc() ? v : -1;
 }
 
@@ -211,6 +255,10 @@ struct Block {
     bool sawRotation = false;
     bool hasChildren = false;
     bool loose = false; // an animation block standing in for its node's block
+    // In the document model, when one is filled: the block's node, material or
+    // topology mesh, and the material of the face lines that follow.
+    int model = -1;
+    int faceMaterial = -1;
 };
 
 const char* KindName(Kind k)
@@ -225,7 +273,7 @@ bool IsNodeKind(Kind k) { return k == Kind::Shell || k == Kind::Mesh || k == Kin
 
 class VekChecker {
 public:
-    VekChecker(CheckReport& r, const std::string& name) : out(r, name), figures(r.figures) {}
+    VekChecker(CheckReport& r, const std::string& name, VekDocument* d) : out(r, name), figures(r.figures), doc(d) {}
 
     void Run(std::FILE* in)
     {
@@ -241,7 +289,9 @@ public:
 private:
     Reporter out;
     VekFigures& figures;
+    VekDocument* doc; // filled as the lines are read, when given
     std::vector<Block> stack;
+    std::vector<std::string_view> words; // of the current line
     int size = -1; // blanks per nesting level, once known
     enum Section { Materials, Topologies, Nodes, Results } section = Materials;
     int emptyLines = 0;
@@ -249,8 +299,12 @@ private:
     int markerBits = 0; // the failure markers the file ends with
     bool sawOk = false, sawMarker = false, legacy = false;
     bool sawNonFinite = false; // among the numbers of the current line
-    std::set<std::string> materials;
-    std::unordered_map<std::string, long long> topologies; // name -> vertex count
+    std::unordered_map<std::string, int> materials; // name -> index in the document, -1 without one
+    struct Topology {
+        long long vertexCount;
+        int mesh; // in the document, -1 without one
+    };
+    std::unordered_map<std::string, Topology> topologies;
     long long largestTopology = 0;
     struct Deferred {
         int marker;
@@ -262,19 +316,30 @@ private:
 
     void Add(long line, std::string text) { out.Add(line, std::move(text)); }
 
-    // A number field. A NaN or an infinity is written like a number but the engine
-    // cannot read it: Data reports it once for the line.
-    bool Number(std::string_view s)
+    // A number field, its value into `value`. A NaN or an infinity is written like a
+    // number but the engine cannot read it: Data reports it once for the line.
+    bool Number(std::string_view s, float& value)
     {
         if (s == "nan" || s == "-nan" || s == "inf" || s == "-inf") {
             sawNonFinite = true;
+            std::from_chars(s.data(), s.data() + s.size(), value);
             return true;
         }
-        return IsNumber(s);
+        return ReadNumber(s, value);
     }
-    bool AllNumbers(const std::vector<std::string_view>& t)
+    bool Number(std::string_view s)
     {
-        return std::all_of(t.begin(), t.end(), [this](std::string_view s) { return Number(s); });
+        float value;
+        return Number(s, value);
+    }
+    // Every word a number field, their values into `values` when given.
+    bool AllNumbers(const std::vector<std::string_view>& t, float* values = nullptr)
+    {
+        float value;
+        for (size_t k = 0; k < t.size(); k++)
+            if (!Number(t[k], values ? values[k] : value))
+                return false;
+        return true;
     }
 
     void Defer(int marker, long line, std::string text)
@@ -459,7 +524,11 @@ private:
             if (b.kind == Kind::Material) {
                 if (section != Materials)
                     Add(n, "material block after the material section");
-                materials.insert(name);
+                if (doc) {
+                    b.model = int(doc->materials.size());
+                    doc->materials.push_back({name, 0});
+                }
+                materials.emplace(name, b.model);
             } else {
                 if (legacy)
                     Add(n, "topology block in a file of Vek version 1");
@@ -469,6 +538,10 @@ private:
                     Add(n, "topology block name should begin with \"TOPO_\"");
                 section = Topologies;
                 b.phase = Block::Vertices;
+                if (doc) {
+                    b.model = int(doc->meshes.size());
+                    doc->meshes.push_back({name, {}, {}});
+                }
             }
             stack.push_back(std::move(b));
             return;
@@ -506,6 +579,8 @@ private:
         } else if (size > 0 && lead % size != 0) {
             Add(n, "indentation does not match the nesting (indented by " + std::to_string(lead) + " blanks)");
         }
+        if (doc)
+            AddNode(b);
         stack.push_back(std::move(b));
     }
 
@@ -517,6 +592,40 @@ private:
                                                    &VekFigures::materials};
         static_assert(std::size(counters) == std::size(BlockKeywords));
         (figures.*counters[int(kind)])++;
+    }
+
+    // The node of a block in the document, under the nearest enclosing node.
+    void AddNode(Block& b)
+    {
+        VekNode node;
+        node.kind = b.kind == Kind::Mesh     ? VekNode::Kind::Mesh
+                    : b.kind == Kind::Light  ? VekNode::Kind::Light
+                    : b.kind == Kind::Camera ? VekNode::Kind::Camera
+                                             : VekNode::Kind::Shell;
+        node.name = b.name;
+        for (auto it = stack.rbegin(); it != stack.rend() && node.parent < 0; ++it)
+            if (IsNodeKind(it->kind))
+                node.parent = it->model;
+        b.model = int(doc->nodes.size());
+        doc->nodes.push_back(std::move(node));
+    }
+
+    // The node of a node block in the document; null without one.
+    VekNode* ModelNode(const Block& b) { return doc && b.model >= 0 && IsNodeKind(b.kind) ? &doc->nodes[size_t(b.model)] : nullptr; }
+
+    // The vertices and faces a mesh or topology block writes itself; null without a document.
+    VekMesh* Body(const Block& b)
+    {
+        if (b.kind == Kind::Topo)
+            return doc && b.model >= 0 ? &doc->meshes[size_t(b.model)] : nullptr;
+        VekNode* node = ModelNode(b);
+        if (!node)
+            return nullptr;
+        if (node->mesh < 0) {
+            node->mesh = int(doc->meshes.size());
+            doc->meshes.push_back({node->name, {}, {}});
+        }
+        return &doc->meshes[size_t(node->mesh)];
     }
 
     void Close(long n, int lead)
@@ -531,7 +640,7 @@ private:
                        " by " + std::to_string(b.lead));
         Complete(b);
         if (b.kind == Kind::Topo) {
-            topologies[b.name] = b.vertexCount;
+            topologies[b.name] = {b.vertexCount, b.model};
             largestTopology = std::max(largestTopology, b.vertexCount);
         }
         stack.pop_back();
@@ -591,15 +700,19 @@ private:
     void Transform(long n, Block& b, int lead, const std::vector<std::string_view>& t)
     {
         CheckLead(n, b, lead, Padding(t[0]));
-        if (t.size() != 7 || !AllNumbers(t))
+        std::array<float, 7> numbers{};
+        if (t.size() != 7 || !AllNumbers(t, numbers.data()))
             Add(n, "transform line should hold 7 numbers");
+        else if (VekNode* node = ModelNode(b))
+            node->transform = numbers;
         b.step = 1;
     }
 
     void Data(long n, int lead, std::string_view content)
     {
         Block& b = stack.back();
-        std::vector<std::string_view> t = Tokens(content);
+        std::vector<std::string_view>& t = words;
+        Tokens(content, t);
         if (t.empty() && !((b.kind == Kind::Mesh || b.kind == Kind::Topo) && b.phase == Block::Faces)) {
             Add(n, "line holds only blanks");
             return;
@@ -633,8 +746,12 @@ private:
                 Transform(n, b, lead, t);
             } else if (b.step == 1) {
                 CheckLead(n, b, lead, Padding(t[0]));
-                if (t.size() != 4 || !Number(t[0]) || !Number(t[1]) || !IsInt(t[2]) || !IsInt(t[3]))
+                if (t.size() != 4 || !Number(t[0]) || !Number(t[1]) || !IsInt(t[2]) || !IsInt(t[3])) {
                     Add(n, "camera projection line should hold two numbers and two integers");
+                } else if (VekNode* node = ModelNode(b)) {
+                    Number(t[0], node->focal);
+                    node->halfWidth = float(ToLong(t[2]));
+                }
                 b.step = 2;
             } else if (b.step == 2) {
                 CheckLead(n, b, lead, Padding(t[0]));
@@ -679,7 +796,7 @@ private:
             else if (it == topologies.end())
                 Add(n, "reference to an unknown topology block \"" + name.substr(0, 80) + "\"");
             else
-                b.vertexCount = it->second;
+                Reference(b, it->second);
             b.step++;
             return;
         }
@@ -688,8 +805,11 @@ private:
         b.step++;
         if (b.phase == Block::Vertices) {
             CheckLead(n, b, lead, Padding(t[0]));
-            if (t.size() != 3 || !AllNumbers(t))
+            VekVector v{};
+            if (t.size() != 3 || !AllNumbers(t, v.data()))
                 Add(n, "vertex line should hold 3 numbers");
+            if (VekMesh* mesh = Body(b))
+                mesh->vertices.push_back(v);
             b.vertexCount++;
             figures.vertices++;
             return;
@@ -698,8 +818,10 @@ private:
         if (t.size() <= 1) {
             CheckLead(n, b, lead, 0);
             std::string name(t.empty() ? std::string_view() : t[0]);
-            if (!materials.count(name) && pendingMaterials.size() < CheckReport::MaxFindings)
+            auto it = materials.find(name);
+            if (it == materials.end() && pendingMaterials.size() < CheckReport::MaxFindings)
                 pendingMaterials.push_back({n, name});
+            b.faceMaterial = it == materials.end() ? -1 : it->second;
             b.sawMaterial = true;
             return;
         }
@@ -729,23 +851,37 @@ private:
         if ((stride > 1) != trailing)
             Add(n, stride > 1 ? "textured face line should end with a blank" : "face line ends with a blank");
         long long limit = b.vertexCount + (b.kind == Kind::Topo ? largestTopology : b.parentVertices);
-        for (size_t k = 0; k < count; k++) {
-            if (k % stride == 0) {
-                if (!Digits(t[k])) {
-                    Add(n, "vertex index \"" + std::string(t[k].substr(0, 20)) + "\" is not a whole number");
-                    return;
-                }
-                long long index = ToLong(t[k]);
-                if (index < 0 || index >= limit) {
-                    Add(n, "vertex index " + std::string(t[k].substr(0, 20)) + " beyond the " +
-                               std::to_string(limit) + " vertices the face can use");
-                    return;
-                }
-            } else if (!IsInt(t[k])) {
-                Add(n, "texture coordinate \"" + std::string(t[k].substr(0, 20)) + "\" is not a whole number");
+        VekFace face;
+        // Each corner: its vertex index, then its texture coordinates.
+        for (size_t k = 0, corner = 0; k < count; k += stride, corner++) {
+            long long index = Index(t[k]);
+            if (index < 0) {
+                Add(n, "vertex index \"" + std::string(t[k].substr(0, 20)) + "\" is not a whole number");
                 return;
             }
+            face.corners[corner] = int32_t(std::min<long long>(index, INT32_MAX));
+            if (index >= limit) {
+                Add(n, "vertex index " + std::string(t[k].substr(0, 20)) + " beyond the " + std::to_string(limit) +
+                           " vertices the face can use");
+                return;
+            }
+            for (size_t j = k + 1; j < k + stride; j++)
+                if (!IsInt(t[j])) {
+                    Add(n, "texture coordinate \"" + std::string(t[j].substr(0, 20)) + "\" is not a whole number");
+                    return;
+                }
         }
+        if (VekMesh* mesh = Body(b)) {
+            face.material = b.faceMaterial;
+            mesh->faces.push_back(face);
+        }
+    }
+
+    void Reference(Block& b, const Topology& topology)
+    {
+        b.vertexCount = topology.vertexCount;
+        if (VekNode* node = ModelNode(b))
+            node->mesh = topology.mesh;
     }
 
     void AnimData(long n, Block& b, int lead, const std::vector<std::string_view>& t)
@@ -798,6 +934,8 @@ private:
             ok = key == "color" && t.size() == 2 && IsHex6(t[1]);
             if (!ok)
                 Add(n, "material block should begin with \"color\" and six hexadecimal digits");
+            else if (doc && b.model >= 0)
+                doc->materials[size_t(b.model)].color = uint32_t(ToLong(t[1], 16));
             b.step = 1;
             return;
         }
@@ -849,9 +987,9 @@ private:
 
 } // namespace
 
-void CheckVekStream(std::FILE* in, const std::string& name, CheckReport& report)
+void CheckVekStream(std::FILE* in, const std::string& name, CheckReport& report, VekDocument* document)
 {
-    VekChecker checker(report, name);
+    VekChecker checker(report, name, document);
     checker.Run(in);
 }
 
@@ -864,9 +1002,21 @@ bool IsHex(std::string_view s, size_t maxDigits)
     return std::all_of(s.begin(), s.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
+// The fixed-point numbers of a plane line: three 16-bit and one 32-bit two's
+// complement values, 16384 to the unit.
+std::array<float, 4> PlaneValues(const std::vector<std::string_view>& t)
+{
+    std::array<float, 4> plane;
+    for (size_t k = 0; k < 4; k++) {
+        auto bits = uint32_t(ToLong(t[k], 16));
+        plane[k] = float(k < 3 ? int16_t(uint16_t(bits)) : int32_t(bits)) / 16384.0f;
+    }
+    return plane;
+}
+
 } // namespace
 
-void CheckBoxStream(std::FILE* in, const std::string& name, CheckReport& report)
+void CheckBoxStream(std::FILE* in, const std::string& name, CheckReport& report, VekDocument* document)
 {
     Reporter out(report, name);
     LineReader r(in);
@@ -875,12 +1025,13 @@ void CheckBoxStream(std::FILE* in, const std::string& name, CheckReport& report)
     int plane = 0;
     long long lastI = -1, lastJ = -1;
     bool extraBoxes = false;
+    std::vector<std::string_view> t;
     while (r.Next()) {
         if (!out.LineEnds(r))
             continue;
         const long n = r.number;
         std::string_view line(r.line);
-        std::vector<std::string_view> t = Tokens(line);
+        Tokens(line, t);
         size_t lead = std::min(line.find_first_not_of(' '), line.size());
         // A box head where the pairs begin: the count said more boxes than there are.
         if (state == Head && lead == 0) {
@@ -903,6 +1054,8 @@ void CheckBoxStream(std::FILE* in, const std::string& name, CheckReport& report)
             } else if (ToLong(t[1]) < -1) {
                 out.Add(n, "inner radius below -1");
             }
+            if (document)
+                document->boxes.push_back({t.empty() ? 0 : int(ToLong(t[0])), {}});
             state = Centre;
             break;
         case Centre:
@@ -914,6 +1067,8 @@ void CheckBoxStream(std::FILE* in, const std::string& name, CheckReport& report)
         case Planes:
             if (lead != 2 || t.size() != 4 || !IsHex(t[0], 4) || !IsHex(t[1], 4) || !IsHex(t[2], 4) || !IsHex(t[3], 8))
                 out.Add(n, "plane line should be two blanks, three 16-bit and one 32-bit hexadecimal numbers");
+            else if (document)
+                document->boxes.back().planes[size_t(plane)] = PlaneValues(t);
             if (++plane == 6)
                 state = ++box < boxes ? Head : Pairs;
             break;
@@ -958,7 +1113,7 @@ void CheckBoxStream(std::FILE* in, const std::string& name, CheckReport& report)
         out.Add(r.number, "the file ends without the terminator \"-1 -1\"");
 }
 
-CheckReport CheckVekFile(const std::string& path)
+CheckReport CheckVekFile(const std::string& path, VekDocument* document)
 {
     CheckReport report;
     std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -967,27 +1122,28 @@ CheckReport CheckVekFile(const std::string& path)
         report.findings.push_back({path, 0, std::string("cannot open the file: ") + std::strerror(errno)});
         return report;
     }
-    CheckVekStream(f, path, report);
+    CheckVekStream(f, path, report, document);
     std::fclose(f);
     size_t slash = path.rfind('/');
     size_t dot = path.rfind('.');
     std::string boxPath = path.substr(0, dot != std::string::npos && (slash == std::string::npos || dot > slash) ? dot : path.size()) + ".box";
     if (std::FILE* b = std::fopen(boxPath.c_str(), "rb")) {
-        CheckBoxStream(b, boxPath, report);
+        CheckBoxStream(b, boxPath, report, document);
         std::fclose(b);
     }
     return report;
 }
 
+std::string FormatFinding(const Finding& f)
+{
+    return f.file + (f.line > 0 ? ":" + std::to_string(f.line) : "") + ": " + f.text;
+}
+
 std::string FormatReport(const CheckReport& report)
 {
     std::string s;
-    for (const Finding& f : report.findings) {
-        s += f.file;
-        if (f.line > 0)
-            s += ":" + std::to_string(f.line);
-        s += ": " + f.text + "\n";
-    }
+    for (const Finding& f : report.findings)
+        s += FormatFinding(f) + "\n";
     if (report.total > long(report.findings.size()))
         s += "... and " + std::to_string(report.total - long(report.findings.size())) + " more findings\n";
     return s;

@@ -1,10 +1,16 @@
 // A checker for Vek files and their ".box" collision files: reports, with line
 // numbers, everything that would make the engine misread a file.
 //
-// Files are read in one pass with a bounded line buffer; nothing per vertex or face
-// is kept, so memory stays small whatever the file's size. Damaged or hostile input
-// (truncated, binary, enormous lines, huge counts) only gives findings.
+// Files are read in one pass with a bounded line buffer; unless a document model is
+// asked for, nothing per vertex or face is kept, so memory stays small whatever the
+// file's size. Damaged or hostile input (truncated, binary, enormous lines, huge
+// counts) only gives findings.
+//
+// The same reading fills, on request, the document model of VekDocument.h: one
+// grammar for the checks and for whoever draws or inspects the file.
 #pragma once
+
+#include "check/VekDocument.h"
 
 #include <cstdio>
 #include <string>
@@ -38,15 +44,20 @@ struct CheckReport {
 
 // Checks the Vek file at path and, when one exists beside it, its ".box" file (the
 // path with its extension replaced by ".box", or ".box" added when it has none). A
-// file that cannot be opened is one finding.
-CheckReport CheckVekFile(const std::string& path);
+// file that cannot be opened is one finding. When `document` is given it receives
+// what both files hold.
+CheckReport CheckVekFile(const std::string& path, VekDocument* document = nullptr);
 
 // Checks one Vek or ".box" stream; `name` names it in the findings. The report's
-// findings are appended to, and its figures counted.
-void CheckVekStream(std::FILE* in, const std::string& name, CheckReport& report);
-void CheckBoxStream(std::FILE* in, const std::string& name, CheckReport& report);
+// findings are appended to, and its figures counted; so is the document when one is
+// given.
+void CheckVekStream(std::FILE* in, const std::string& name, CheckReport& report, VekDocument* document = nullptr);
+void CheckBoxStream(std::FILE* in, const std::string& name, CheckReport& report, VekDocument* document = nullptr);
 
-// "file:line: text" lines, then a summary line when findings were dropped.
+// "file:line: text", or "file: text" for a finding about the whole file.
+std::string FormatFinding(const Finding& finding);
+
+// FormatFinding lines, then a summary line when findings were dropped.
 std::string FormatReport(const CheckReport& report);
 
 } // namespace vek

@@ -40,8 +40,10 @@ std::string HelpFooter()
          "  2    nothing written: bad command line, refused output or --set value, a scene that\n"
          "       does not load, a file that cannot be written (the message names it and why)\n"
          "  3    cancelled in the preferences dialog, nothing written\n"
+         "  4    exported, but the --preview picture could not be made\n"
          "  130  interrupted (Ctrl-C; 128 + the signal for SIGTERM and SIGHUP), nothing written\n"
-         "  A batch ends with the worst status of its scenes. --check: 0 clean, 1 findings.";
+         "  A batch ends with the worst status of its scenes. --check: 0 clean, 1 findings.\n"
+         "  --render: 0 drawn, 1 findings (the first is shown), 2 nothing drawn.";
     return s;
 }
 
@@ -108,6 +110,7 @@ std::optional<Request> ParseCommandLine(int argc, char** argv, int& status)
         ->type_name("DIR");
     app.add_option("--up", upAxis, "Up axis of a model file (default: its format's convention)")
         ->check(CLI::IsMember({"auto", "y", "z"}));
+    render::AddRenderOptions(app, r.render);
     std::uint64_t maxMemory = 0;
     CLI::Option* maxMemoryOption =
         app.add_option("--max-memory", maxMemory,
@@ -134,12 +137,13 @@ std::optional<Request> ParseCommandLine(int argc, char** argv, int& status)
     if (maxMemoryOption->count())
         r.maxMemory = maxMemory;
     using A = Request::Action;
-    r.action = !r.checkPath.empty() ? A::Check
-               : version            ? A::Version
-               : listFormats        ? A::ListFormats
-               : showOptions        ? A::ShowOptions
-               : about              ? A::About
-                                    : A::Export;
+    r.action = !r.checkPath.empty()      ? A::Check
+               : !r.render.files.empty() ? A::Render
+               : version                 ? A::Version
+               : listFormats             ? A::ListFormats
+               : showOptions             ? A::ShowOptions
+               : about                   ? A::About
+                                         : A::Export;
     r.up = upAxis == "y" ? ImportOptions::Up::Y : upAxis == "z" ? ImportOptions::Up::Z : ImportOptions::Up::Auto;
     if (r.configDir.empty())
         r.configDir = DefaultConfigDir();

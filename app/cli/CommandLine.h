@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cli/PreferencesScript.h"
+#include "render/RenderCommand.h"
 #include "scene/Scene.h"
 
 #include <cstdint>
@@ -11,10 +12,10 @@
 
 namespace vek {
 
-enum ExitStatus { EXIT_EXPORTED = 0, EXIT_MARKERS = 1, EXIT_NOTHING = 2, EXIT_CANCELLED = 3 };
+enum ExitStatus { EXIT_EXPORTED = 0, EXIT_MARKERS = 1, EXIT_NOTHING = 2, EXIT_CANCELLED = 3, EXIT_NO_PREVIEW = 4 };
 
 struct Request {
-    enum class Action { Export, Batch, Check, ShowOptions, About, Version, ListFormats };
+    enum class Action { Export, Batch, Check, Render, ShowOptions, About, Version, ListFormats };
     Action action = Action::Export;
     std::vector<std::string> scenes; // one for an export, any number for a batch
     std::string output;              // the Vek file of an export
@@ -28,6 +29,7 @@ struct Request {
     std::vector<OptionSetting> settings;
     bool noPrompt = false, selectedOnly = false, quiet = false;
     ImportOptions::Up up = ImportOptions::Up::Auto;
+    render::RenderRequest render; // --render, and --preview of an export
     std::optional<std::uint64_t> maxMemory; // bytes the run may take, 0 for no limit; none: the default
 
     std::string OptionsPath() const { return configDir + "/" OPTIONS_FILE_NAME; }

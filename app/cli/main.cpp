@@ -48,6 +48,9 @@ int Export(const vek::Request& request)
         std::fputs(vek::FormatSummary(result).c_str(), stdout);
     if (!request.reportPath.empty() && !WriteReport(request.reportPath, vek::FormatJsonReport(request, result)))
         return std::max(result.status, int(vek::EXIT_NOTHING));
+    const bool written = result.status == vek::EXIT_EXPORTED || result.status == vek::EXIT_MARKERS;
+    if (written && !request.render.preview.empty() && !vek::render::WritePreview(request.render, request.output))
+        return vek::EXIT_NO_PREVIEW;
     return result.status;
 }
 
@@ -57,6 +60,8 @@ int Run(const vek::Request& request)
     switch (request.action) {
     case A::Check:
         return vek::RunCheck(request);
+    case A::Render:
+        return vek::render::RunRender(request.render);
     case A::ShowOptions:
         return vek::ShowOptions(request);
     case A::About:

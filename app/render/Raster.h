@@ -1,0 +1,80 @@
+// A small z-buffered rasterizer: flat-coloured triangles, translucent triangles and
+// one-pixel lines seen through a perspective camera, into an RGB picture.
+#pragma once
+
+#include "geom.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace vek::render {
+
+struct Rgb {
+    uint8_t r = 0, g = 0, b = 0;
+    bool operator==(const Rgb&) const = default;
+};
+
+// Rows from top to bottom, three bytes a pixel.
+class Image {
+public:
+    Image(int width, int height, Rgb background);
+    int Width() const { return width; }
+    int Height() const { return height; }
+    Rgb At(int x, int y) const;
+    void Set(int x, int y, Rgb c);
+    const uint8_t* Bytes() const { return pixels.data(); }
+
+private:
+    int width, height;
+    std::vector<uint8_t> pixels;
+};
+
+// A pinhole camera: the eye, the right-handed axes it looks along (right x up =
+// -forward) and the focal length in pixels.
+struct Camera {
+    Point3 eye, right, up, forward;
+    float focal = 1;
+    float nearDistance = 1e-3f; // nothing closer than this is drawn
+};
+
+// A point in the camera's frame: x to the right, y up, z the distance ahead; and,
+// when it is no nearer than the near distance, its place in the picture: pixel
+// column and row and 1 / z.
+struct ViewPoint {
+    float x, y, z;
+    float column = 0, row = 0, w = 0;
+};
+
+class Rasterizer {
+public:
+    // Draws into image, whose depth buffer starts empty.
+    Rasterizer(Image& image, const Camera& camera);
+
+    ViewPoint ToView(const Point3& world) const { return Place(world * ViewMatrix()); }
+    // The transform from the scene to the camera's frame (x, y, z as in ViewPoint).
+    Matrix3 ViewMatrix() const;
+    // The view point of a point given in the camera's frame.
+    ViewPoint Place(const Point3& p) const;
+    // Whether the corners turn counter-clockwise as seen from the camera.
+    static bool FacesCamera(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c);
+
+    // An opaque triangle, drawn when it faces the camera; returns whether it did.
+    bool Fill(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c, Rgb color);
+    // A translucent triangle, both sides, behind nothing opaque; it hides nothing.
+    void Blend(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c, Rgb color, float alpha);
+    // A line, visible where it lies on or in front of the opaque surfaces.
+    void Line(const ViewPoint& a, const ViewPoint& b, Rgb color);
+
+private:
+    enum class Mode { Opaque, Translucent };
+    void Triangle(const ViewPoint (&v)[3], Rgb color, float alpha, Mode mode);
+    void Raster(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c, Rgb color, float alpha, Mode mode);
+    ViewPoint Project(ViewPoint p) const;
+
+    Image& image;
+    Camera camera;
+    float cx, cy;
+    std::vector<float> depth; // 1 / distance of the nearest opaque surface, 0 for none
+};
+
+} // namespace vek::render

@@ -1,0 +1,43 @@
+// Pictures of Vek files: the scene as the engine places it, drawn with flat shading
+// from a fixed light.
+#pragma once
+
+#include "check/VekDocument.h"
+#include "render/Raster.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace vek::render {
+
+// A file that cannot be drawn: the checker's first finding, an unknown camera.
+struct RenderError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+// A file the checker has findings in.
+struct DamagedFile : RenderError {
+    using RenderError::RenderError;
+};
+
+struct RenderSettings {
+    int width = 1024, height = 768;
+    std::string camera; // a camera block's name; empty for the three-quarter view of everything
+    bool outlines = false; // every face's edges, so that four-vertex faces show as quads
+};
+
+// Colours of what is not a material's.
+constexpr Rgb Background{206, 212, 220};
+constexpr Rgb Outline{24, 24, 28};
+constexpr Rgb Unknown{128, 128, 128}; // faces of no material block
+constexpr Rgb BoxColor{255, 110, 20};
+
+// Draws a document: the meshes of its node blocks placed through the hierarchy, and
+// its collision boxes as translucent blocks. Throws RenderError for a camera name
+// that no camera block has.
+Image Draw(const VekDocument& document, const RenderSettings& settings);
+
+// Reads the Vek file at path (with the ".box" file beside it) through the checker and
+// draws it. A file with findings is refused: DamagedFile with the first of them.
+Image DrawVekFile(const std::string& path, const RenderSettings& settings);
+
+} // namespace vek::render
