@@ -129,6 +129,20 @@ TEST(HostileInput, MemoryBombsAreRefusedQuickly)
     EXPECT_EQ(RunVekexport(dir, {"--max-memory", "lots", "scene.json", "out.vek"}).status, 2);
 }
 
+// A damaged Half-Life studio model (its name offsets point past the end of the file)
+// never reaches the model library, whose reader follows them.
+TEST(HostileInput, UnsafeModelFormatsAreRefused)
+{
+    fs::path dir = ScratchDir("hostile-studio-model");
+    std::string model = "IDST";
+    model += std::string(4, '\n') + std::string(400, '\xff');
+    WriteFile(dir / "damaged.mdl", model);
+    ExportRun run = RunVekexport(dir, {"--no-prompt", "--config-dir", "cfg", "damaged.mdl", "out.vek"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.stderrText.find("damaged.mdl: Half-Life studio models are not read"), std::string::npos)
+        << run.stderrText;
+}
+
 TEST(HostileInput, SelectedOnlyWithNothingToSelect)
 {
     fs::path dir = ScratchDir("hostile-selection");

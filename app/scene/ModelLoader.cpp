@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <filesystem>
@@ -159,8 +160,8 @@ public:
         importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
         if (options.progress && isatty(STDERR_FILENO) && fs::file_size(path, ec) > (1u << 20) && !ec)
             importer.SetProgressHandler(new Progress(fs::path(path).filename().string()));
-        ai = importer.ReadFile(path, aiProcess_ValidateDataStructure |
-                                         aiProcess_SortByPType);
+        RefuseUnsafeFormats();
+        ai = importer.ReadFile(path, aiProcess_ValidateDataStructure | aiProcess_SortByPType);
         if (!ai) {
             RethrowOutOfMemory(importer.GetException());
             Fail(std::string("cannot read the model: ") + importer.GetErrorString());
@@ -223,6 +224,22 @@ private:
     int textureCount = 0;
 
     [[noreturn]] void Fail(const std::string& what) const { throw SceneError(path + ": " + what); }
+
+    // Assimp's reader of Half-Life studio models ("IDST", and their sequence groups
+    // "IDSQ") follows the name offsets of a damaged file past the end of its buffer:
+    // such files are refused before Assimp sees them, whatever their name.
+    void RefuseUnsafeFormats() const
+    {
+        char magic[4] = {};
+        if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+            size_t n = std::fread(magic, 1, sizeof(magic), f);
+            std::fclose(f);
+            if (n == sizeof(magic) &&
+                (std::memcmp(magic, "IDST", 4) == 0 || std::memcmp(magic, "IDSQ", 4) == 0))
+                Fail("Half-Life studio models are not read: the model library's reader of them is unsafe on "
+                     "damaged files");
+        }
+    }
 
     // Runs f, naming `place` ("mesh \"Box\"") in a refusal of the scene builder.
     template <class F> decltype(auto) Checked(const std::string& place, F&& f) const
