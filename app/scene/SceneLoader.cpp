@@ -740,8 +740,9 @@ std::unique_ptr<Scene> LoadSceneJson(const std::string& text, const std::string&
 
 std::unique_ptr<Scene> LoadSceneJson(const simdjson::padded_string& text, const std::string& fileName)
 {
-    if (auto scene = Loader(fileName).Stream(text))
-        return scene;
+    // The streaming pass is off: it steps through simdjson's on-demand documents out of
+    // order (a debug build's checks stop at it), which the library leaves undefined.
+    // The strict reading reads every scene until that pass walks documents in order.
     // Faults are found and named by the strict reading.
     try {
         return Loader(fileName).Load(std::string_view(text));
