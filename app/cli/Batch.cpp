@@ -1,4 +1,5 @@
 #include "cli/Batch.h"
+#include "cli/Export.h"
 
 #include "transaction.h"
 
@@ -146,15 +147,7 @@ bool SaveOptions(const Request& r, const std::string& scratch)
         return true;
     std::error_code ec;
     fs::create_directories(r.configDir, ec);
-    BeginFileTransaction();
-    if (std::FILE* f = _tfopen(r.OptionsPath().c_str(), "wb")) {
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-    }
-    if (CommitFileTransaction())
-        return true;
-    std::fprintf(stderr, "vekexport: %s; the options are not saved\n", FileTransactionError().c_str());
-    return false;
+    return WriteFileStaged(r.OptionsPath(), bytes);
 }
 
 // The triangles of an export's faces, a four-vertex face counting two.
@@ -274,14 +267,8 @@ int RunBatch(const Request& r)
     if (!r.reportPath.empty()) {
         double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         nlohmann::ordered_json all = {{"status", worst}, {"seconds", seconds}, {"scenes", reports}};
-        std::ofstream out(r.reportPath, std::ios::binary | std::ios::trunc);
-        out << all.dump(2) << "\n";
-        out.close();
-        if (!out) {
-            std::fprintf(stderr, "vekexport: %s: cannot write the report: %s\n", r.reportPath.c_str(),
-                         std::strerror(errno));
+        if (!WriteFileStaged(r.reportPath, all.dump(2) + "\n"))
             worst = std::max(worst, int(EXIT_NOTHING));
-        }
     }
     return worst;
 }

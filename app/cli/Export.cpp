@@ -297,6 +297,19 @@ void Abandon(ExportResult& result, std::string error)
 
 } // namespace
 
+bool WriteFileStaged(const std::string& path, const std::string& bytes)
+{
+    BeginFileTransaction();
+    if (std::FILE* f = _tfopen(path.c_str(), "wb")) {
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f); // a failed write or close is kept by the transaction
+    }
+    if (CommitFileTransaction())
+        return true;
+    std::fprintf(stderr, "vekexport: %s\n", FileTransactionError().c_str());
+    return false;
+}
+
 ExportResult RunExport(const Request& request)
 {
     auto start = std::chrono::steady_clock::now();

@@ -37,4 +37,10 @@ std::string FormatSummary(const ExportResult& result);
 // The same as a JSON document, with the scene and the status.
 std::string FormatJsonReport(const Request& request, const ExportResult& result);
 
+// Writes a whole file (a report, the options of a batch) as an export writes its own:
+// staged beside it and renamed into place once every byte is written. False, with
+// "vekexport: PATH: reason" on standard error, when it could not be; the old file then
+// stays as it was.
+bool WriteFileStaged(const std::string& path, const std::string& bytes);
+
 } // namespace vek

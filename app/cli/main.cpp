@@ -27,18 +27,6 @@
 
 namespace {
 
-// Writes the JSON report; false, said on standard error, when it cannot be written.
-bool WriteReport(const std::string& path, const std::string& text)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (out)
-        return true;
-    std::fprintf(stderr, "vekexport: %s: cannot write the report: %s\n", path.c_str(), std::strerror(errno));
-    return false;
-}
-
 int Export(const vek::Request& request)
 {
     vek::ExportResult result = vek::RunExport(request);
@@ -46,7 +34,7 @@ int Export(const vek::Request& request)
         std::fprintf(stderr, "vekexport: %s\n", result.error.c_str());
     if (!request.quiet)
         std::fputs(vek::FormatSummary(result).c_str(), stdout);
-    if (!request.reportPath.empty() && !WriteReport(request.reportPath, vek::FormatJsonReport(request, result)))
+    if (!request.reportPath.empty() && !vek::WriteFileStaged(request.reportPath, vek::FormatJsonReport(request, result)))
         return std::max(result.status, int(vek::EXIT_NOTHING));
     const bool written = result.status == vek::EXIT_EXPORTED || result.status == vek::EXIT_MARKERS;
     if (written && !request.render.preview.empty() && !vek::render::WritePreview(request.render, request.output))
