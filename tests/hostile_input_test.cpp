@@ -131,18 +131,27 @@ TEST(HostileInput, MemoryBombsAreRefusedQuickly)
     EXPECT_EQ(RunVekexport(dir, {"--max-memory", "lots", "scene.json", "out.vek"}).status, 2);
 }
 
-// A damaged Half-Life studio model (its name offsets point past the end of the file)
-// never reaches the model library, whose reader follows them.
+// Files the model library mishandles never reach it: a damaged Half-Life studio
+// model (its name offsets point past the end of the file), which it over-reads, and
+// a PLY file cut short inside its header, on which it never returns.
 TEST(HostileInput, UnsafeModelFormatsAreRefused)
 {
-    fs::path dir = ScratchDir("hostile-studio-model");
-    std::string model = "IDST";
-    model += std::string(4, '\n') + std::string(400, '\xff');
-    WriteFile(dir / "damaged.mdl", model);
-    ExportRun run = RunVekexport(dir, {"--no-prompt", "--config-dir", "cfg", "damaged.mdl", "out.vek"});
-    EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.stderrText.find("damaged.mdl: Half-Life studio models are not read"), std::string::npos)
-        << run.stderrText;
+    fs::path dir = ScratchDir("hostile-unsafe-model");
+    const std::pair<std::string, std::string> cases[] = {
+        {"damaged.mdl", "IDST" + std::string(4, '\n') + std::string(400, '\xff')},
+        {"cut.ply", "ply\nformat ascii 1.0\nelement vertex 8\nproperty float x\n"},
+        {"cut", "PLY\r\nformat binary_little_endian 1.0\r\n"},
+    };
+    for (const auto& [name, bytes] : cases) {
+        WriteFile(dir / name, bytes);
+        ExportRun run = RunVekexport(dir, {"--no-prompt", "--config-dir", "cfg", name, "out.vek"});
+        EXPECT_EQ(run.status, 2) << name;
+        EXPECT_NE(run.stderrText.find(name + ": "), std::string::npos) << run.stderrText;
+        EXPECT_NE(run.stderrText.find(name == "damaged.mdl" ? "Half-Life studio models are not read"
+                                                            : "the PLY header has no end_header line"),
+                  std::string::npos)
+            << run.stderrText;
+    }
 }
 
 TEST(HostileInput, SelectedOnlyWithNothingToSelect)

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -225,20 +226,27 @@ private:
 
     [[noreturn]] void Fail(const std::string& what) const { throw SceneError(path + ": " + what); }
 
-    // Assimp's reader of Half-Life studio models ("IDST", and their sequence groups
-    // "IDSQ") follows the name offsets of a damaged file past the end of its buffer:
-    // such files are refused before Assimp sees them, whatever their name.
+    // Files some of Assimp's readers mishandle are refused before Assimp sees them,
+    // whatever their name:
+    // - its reader of Half-Life studio models ("IDST", and their sequence groups
+    //   "IDSQ") follows the name offsets of a damaged file past the end of its buffer;
+    // - its PLY reader never returns on a header without its end_header line, as in
+    //   a file cut short. No real header comes near the megabyte searched here.
     void RefuseUnsafeFormats() const
     {
-        char magic[4] = {};
-        if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-            size_t n = std::fread(magic, 1, sizeof(magic), f);
-            std::fclose(f);
-            if (n == sizeof(magic) &&
-                (std::memcmp(magic, "IDST", 4) == 0 || std::memcmp(magic, "IDSQ", 4) == 0))
-                Fail("Half-Life studio models are not read: the model library's reader of them is unsafe on "
-                     "damaged files");
-        }
+        std::string head(size_t(1) << 20, '\0');
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        if (!f)
+            return; // Assimp names the fault
+        head.resize(std::fread(head.data(), 1, head.size(), f));
+        std::fclose(f);
+        if (head.starts_with("IDST") || head.starts_with("IDSQ"))
+            Fail("Half-Life studio models are not read: the model library's reader of them is unsafe on "
+                 "damaged files");
+        bool ply = head.size() >= 3 && std::tolower((unsigned char)head[0]) == 'p' &&
+                   std::tolower((unsigned char)head[1]) == 'l' && std::tolower((unsigned char)head[2]) == 'y';
+        if (ply && head.find("end_header") == std::string::npos)
+            Fail("the PLY header has no end_header line: the file is cut short or damaged");
     }
 
     // Runs f, naming `place` ("mesh \"Box\"") in a refusal of the scene builder.
