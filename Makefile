@@ -2,12 +2,15 @@
 #            the bundled example scene and draws the file written into build/crate.png
 # make test  installs what is missing, builds everything, and runs the whole test suite
 # make sanitize  the test suite again, built with AddressSanitizer and UBSan
+# make lint  checks the formatting and clang-tidy's findings; make format applies the formatting
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
+# WERROR=ON makes every compiler warning an error, as CI builds.
+WERROR ?= OFF
 EXAMPLE ?= examples/crate.scene.json
 
-.PHONY: all deps build run test sanitize fuzz bench clean
+.PHONY: all deps build run test sanitize fuzz bench lint format clean
 
 all: build
 
@@ -15,7 +18,7 @@ deps:
 	@scripts/ensure-deps
 
 $(BUILD)/Makefile: | deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEK_WERROR=$(WERROR)
 
 build: deps $(BUILD)/Makefile
 	cmake --build $(BUILD) -j $(JOBS)
@@ -30,7 +33,7 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 $(ASAN_BUILD)/Makefile: | deps
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVEK_SANITIZE=ON -DVEK_BENCHMARKS=OFF
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVEK_SANITIZE=ON -DVEK_BENCHMARKS=OFF -DVEK_WERROR=$(WERROR)
 
 sanitize: deps $(ASAN_BUILD)/Makefile
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
@@ -62,6 +65,19 @@ BENCH_SIZES ?= 62k,250k,1M,4M
 bench: build
 	$(BUILD)/vek_bench
 	$(BUILD)/vek_process_bench --sizes $(BENCH_SIZES) $(BUILD)
+
+# Every source formatted as .clang-format says (make format applies it), then
+# clang-tidy's checks of .clang-tidy over everything the build compiles.
+SOURCES = $(shell find host plugin export options writers lists app resources tests bench fuzz \
+	-name '*.cpp' -o -name '*.h')
+format:
+	clang-format -i $(SOURCES)
+
+lint: build
+	clang-format --dry-run --Werror $(SOURCES)
+	@run-clang-tidy -p $(BUILD) -quiet -j $(JOBS) >$(BUILD)/tidy.log 2>&1 || \
+		{ grep -E '(error|warning): ' $(BUILD)/tidy.log | sort -u; echo "clang-tidy: see $(BUILD)/tidy.log"; exit 1; }
+	@echo "clang-format and clang-tidy: clean"
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -25,7 +25,7 @@ std::string LevelJson()
     std::string s = R"({"format": "vek-scene/1", "texmaps": {)";
     for (int b = 0; b < Bitmaps; b++)
         s += (b ? "," : "") + ("\"t" + std::to_string(b) + "\": {\"class\": \"bitmap\", \"file\": " +
-                                "\"D:\\\\Engine\\\\Partition\\\\maps\\\\tile" + std::to_string(b) + ".bmp\"}");
+                               "\"D:\\\\Engine\\\\Partition\\\\maps\\\\tile" + std::to_string(b) + ".bmp\"}");
     s += R"(}, "materials": {)";
     // Every tenth material is a blend of its two predecessors; the others are plain,
     // half of them mapped, some transparent.
@@ -36,10 +36,11 @@ std::string LevelJson()
             s += "{\"class\": \"blend\", \"name\": \"Blend " + std::to_string(m) + "\", \"sub\": [\"m" +
                  std::to_string(m - 2) + "\", \"m" + std::to_string(m - 1) + "\"], \"mix\": 0.3}";
         else if (m % 2 == 0)
-            s += "{\"name\": \"Tile " + std::to_string(m) + "\", \"diffuseMap\": \"t" + std::to_string(m % Bitmaps) + "\"}";
+            s += "{\"name\": \"Tile " + std::to_string(m) + "\", \"diffuseMap\": \"t" + std::to_string(m % Bitmaps) +
+                 "\"}";
         else
-            s += "{\"name\": \"Paint " + std::to_string(m) + "\", \"diffuse\": [0.3, 0.4, 0.5], \"transparency\": " +
-                 (m % 3 == 0 ? "0.25" : "0") + "}";
+            s += "{\"name\": \"Paint " + std::to_string(m) +
+                 "\", \"diffuse\": [0.3, 0.4, 0.5], \"transparency\": " + (m % 3 == 0 ? "0.25" : "0") + "}";
     }
     // Multi j holds materials 4j to 4j+3 and, again, one of another multi.
     for (int j = 0; j < Objects; j++) {
@@ -55,13 +56,14 @@ std::string LevelJson()
     s += R"(}, "nodes": [)";
     int n = 0;
     for (int z = 0; z < Zones; z++) {
-        s += (z ? "," : "") + ("\n{\"name\": \"Zone " + std::to_string(z) + "\", \"object\": \"zone\", \"children\": [");
+        s +=
+            (z ? "," : "") + ("\n{\"name\": \"Zone " + std::to_string(z) + "\", \"object\": \"zone\", \"children\": [");
         for (int k = 0; k < NodesPerZone; k++, n++) {
             int object = n % Objects;
-            s += (k ? ",\n" : "\n") + ("{\"name\": \"Piece " + std::to_string(n) + "\", \"object\": \"o" +
-                                        std::to_string(object) + "\", \"material\": \"multi" + std::to_string(object) +
-                                        "\", \"transform\": {\"position\": [" + std::to_string(n % 250) + ", " +
-                                        std::to_string(n / 250) + ", 0]}}");
+            s += (k ? ",\n" : "\n") +
+                 ("{\"name\": \"Piece " + std::to_string(n) + "\", \"object\": \"o" + std::to_string(object) +
+                  "\", \"material\": \"multi" + std::to_string(object) + "\", \"transform\": {\"position\": [" +
+                  std::to_string(n % 250) + ", " + std::to_string(n / 250) + ", 0]}}");
         }
         s += "]}";
     }

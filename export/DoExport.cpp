@@ -21,17 +21,19 @@ struct ErrorMarker {
     const char* line;
 };
 constexpr ErrorMarker errorMarkers[] = {
-    {ERROR_DUMMY, "#ERROR_EXPORT_DUMMY\n"},   {ERROR_GEOMETRY, "#ERROR_EXPORT_GEOM3D\n"},
-    {ERROR_LIGHT, "#ERROR_EXPORT_LIGHT\n"},   {ERROR_CAMERA, "#ERROR_EXPORT_CAMERA\n"},
-    {ERROR_MATERIAL, "#ERROR_EXPORT_MTL\n"},  {ERROR_TOPOLOGY, "#ERROR_EXPORT_TOPO\n"},
+    {ERROR_DUMMY, "#ERROR_EXPORT_DUMMY\n"},    {ERROR_GEOMETRY, "#ERROR_EXPORT_GEOM3D\n"},
+    {ERROR_LIGHT, "#ERROR_EXPORT_LIGHT\n"},    {ERROR_CAMERA, "#ERROR_EXPORT_CAMERA\n"},
+    {ERROR_MATERIAL, "#ERROR_EXPORT_MTL\n"},   {ERROR_TOPOLOGY, "#ERROR_EXPORT_TOPO\n"},
     {ERROR_ANIMATION, "#ERROR_EXPORT_ANIM\n"}, {ERROR_BOX, "#ERROR_EXPORT_BOX\n"},
 };
 static_assert(std::size(errorMarkers) == 8);
 
 const char* const MSG_CANNOT_LOAD_OPTIONS = "Impossible de charger les param\xc3\xa8tres sauvegard\xc3\xa9s";
-const char* const MSG_CANNOT_CREATE = "Cr\xc3\xa9" "ation du fichier impossible";
+const char* const MSG_CANNOT_CREATE = "Cr\xc3\xa9"
+                                      "ation du fichier impossible";
 const char* const MSG_NO_BOX = "Aucune boite de collision n'a \xc3\xa9t\xc3\xa9 trouv\xc3\xa9";
-const char* const MSG_CANNOT_CREATE_BOX = "Cr\xc3\xa9" "ation du fichier \".box\" impossible";
+const char* const MSG_CANNOT_CREATE_BOX = "Cr\xc3\xa9"
+                                          "ation du fichier \".box\" impossible";
 const char* const MSG_SUCCESS = "Conversion r\xc3\xa9ussit";
 const char* const MSG_PARTIAL = "Certain param\xc3\xa8tres n'ont pas pu \xc3\xaatre export\xc3\xa9s";
 
@@ -80,7 +82,8 @@ void SceneExporter::WriteHeader(FILE* file)
     std::fprintf(file, "\n");
 }
 
-int SceneExporter::DoExport(const TCHAR* name, ExpInterface* ei, Interface* i, BOOL suppressPrompts, DWORD exportOptions)
+int SceneExporter::DoExport(const TCHAR* name, ExpInterface* ei, Interface* i, BOOL suppressPrompts,
+                            DWORD exportOptions)
 {
     (void)ei;
     ip = i;

@@ -63,9 +63,8 @@ ErrorFlags SceneExporter::ExportNode(INode* node, Interface* i, int depth)
         // A node without an object is treated like one of an unexported kind.
         switch (obj ? obj->SuperClassID() : 0) {
         case GEOMOBJECT_CLASS_ID:
-            if (obj->ClassID() == Class_ID(TARGET_CLASS_ID, 0)) {
-                depth--;
-            } else if (!options.exportGeometry && !options.exportAnimation) {
+            if (obj->ClassID() == Class_ID(TARGET_CLASS_ID, 0) ||
+                (!options.exportGeometry && !options.exportAnimation)) {
                 depth--;
             } else if (IsCollisionBoxName(node->GetName())) {
                 // Collision boxes go to the box file only.

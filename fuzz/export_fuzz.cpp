@@ -87,8 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     ExportOptions options = DefaultExportOptions;
     bool selectedOnly = false;
-    std::string_view json = ReadOptions(std::string_view(reinterpret_cast<const char*>(data), size), options,
-                                        selectedOnly);
+    std::string_view json =
+        ReadOptions(std::string_view(reinterpret_cast<const char*>(data), size), options, selectedOnly);
     std::unique_ptr<vek::Scene> scene;
     try {
         scene = vek::LoadSceneJson(std::string(json), "fuzz.json");

@@ -12,7 +12,9 @@ public:
     explicit Color(const Point3& p) : r(p.x), g(p.y), b(p.z) {}
     // From a packed 8-bit value 0x00BBGGRR.
     explicit Color(DWORD rgb)
-        : r(float(rgb & 0xff) / 255.0f), g(float((rgb >> 8) & 0xff) / 255.0f), b(float((rgb >> 16) & 0xff) / 255.0f) {}
+        : r(float(rgb & 0xff) / 255.0f), g(float((rgb >> 8) & 0xff) / 255.0f), b(float((rgb >> 16) & 0xff) / 255.0f)
+    {
+    }
     bool operator==(const Color& c) const { return r == c.r && g == c.g && b == c.b; }
 };
 

@@ -57,7 +57,7 @@ public:
     virtual void GetKey(int i, IKey* key) = 0;
 };
 
-#define GetKeyControlInterface(anim) static_cast<IKeyControl*>((anim)->GetInterface(I_KEYCONTROL))
+#define GetKeyControlInterface(anim) (static_cast<IKeyControl*>((anim)->GetInterface(I_KEYCONTROL)))
 
 class Control : public ReferenceTarget {
 public:

@@ -31,9 +31,27 @@ public:
     Point3 operator-(const Point3& p) const { return Point3(x - p.x, y - p.y, z - p.z); }
     Point3 operator*(float f) const { return Point3(x * f, y * f, z * f); }
     Point3 operator/(float f) const { return Point3(x / f, y / f, z / f); }
-    Point3& operator+=(const Point3& p) { x += p.x; y += p.y; z += p.z; return *this; }
-    Point3& operator-=(const Point3& p) { x -= p.x; y -= p.y; z -= p.z; return *this; }
-    Point3& operator*=(float f) { x *= f; y *= f; z *= f; return *this; }
+    Point3& operator+=(const Point3& p)
+    {
+        x += p.x;
+        y += p.y;
+        z += p.z;
+        return *this;
+    }
+    Point3& operator-=(const Point3& p)
+    {
+        x -= p.x;
+        y -= p.y;
+        z -= p.z;
+        return *this;
+    }
+    Point3& operator*=(float f)
+    {
+        x *= f;
+        y *= f;
+        z *= f;
+        return *this;
+    }
     bool operator==(const Point3& p) const { return x == p.x && y == p.y && z == p.z; }
     bool operator!=(const Point3& p) const { return !(*this == p); }
     float Length() const { return std::sqrt(x * x + y * y + z * z); }
@@ -58,12 +76,29 @@ class Matrix3 {
 public:
     // Identity.
     Matrix3();
-    explicit Matrix3(int init) { if (init) IdentityMatrix(); else Zero(); }
-    Matrix3(const Point3& r0, const Point3& r1, const Point3& r2, const Point3& t) { SetRow(0, r0); SetRow(1, r1); SetRow(2, r2); SetRow(3, t); }
+    explicit Matrix3(int init)
+    {
+        if (init)
+            IdentityMatrix();
+        else
+            Zero();
+    }
+    Matrix3(const Point3& r0, const Point3& r1, const Point3& r2, const Point3& t)
+    {
+        SetRow(0, r0);
+        SetRow(1, r1);
+        SetRow(2, r2);
+        SetRow(3, t);
+    }
     void IdentityMatrix();
     void Zero();
     Point3 GetRow(int i) const { return Point3(m[i][0], m[i][1], m[i][2]); }
-    void SetRow(int i, const Point3& p) { m[i][0] = p.x; m[i][1] = p.y; m[i][2] = p.z; }
+    void SetRow(int i, const Point3& p)
+    {
+        m[i][0] = p.x;
+        m[i][1] = p.y;
+        m[i][2] = p.z;
+    }
     Point3 GetTrans() const { return GetRow(3); }
     void SetTrans(const Point3& p) { SetRow(3, p); }
     void NoTrans() { SetRow(3, Point3()); }
@@ -110,7 +145,11 @@ public:
     explicit Quat(const AngAxis& aa);
     // The rotation part of an orthonormal matrix.
     explicit Quat(const Matrix3& m);
-    void Identity() { x = y = z = 0.0f; w = 1.0f; }
+    void Identity()
+    {
+        x = y = z = 0.0f;
+        w = 1.0f;
+    }
     bool IsIdentity() const { return x == 0.0f && y == 0.0f && z == 0.0f && w == 1.0f; }
     float& operator[](int i) { return (&x)[i]; }
     const float& operator[](int i) const { return (&x)[i]; }

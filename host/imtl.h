@@ -38,11 +38,19 @@ public:
     SClass_ID SuperClassID() override { return MATERIAL_CLASS_ID; }
     virtual int NumSubMtls() { return 0; }
     // Sub-material i, or null for an empty slot.
-    virtual Mtl* GetSubMtl(int i) { (void)i; return nullptr; }
+    virtual Mtl* GetSubMtl(int i)
+    {
+        (void)i;
+        return nullptr;
+    }
     virtual Color GetDiffuse(int mtlNum = 0, BOOL backFace = FALSE) = 0;
     virtual float GetXParency(int mtlNum = 0, BOOL backFace = FALSE) = 0;
     virtual int NumSubTexmaps() { return 0; }
-    virtual Texmap* GetSubTexmap(int i) { (void)i; return nullptr; }
+    virtual Texmap* GetSubTexmap(int i)
+    {
+        (void)i;
+        return nullptr;
+    }
 };
 
 class StdMat : public Mtl {

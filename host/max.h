@@ -2,9 +2,9 @@
 #pragma once
 
 #include "animtbl.h"
-#include "crt.h"
 #include "color.h"
 #include "control.h"
+#include "crt.h"
 #include "custcont.h"
 #include "geom.h"
 #include "imtl.h"

@@ -109,8 +109,16 @@ public:
     Interval() : start(0), end(-1) {}
     TimeValue Start() const { return start; }
     TimeValue End() const { return end; }
-    void Set(TimeValue s, TimeValue e) { start = s; end = e; }
-    void SetInfinite() { start = TIME_NegInfinity; end = TIME_PosInfinity; }
+    void Set(TimeValue s, TimeValue e)
+    {
+        start = s;
+        end = e;
+    }
+    void SetInfinite()
+    {
+        start = TIME_NegInfinity;
+        end = TIME_PosInfinity;
+    }
 };
 #define FOREVER Interval(TIME_NegInfinity, TIME_PosInfinity)
 #define NEVER Interval(TIME_NegInfinity, TIME_NegInfinity)

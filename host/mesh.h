@@ -18,7 +18,12 @@ public:
     DWORD smGroup = 0;
     DWORD flags = 0;
 
-    void setVerts(int a, int b, int c) { v[0] = DWORD(a); v[1] = DWORD(b); v[2] = DWORD(c); }
+    void setVerts(int a, int b, int c)
+    {
+        v[0] = DWORD(a);
+        v[1] = DWORD(b);
+        v[2] = DWORD(c);
+    }
     void setEdgeVisFlags(int va, int vb, int vc)
     {
         flags = (flags & ~DWORD(EDGE_ALL)) | (va ? EDGE_A : 0) | (vb ? EDGE_B : 0) | (vc ? EDGE_C : 0);
@@ -33,8 +38,18 @@ class TVFace {
 public:
     DWORD t[3] = {0, 0, 0};
     TVFace() = default;
-    TVFace(DWORD a, DWORD b, DWORD c) { t[0] = a; t[1] = b; t[2] = c; }
-    void setTVerts(int a, int b, int c) { t[0] = DWORD(a); t[1] = DWORD(b); t[2] = DWORD(c); }
+    TVFace(DWORD a, DWORD b, DWORD c)
+    {
+        t[0] = a;
+        t[1] = b;
+        t[2] = c;
+    }
+    void setTVerts(int a, int b, int c)
+    {
+        t[0] = DWORD(a);
+        t[1] = DWORD(b);
+        t[2] = DWORD(c);
+    }
     DWORD getTVert(int i) const { return t[i]; }
 };
 

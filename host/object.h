@@ -11,10 +11,19 @@ class BaseObject : public ReferenceTarget {};
 
 class Object : public BaseObject {
 public:
-    virtual int CanConvertToType(Class_ID obtype) { (void)obtype; return FALSE; }
+    virtual int CanConvertToType(Class_ID obtype)
+    {
+        (void)obtype;
+        return FALSE;
+    }
     // Returns this object when it already is of the type; otherwise a new object
     // that the caller deletes.
-    virtual Object* ConvertToType(TimeValue t, Class_ID obtype) { (void)t; (void)obtype; return nullptr; }
+    virtual Object* ConvertToType(TimeValue t, Class_ID obtype)
+    {
+        (void)t;
+        (void)obtype;
+        return nullptr;
+    }
 };
 
 class GeomObject : public Object {

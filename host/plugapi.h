@@ -36,7 +36,12 @@ public:
     // Returns 1 when the export ran (or was cancelled by the user), 0 on failure.
     virtual int DoExport(const MCHAR* name, ExpInterface* ei, Interface* i, BOOL suppressPrompts = FALSE,
                          DWORD options = 0) = 0;
-    virtual BOOL SupportsOptions(int ext, DWORD options) { (void)ext; (void)options; return FALSE; }
+    virtual BOOL SupportsOptions(int ext, DWORD options)
+    {
+        (void)ext;
+        (void)options;
+        return FALSE;
+    }
 };
 
 // Signatures of a plug-in module's exported functions.

@@ -20,10 +20,27 @@ public:
     bool isNull() const { return s.empty(); }
     char& operator[](int i) { return s[size_t(i)]; }
     char operator[](int i) const { return s[size_t(i)]; }
-    CStr& operator=(const char* cs) { s = cs ? cs : ""; return *this; }
-    CStr& operator+=(const CStr& c) { s += c.s; return *this; }
-    CStr& operator+=(const char* cs) { if (cs) s += cs; return *this; }
-    CStr& operator+=(char c) { s += c; return *this; }
+    CStr& operator=(const char* cs)
+    {
+        s = cs ? cs : "";
+        return *this;
+    }
+    CStr& operator+=(const CStr& c)
+    {
+        s += c.s;
+        return *this;
+    }
+    CStr& operator+=(const char* cs)
+    {
+        if (cs)
+            s += cs;
+        return *this;
+    }
+    CStr& operator+=(char c)
+    {
+        s += c;
+        return *this;
+    }
     CStr operator+(const CStr& c) const { return CStr(s + c.s); }
     bool operator==(const CStr& c) const { return s == c.s; }
     bool operator==(const char* cs) const { return s == (cs ? cs : ""); }

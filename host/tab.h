@@ -12,13 +12,15 @@
 
 template <class T> class Tab {
     static_assert(std::is_trivially_copyable_v<T>, "Tab holds plain values");
+    // Pointers as often as not (Tab<INode*>), which a lint takes for a mistaken sizeof.
+    static constexpr size_t ElementSize = sizeof(T); // NOLINT(bugprone-sizeof-expression)
     T* th = nullptr;
     int count = 0;
     int alloced = 0;
 
     void Grow(int need)
     {
-        T* n = static_cast<T*>(std::realloc(th, sizeof(T) * size_t(need)));
+        T* n = static_cast<T*>(std::realloc(th, ElementSize * size_t(need)));
         if (!n)
             throw std::bad_alloc();
         th = n;
@@ -28,7 +30,11 @@ template <class T> class Tab {
 public:
     Tab() = default;
     Tab(const Tab& tb) { *this = tb; }
-    Tab(Tab&& tb) noexcept : th(tb.th), count(tb.count), alloced(tb.alloced) { tb.th = nullptr; tb.count = tb.alloced = 0; }
+    Tab(Tab&& tb) noexcept : th(tb.th), count(tb.count), alloced(tb.alloced)
+    {
+        tb.th = nullptr;
+        tb.count = tb.alloced = 0;
+    }
     ~Tab() { std::free(th); }
     Tab& operator=(const Tab& tb)
     {
@@ -38,7 +44,7 @@ public:
         if (tb.count > 0) {
             if (alloced < tb.count)
                 Grow(tb.count);
-            std::memcpy(th, tb.th, sizeof(T) * size_t(tb.count));
+            std::memcpy(th, tb.th, ElementSize * size_t(tb.count));
         }
         count = tb.count;
         return *this;
@@ -66,7 +72,7 @@ public:
         if (n > alloced)
             Grow(n);
         if (n > count)
-            std::memset(static_cast<void*>(th + count), 0, sizeof(T) * size_t(n - count));
+            std::memset(static_cast<void*>(th + count), 0, ElementSize * size_t(n - count));
         count = n;
     }
     // Reserves storage for n elements.
@@ -86,7 +92,7 @@ public:
             return count;
         if (count + num > alloced)
             Grow(count + num + (allocExtra > 0 ? allocExtra : 0));
-        std::memcpy(static_cast<void*>(th + count), el, sizeof(T) * size_t(num));
+        std::memcpy(static_cast<void*>(th + count), el, ElementSize * size_t(num));
         count += num;
         return count - num;
     }
@@ -97,7 +103,7 @@ public:
             return count;
         if (start + num > count)
             num = count - start;
-        std::memmove(static_cast<void*>(th + start), th + start + num, sizeof(T) * size_t(count - start - num));
+        std::memmove(static_cast<void*>(th + start), th + start + num, ElementSize * size_t(count - start - num));
         count -= num;
         return count;
     }

@@ -331,10 +331,7 @@ LONG_PTR SetWindowLongPtr(HWND window, int index, LONG_PTR value)
     return old;
 }
 
-LONG_PTR GetWindowLongPtr(HWND window, int index)
-{
-    return window && index == GWLP_USERDATA ? window->userData : 0;
-}
+LONG_PTR GetWindowLongPtr(HWND window, int index) { return window && index == GWLP_USERDATA ? window->userData : 0; }
 
 BOOL SetWindowText(HWND window, LPCSTR text)
 {
@@ -382,7 +379,10 @@ HWND GetLinkedSpinner(HWND edit)
 
 // ---- dialog sessions ----
 
-void SetDialogFrontEnd(DialogFrontEnd frontEnd) { FrontEnd() = frontEnd ? std::move(frontEnd) : DialogFrontEnd(PressDefaultButton); }
+void SetDialogFrontEnd(DialogFrontEnd frontEnd)
+{
+    FrontEnd() = frontEnd ? std::move(frontEnd) : DialogFrontEnd(PressDefaultButton);
+}
 
 bool DialogSession::Ended() const { return dialog->ended; }
 

@@ -74,7 +74,7 @@ struct DLGITEMRESOURCE {
     int id;                // -1 for controls that no code addresses
     short x, y, cx, cy;    // dialog units
     DWORD style;
-    int imageId;           // bitmap or icon resource of an image control, else 0
+    int imageId; // bitmap or icon resource of an image control, else 0
 };
 
 struct DLGRESOURCE {

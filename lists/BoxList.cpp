@@ -83,10 +83,7 @@ bool ParseBoxId(const TCHAR* name, int& id)
     return true;
 }
 
-int VisibleEdges(const Face& face)
-{
-    return face.getEdgeVis(0) + face.getEdgeVis(1) + face.getEdgeVis(2);
-}
+int VisibleEdges(const Face& face) { return face.getEdgeVis(0) + face.getEdgeVis(1) + face.getEdgeVis(2); }
 
 // The face walk: each face with exactly two visible edges starts a quad that the
 // next face completes unless that one has no hidden edge; both faces are used up
@@ -107,7 +104,7 @@ bool FindQuads(const Mesh& mesh, DWORD quads[BOX_SIDES][3])
         // A quad started on the last face has nothing to complete it.
         if (f + 1 >= numFaces)
             break;
-        if (VisibleEdges(mesh.faces[size_t(f + 1)]) != 3) {
+        if (VisibleEdges(mesh.faces[size_t(f) + 1]) != 3) {
             if (found == BOX_SIDES)
                 return false;
             for (int k = 0; k < 3; k++) {

@@ -28,6 +28,9 @@ int MaterialList::AddColor(const TCHAR* name, Color* color)
 
 Mtl* MaterialList::GetMaterial(int i) const { return i >= 0 && i < materials.Count() ? materials[i] : nullptr; }
 
-const TCHAR* MaterialList::GetColorName(int i) const { return i >= 0 && i < colorNames.Count() ? colorNames[i] : nullptr; }
+const TCHAR* MaterialList::GetColorName(int i) const
+{
+    return i >= 0 && i < colorNames.Count() ? colorNames[i] : nullptr;
+}
 
 Color* MaterialList::GetColor(int i) const { return i >= 0 && i < colors.Count() ? colors[i] : nullptr; }

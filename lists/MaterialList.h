@@ -28,7 +28,7 @@ public:
 
 private:
     Tab<Mtl*> materials;
-    Tab<const TCHAR*> colorNames; // the host's name pointers, valid for the export
-    Tab<Color*> colors;           // owned
+    Tab<const TCHAR*> colorNames;   // the host's name pointers, valid for the export
+    Tab<Color*> colors;             // owned
     std::unordered_set<Mtl*> known; // index beside materials
 };

@@ -6,10 +6,10 @@
 #include <cstdint>
 
 struct ExportOptions {
-    int32_t legacyFormat;    // write for engine versions 3.5 and earlier
+    int32_t legacyFormat; // write for engine versions 3.5 and earlier
     int32_t exportDummies;
-    int32_t exportGeometry;  // also decides whether material blocks are written
-    int32_t quadFaces;       // join triangle pairs into four-vertex faces
+    int32_t exportGeometry; // also decides whether material blocks are written
+    int32_t quadFaces;      // join triangle pairs into four-vertex faces
     int32_t exportLights;
     int32_t exportCameras;
     int32_t exportMaterials; // otherwise the nodes' wire colours
@@ -20,16 +20,17 @@ struct ExportOptions {
     int32_t exportBoxes;     // the collision-box file
     int32_t gouraud;
     int32_t lighting;
-    int32_t frameNumber;     // frame evaluated when neither animation nor current frame
-    int32_t decimals;        // 0 to 10
-    int32_t indentation;     // spaces per level, 0 to 8
-    int32_t mergePrecision;  // tenths of a unit, 0 to 10
+    int32_t frameNumber;    // frame evaluated when neither animation nor current frame
+    int32_t decimals;       // 0 to 10
+    int32_t indentation;    // spaces per level, 0 to 8
+    int32_t mergePrecision; // tenths of a unit, 0 to 10
 
     static constexpr int Count = 18;
     int32_t& operator[](int i) { return (&legacyFormat)[i]; }
     int32_t operator[](int i) const { return (&legacyFormat)[i]; }
 };
-static_assert(sizeof(ExportOptions) == ExportOptions::Count * 4, "the options are a plain run of 32-bit values");
+static_assert(sizeof(ExportOptions) == size_t(ExportOptions::Count) * 4,
+              "the options are a plain run of 32-bit values");
 
 // Dummies, geometry, four-vertex faces, materials and the current frame on;
 // 6 decimals, indentation 1, merge precision 1.
@@ -44,12 +45,12 @@ struct ExportOptionInfo {
     int min, max;
 };
 inline constexpr ExportOptionInfo ExportOptionTable[] = {
-    {"legacyFormat", true, 0, 1},    {"exportDummies", true, 0, 1},   {"exportGeometry", true, 0, 1},
-    {"quadFaces", true, 0, 1},       {"exportLights", true, 0, 1},    {"exportCameras", true, 0, 1},
-    {"exportMaterials", true, 0, 1}, {"mergeVertices", true, 0, 1},   {"exportTopology", true, 0, 1},
-    {"exportAnimation", true, 0, 1}, {"currentFrame", true, 0, 1},    {"exportBoxes", true, 0, 1},
-    {"gouraud", true, 0, 1},         {"lighting", true, 0, 1},        {"frameNumber", false, 0, -1},
-    {"decimals", false, 0, 10},      {"indentation", false, 0, 8},    {"mergePrecision", false, 0, 10},
+    {"legacyFormat", true, 0, 1},    {"exportDummies", true, 0, 1}, {"exportGeometry", true, 0, 1},
+    {"quadFaces", true, 0, 1},       {"exportLights", true, 0, 1},  {"exportCameras", true, 0, 1},
+    {"exportMaterials", true, 0, 1}, {"mergeVertices", true, 0, 1}, {"exportTopology", true, 0, 1},
+    {"exportAnimation", true, 0, 1}, {"currentFrame", true, 0, 1},  {"exportBoxes", true, 0, 1},
+    {"gouraud", true, 0, 1},         {"lighting", true, 0, 1},      {"frameNumber", false, 0, -1},
+    {"decimals", false, 0, 10},      {"indentation", false, 0, 8},  {"mergePrecision", false, 0, 10},
 };
 static_assert(sizeof(ExportOptionTable) / sizeof(ExportOptionTable[0]) == ExportOptions::Count);
 

@@ -7,7 +7,8 @@
 
 namespace {
 
-const char* const CANNOT_CREATE = "Cr\xc3\xa9" "ation du fichier de configuration impossible";
+const char* const CANNOT_CREATE = "Cr\xc3\xa9"
+                                  "ation du fichier de configuration impossible";
 
 // One value; false once the end of the file is reached.
 bool ReadWord(FILE* f, int32_t& v)

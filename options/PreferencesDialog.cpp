@@ -12,13 +12,20 @@ struct CheckBoxOption {
     int32_t ExportOptions::*field;
 };
 const CheckBoxOption checkBoxes[] = {
-    {IDC_LEGACY, &ExportOptions::legacyFormat},       {IDC_DUMMIES, &ExportOptions::exportDummies},
-    {IDC_GEOMETRY, &ExportOptions::exportGeometry},   {IDC_QUAD_FACES, &ExportOptions::quadFaces},
-    {IDC_LIGHTS, &ExportOptions::exportLights},       {IDC_CAMERAS, &ExportOptions::exportCameras},
-    {IDC_MATERIALS, &ExportOptions::exportMaterials}, {IDC_MERGE, &ExportOptions::mergeVertices},
-    {IDC_TOPOLOGY, &ExportOptions::exportTopology},   {IDC_ANIMATION, &ExportOptions::exportAnimation},
-    {IDC_CURRENT_FRAME, &ExportOptions::currentFrame}, {IDC_BOXES, &ExportOptions::exportBoxes},
-    {IDC_GOURAUD, &ExportOptions::gouraud},           {IDC_LIGHTING, &ExportOptions::lighting},
+    {IDC_LEGACY, &ExportOptions::legacyFormat},
+    {IDC_DUMMIES, &ExportOptions::exportDummies},
+    {IDC_GEOMETRY, &ExportOptions::exportGeometry},
+    {IDC_QUAD_FACES, &ExportOptions::quadFaces},
+    {IDC_LIGHTS, &ExportOptions::exportLights},
+    {IDC_CAMERAS, &ExportOptions::exportCameras},
+    {IDC_MATERIALS, &ExportOptions::exportMaterials},
+    {IDC_MERGE, &ExportOptions::mergeVertices},
+    {IDC_TOPOLOGY, &ExportOptions::exportTopology},
+    {IDC_ANIMATION, &ExportOptions::exportAnimation},
+    {IDC_CURRENT_FRAME, &ExportOptions::currentFrame},
+    {IDC_BOXES, &ExportOptions::exportBoxes},
+    {IDC_GOURAUD, &ExportOptions::gouraud},
+    {IDC_LIGHTING, &ExportOptions::lighting},
 };
 static_assert(std::size(checkBoxes) == 14);
 

@@ -73,11 +73,15 @@ const DLGITEMRESOURCE prefsItems[] = {
     {"Spinner", "", IDC_FRAME_SPIN, 120, 144, 8, 10, 0, 0},
     {"GroupBox", "Fusion", IDC_MERGE_GROUP, 8, 177, 144, 43, 0, 0},
     {"CheckBox", "Fusion des vertices p\xc3\xa8res/fils", IDC_MERGE, 12, 188, 136, 10, CHECK, 0},
-    {"Static", "Pr\xc3\xa9" "cision fusion:", IDC_STATIC, 16, 199, 72, 10, 0, 0},
+    {"Static",
+     "Pr\xc3\xa9"
+     "cision fusion:",
+     IDC_STATIC, 16, 199, 72, 10, 0, 0},
     {"Edit", "", IDC_MERGE_PRECISION_EDIT, 92, 199, 28, 10, CHECK, 0},
     {"Spinner", "", IDC_MERGE_PRECISION_SPIN, 120, 199, 8, 10, 0, 0},
     // Right column.
-    {"CheckBox", "Exporter pour les versions 3.5 et inf. de KELM", IDC_LEGACY, 160, 1, 148, 21, CHECK | WS_GROUP | BS_MULTILINE, 0},
+    {"CheckBox", "Exporter pour les versions 3.5 et inf. de KELM", IDC_LEGACY, 160, 1, 148, 21,
+     CHECK | WS_GROUP | BS_MULTILINE, 0},
     {"Bitmap", "", IDC_STATIC, 160, 23, 148, 43, 0, IDB_LOGO},
     {"GroupBox", "", IDC_STATIC, 160, 67, 148, 54, 0, 0},
     {"Static", "Plug-in d'Exportation Max 3 et 4 -> Vek", IDC_STATIC, 168, 78, 132, 21, 0, 0},
@@ -87,9 +91,15 @@ const DLGITEMRESOURCE prefsItems[] = {
     {"CheckBox", "Mat\xc3\xa9riaux", IDC_MATERIALS, 180, 133, 96, 10, CHECK, 0},
     {"CheckBox", "Gouraud", IDC_GOURAUD, 196, 144, 96, 10, CHECK, 0},
     {"CheckBox", "Light", IDC_LIGHTING, 196, 155, 96, 10, CHECK, 0},
-    {"GroupBox", "Pr\xc3\xa9" "f\xc3\xa9rences", IDC_STATIC, 160, 177, 148, 43, 0, 0},
+    {"GroupBox",
+     "Pr\xc3\xa9"
+     "f\xc3\xa9rences",
+     IDC_STATIC, 160, 177, 148, 43, 0, 0},
     {"Icon", "", IDC_ICON_PREFERENCES, 168, 188, 8, 10, 0, IDI_PREFERENCES},
-    {"Static", "D\xc3\xa9" "cimales: ", IDC_STATIC, 180, 188, 52, 10, 0, 0},
+    {"Static",
+     "D\xc3\xa9"
+     "cimales: ",
+     IDC_STATIC, 180, 188, 52, 10, 0, 0},
     {"Edit", "", IDC_DECIMALS_EDIT, 236, 188, 28, 10, CHECK, 0},
     {"Spinner", "", IDC_DECIMALS_SPIN, 264, 188, 8, 10, 0, 0},
     {"Static", "Indentation:", IDC_STATIC, 180, 199, 52, 10, 0, 0},
@@ -110,8 +120,10 @@ const DLGITEMRESOURCE aboutItems[] = {
 };
 
 const DLGRESOURCE dialogs[] = {
-    {IDD_PREFS, "Export To Vek Pr\xc3\xa9" "f\xc3\xa9rences", "MS Sans Serif", 8, 314, 244, DIALOG_STYLE, prefsItems,
-     int(std::size(prefsItems))},
+    {IDD_PREFS,
+     "Export To Vek Pr\xc3\xa9"
+     "f\xc3\xa9rences",
+     "MS Sans Serif", 8, 314, 244, DIALOG_STYLE, prefsItems, int(std::size(prefsItems))},
     {IDD_ABOUT, "About", "MS Sans Serif", 8, 188, 137, DIALOG_STYLE, aboutItems, int(std::size(aboutItems))},
 };
 
@@ -132,15 +144,9 @@ const char* const animationRows[] = {">>"};
 const char* const preferencesRows[] = {"::"};
 
 const IMAGERESOURCE images[] = {
-    {IDB_LOGO, 26, 4, logoRows},
-    {IDI_DUMMY, 2, 1, dummyRows},
-    {IDI_GEOMETRY, 2, 1, geometryRows},
-    {IDI_LIGHT, 1, 1, lightRows},
-    {IDI_CAMERA, 2, 1, cameraRows},
-    {IDI_MATERIAL, 2, 1, materialRows},
-    {IDI_BOX, 2, 1, boxRows},
-    {IDI_ANIMATION, 2, 1, animationRows},
-    {IDI_PREFERENCES, 2, 1, preferencesRows},
+    {IDB_LOGO, 26, 4, logoRows},  {IDI_DUMMY, 2, 1, dummyRows},         {IDI_GEOMETRY, 2, 1, geometryRows},
+    {IDI_LIGHT, 1, 1, lightRows}, {IDI_CAMERA, 2, 1, cameraRows},       {IDI_MATERIAL, 2, 1, materialRows},
+    {IDI_BOX, 2, 1, boxRows},     {IDI_ANIMATION, 2, 1, animationRows}, {IDI_PREFERENCES, 2, 1, preferencesRows},
 };
 
 const VERSIONRESOURCE version = {
@@ -159,6 +165,6 @@ const VERSIONRESOURCE version = {
 } // namespace
 
 extern "C" __attribute__((visibility("default"))) const RESOURCEDIRECTORY ResourceDirectory = {
-    stringTable, int(std::size(stringTable)), dialogs, int(std::size(dialogs)), images, int(std::size(images)),
-    &version,
+    stringTable, int(std::size(stringTable)), dialogs,  int(std::size(dialogs)),
+    images,      int(std::size(images)),      &version,
 };

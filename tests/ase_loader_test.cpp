@@ -15,13 +15,15 @@ namespace fs = std::filesystem;
 // A scene of one helper and one triangle mesh whose parts the cases replace.
 std::string Ase(const std::string& faces, const std::string& after = "", const std::string& parent = "")
 {
-    return "*3DSMAX_ASCIIEXPORT 200\n"                                      // 1
-           "*MATERIAL_LIST {\n *MATERIAL 0 {\n  *MATERIAL_NAME \"M\"\n }\n}\n" // 2-6
+    return "*3DSMAX_ASCIIEXPORT 200\n"                                             // 1
+           "*MATERIAL_LIST {\n *MATERIAL 0 {\n  *MATERIAL_NAME \"M\"\n }\n}\n"     // 2-6
            "*HELPEROBJECT {\n *NODE_NAME \"Pièce\"\n *HELPER_CLASS \"Dummy\"\n}\n" // 7-10
-           "*GEOMOBJECT {\n *NODE_NAME \"Tri\"\n" + parent +                  // 11-12
-           " *MESH {\n  *MESH_VERTEX_LIST {\n"                               // 13-14
+           "*GEOMOBJECT {\n *NODE_NAME \"Tri\"\n" +
+           parent +                                                                           // 11-12
+           " *MESH {\n  *MESH_VERTEX_LIST {\n"                                                // 13-14
            "   *MESH_VERTEX 0 0 0 0\n   *MESH_VERTEX 1 1 0 0\n   *MESH_VERTEX 2 0 1 0\n  }\n" // 15-18
-           "  *MESH_FACE_LIST {\n" + faces + "  }\n }\n" + after + "}\n";
+           "  *MESH_FACE_LIST {\n" +
+           faces + "  }\n }\n" + after + "}\n";
 }
 
 const std::string Face0 = "   *MESH_FACE 0: A: 0 B: 1 C: 2 AB: 1 BC: 1 CA: 0 *MESH_SMOOTHING 1,3 *MESH_MTLID 2\n";

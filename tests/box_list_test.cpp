@@ -95,10 +95,16 @@ TEST(BoxIds, NumberAfterThePrefixOrRejection)
         int id; // when accepted
     };
     const Case cases[] = {
-        {"BOX_12", 0, 12},         {"BOX_007", 0, 7},          {"BOX_", 0, 0},
-        {"box_5", 0, 5},           {"BOX_2147483647", 0, 2147483647},
-        {"BOX_1a", ERROR_BOX, 0},  {"BOX_-1", ERROR_BOX, 0},   {"BOX_ 1", ERROR_BOX, 0},
-        {"BOX_2147483648", ERROR_BOX, 0}, {"BOX_99999999999999999999", ERROR_BOX, 0},
+        {"BOX_12", 0, 12},
+        {"BOX_007", 0, 7},
+        {"BOX_", 0, 0},
+        {"box_5", 0, 5},
+        {"BOX_2147483647", 0, 2147483647},
+        {"BOX_1a", ERROR_BOX, 0},
+        {"BOX_-1", ERROR_BOX, 0},
+        {"BOX_ 1", ERROR_BOX, 0},
+        {"BOX_2147483648", ERROR_BOX, 0},
+        {"BOX_99999999999999999999", ERROR_BOX, 0},
     };
     Mesh mesh = HostBox(10, 10, 10);
     for (const Case& c : cases) {
@@ -115,8 +121,9 @@ TEST(BoxIds, NumberAfterThePrefixOrRejection)
 
 TEST(BoxIds, SameNumberTwiceGivesTwoRecords)
 {
-    auto scene = Load(SceneText(BoxObjectText("b", 10, 10, 10),
-                                BoxNodeText("BOX_3", "b") + "," + BoxNodeText("BOX_3", "b", R"("position": [50, 0, 0])")));
+    auto scene =
+        Load(SceneText(BoxObjectText("b", 10, 10, 10),
+                       BoxNodeText("BOX_3", "b") + "," + BoxNodeText("BOX_3", "b", R"("position": [50, 0, 0])")));
     BoxList list;
     EXPECT_EQ(AddAllBoxes(list, *scene), (std::vector<ErrorFlags>{0, 0}));
     ASSERT_EQ(list.BoxCount(), 2);

@@ -43,6 +43,7 @@ inline ErrorFlags AddNodeBox(BoxList& list, INode* node)
 inline std::vector<ErrorFlags> AddAllBoxes(BoxList& list, Scene& scene)
 {
     std::vector<ErrorFlags> results;
+    results.reserve(size_t(scene.GetRootNode()->NumberOfChildren()));
     for (int i = 0; i < scene.GetRootNode()->NumberOfChildren(); i++)
         results.push_back(AddNodeBox(list, TopNode(scene, i)));
     return results;

@@ -66,13 +66,14 @@ TEST(BoxFile, FixedPointTruncationsAndTwosComplement)
     Boxes b(BoxObjectText("b", 10, 10, 4),
             BoxNodeText("BOX_1", "b", R"("position": [-2.7, 0, -1.1])") + "," +
                 BoxNodeText("BOX_2", "b", R"("position": [10, 0, 0])") + "," +
-                BoxNodeText("BOX_3", "b", R"("position": [0, 100, 0], "rotation": {"axis": [0, 0, 1], "angle": 0.78539816})"));
+                BoxNodeText("BOX_3", "b",
+                            R"("position": [0, 100, 0], "rotation": {"axis": [0, 0, 1], "angle": 0.78539816})"));
     std::vector<std::string> lines = Lines(WriteBoxFile(&b.list));
     ASSERT_EQ(lines.size(), 1u + 3 * 8 + 1);
-    EXPECT_EQ(lines[2], "  ffff8000 0 0");        // the whole parts -2 and 0, then shifted
-    EXPECT_EQ(lines[3], "  0 4000 0 4666");       // 1.1 * 16384 = 18022.4
-    EXPECT_EQ(lines[4], "  4000 0 0 1eccc");      // 7.7 * 16384 = 126156.8
-    EXPECT_EQ(lines[6], "  c000 0 0 9333");       // 2.3 * 16384 = 37683.2
+    EXPECT_EQ(lines[2], "  ffff8000 0 0");   // the whole parts -2 and 0, then shifted
+    EXPECT_EQ(lines[3], "  0 4000 0 4666");  // 1.1 * 16384 = 18022.4
+    EXPECT_EQ(lines[4], "  4000 0 0 1eccc"); // 7.7 * 16384 = 126156.8
+    EXPECT_EQ(lines[6], "  c000 0 0 9333");  // 2.3 * 16384 = 37683.2
     EXPECT_EQ(lines[10], "  28000 8000 0");
     EXPECT_EQ(lines[12], "  4000 0 0 fffec000");
     EXPECT_EQ(lines[14], "  c000 0 0 3c000");
@@ -90,9 +91,9 @@ TEST(BoxFile, ValuesBeyondThirtyTwoBitsSaturate)
     std::vector<std::string> lines = Lines(WriteBoxFile(&b.list));
     ASSERT_EQ(lines.size(), 10u);
     EXPECT_EQ(lines[2], "  7fffc000 8000 80000000");
-    EXPECT_EQ(lines[4], "  4000 0 0 80000000");     // left side, d = -999995
-    EXPECT_EQ(lines[5], "  0 0 4000 7fffffff");     // front side, d = 1000005
-    EXPECT_EQ(lines[6], "  c000 0 0 7fffffff");     // right side, d = 1000005
+    EXPECT_EQ(lines[4], "  4000 0 0 80000000"); // left side, d = -999995
+    EXPECT_EQ(lines[5], "  0 0 4000 7fffffff"); // front side, d = 1000005
+    EXPECT_EQ(lines[6], "  c000 0 0 7fffffff"); // right side, d = 1000005
 }
 
 TEST(BoxFile, PairsByListPositionLaterFirst)
@@ -127,7 +128,8 @@ TEST(BoxOverlap, CornerInsideOrOnAFace)
                          BoxNodeText("BOX_2", "small", R"("position": [0, 0, 4])") + "," +
                          // two long bars crossing in an X, with no corner in the other
                          BoxNodeText("BOX_3", "long", R"("position": [0, 0, 50])") + "," +
-                         BoxNodeText("BOX_4", "long", R"("position": [0, 0, 50], "rotation": {"axis": [0, 0, 1], "angle": 1.5707963})") +
+                         BoxNodeText("BOX_4", "long",
+                                     R"("position": [0, 0, 50], "rotation": {"axis": [0, 0, 1], "angle": 1.5707963})") +
                          "," +
                          // beside the cube, a hair's breadth away
                          BoxNodeText("BOX_5", "cube", R"("position": [0, 10.001, 0])"));

@@ -127,7 +127,8 @@ TEST(Checker, AFileWithEveryKindOfBlockIsCleanAndCounted)
     std::vector<std::string> failed = ValidVek;
     failed.back() = "#ERROR_EXPORT_GEOM3D";
     failed.push_back("#ERROR_EXPORT_BOX");
-    EXPECT_EQ(Check(Join(failed)).figures.markers, (std::vector<std::string>{"#ERROR_EXPORT_GEOM3D", "#ERROR_EXPORT_BOX"}));
+    EXPECT_EQ(Check(Join(failed)).figures.markers,
+              (std::vector<std::string>{"#ERROR_EXPORT_GEOM3D", "#ERROR_EXPORT_BOX"}));
 }
 
 TEST(Checker, IndentationZeroAndEightAreConsistentToo)
@@ -181,24 +182,29 @@ TEST(Checker, EachDamageGivesItsFindingAtItsLine)
         {"unclosed block", [](auto& l) { Erase(l, 78); }, 41, "\"shell Root\" (line 41) is not closed"},
         {"stray brace", [](auto& l) { l.insert(l.begin() + 78, "}"); }, 79, "closing brace without an open block"},
         {"closing brace indentation", [](auto& l) { Set(l, 56, "   }"); }, 56, "closing brace indented by 3"},
-        {"body indentation", [](auto& l) { Set(l, 46, "    1.000000 0.000000 0.000000"); }, 46, "indented by 4 blanks, expected 2"},
+        {"body indentation", [](auto& l) { Set(l, 46, "    1.000000 0.000000 0.000000"); }, 46,
+         "indented by 4 blanks, expected 2"},
         {"child indentation", [](auto& l) { Set(l, 65, "mesh Rock_copy {"); }, 65, "does not match the nesting"},
         {"transform", [](auto& l) { Set(l, 42, " 0.000000 0.000000 0.000000 0.000000 0.000000 65535.0000"); }, 42,
          "transform line should hold 7 numbers"},
         {"vertex", [](auto& l) { Set(l, 46, "  1.000000 0.000000"); }, 46, "vertex line should hold 3 numbers"},
         {"number", [](auto& l) { Set(l, 46, "  1.000000 0.0x0000 0.000000"); }, 46, "vertex line"},
         {"index range", [](auto& l) { Set(l, 51, "  2 1 3"); }, 51, "vertex index 3 beyond the 3 vertices"},
-        {"merged index range", [](auto& l) { Set(l, 62, "   0 0 0 1 255 0 4 255 255 "); }, 62, "vertex index 4 beyond the 4"},
+        {"merged index range", [](auto& l) { Set(l, 62, "   0 0 0 1 255 0 4 255 255 "); }, 62,
+         "vertex index 4 beyond the 4"},
         {"topology index range", [](auto& l) { Set(l, 38, " 0 1 2 4"); }, 38, "vertex index 4"},
         {"face size", [](auto& l) { Set(l, 50, "  0 1 2 0 1"); }, 50, "face line should hold 3 or 4"},
         {"textured end", [](auto& l) { Set(l, 62, "   0 0 0 1 255 0 3 255 255"); }, 62, "should end with a blank"},
         {"face before material", [](auto& l) { Erase(l, 49); }, 49, "face line before any material line"},
-        {"unknown material", [](auto& l) { Set(l, 49, "  Rock_3_COL"); }, 49, "material \"Rock_3_COL\" has no material block"},
-        {"unknown topology", [](auto& l) { Set(l, 67, "  topo TOPO_Big_Rock"); }, 67, "unknown topology block \"TOPO_Big_Rock\""},
+        {"unknown material", [](auto& l) { Set(l, 49, "  Rock_3_COL"); }, 49,
+         "material \"Rock_3_COL\" has no material block"},
+        {"unknown topology", [](auto& l) { Set(l, 67, "  topo TOPO_Big_Rock"); }, 67,
+         "unknown topology block \"TOPO_Big_Rock\""},
         {"missing empty line", [](auto& l) { Erase(l, 60); }, 61, "vertex line"},
         {"empty line between blocks", [](auto& l) { l.insert(l.begin() + 68, ""); }, 69, "unexpected empty line"},
         {"anim length", [](auto& l) { Set(l, 53, "   lenght 20"); }, 53, "should begin with \"length\""},
-        {"anim keys", [](auto& l) { Set(l, 54, "   position 0 0.0000000000 0.0000000000"); }, 54, "position line should hold"},
+        {"anim keys", [](auto& l) { Set(l, 54, "   position 0 0.0000000000 0.0000000000"); }, 54,
+         "position line should hold"},
         {"anim key order", [](auto& l) { std::swap(l[53], l[54]); }, 55, "position keys after the rotation keys"},
         {"light line", [](auto& l) { Set(l, 71, "  type 000000 ffffff 180.000000 100.000000 0.000000"); }, 71,
          "light parameter line"},
@@ -206,10 +212,16 @@ TEST(Checker, EachDamageGivesItsFindingAtItsLine)
         {"material colour", [](auto& l) { Set(l, 28, " color 80808"); }, 28, "should begin with \"color\""},
         {"material flag", [](auto& l) { Set(l, 22, " type SHINY"); }, 22, "malformed \"type\" line"},
         {"material order", [](auto& l) { std::swap(l[7], l[8]); }, 9, "\"texture\" line out of order"},
-        {"material inside a node", [](auto& l) { l.insert(l.begin() + 42, " material X {"); }, 43, "stand at the top level"},
-        {"unknown marker", [](auto& l) { Set(l, 80, "#ERROR_EXPORT_FOO"); }, 80, "unknown line after the result markers"},
-        {"marker order", [](auto& l) { Set(l, 80, "#ERROR_EXPORT_MTL"); l.push_back("#ERROR_EXPORT_GEOM3D"); }, 81,
-         "out of order"},
+        {"material inside a node", [](auto& l) { l.insert(l.begin() + 42, " material X {"); }, 43,
+         "stand at the top level"},
+        {"unknown marker", [](auto& l) { Set(l, 80, "#ERROR_EXPORT_FOO"); }, 80,
+         "unknown line after the result markers"},
+        {"marker order",
+         [](auto& l) {
+             Set(l, 80, "#ERROR_EXPORT_MTL");
+             l.push_back("#ERROR_EXPORT_GEOM3D");
+         },
+         81, "out of order"},
         {"no marker", [](auto& l) { Erase(l, 80); }, 79, "no result marker"},
         {"line outside blocks", [](auto& l) { l.insert(l.begin() + 78, " 1 2 3"); }, 79, "line outside any block"},
         {"bone indentation", [](auto& l) { Set(l, 79, " BONE"); }, 79, "\"BONE\" must start"},
@@ -221,7 +233,8 @@ TEST(Checker, EachDamageGivesItsFindingAtItsLine)
         {"infinite light", [](auto& l) { Set(l, 71, "  type 000000 ffffff ffffff 180.000000 100.000000 inf"); }, 71,
          "NaN or infinity"},
         {"infinite focal", [](auto& l) { Set(l, 75, "   inf  inf 320 240"); }, 75, "NaN or infinity"},
-        {"NaN key", [](auto& l) { Set(l, 55, "   rotation 0 nan 0.000000 0.000000 1.000000 "); }, 55, "NaN or infinity"},
+        {"NaN key", [](auto& l) { Set(l, 55, "   rotation 0 nan 0.000000 0.000000 1.000000 "); }, 55,
+         "NaN or infinity"},
     };
     ExpectEachFinding(ValidVek, cases, false);
 }
@@ -238,7 +251,11 @@ TEST(Checker, AnEmptyMeshIsFineWhenTheFileRecordsTheGeometryFailure)
 TEST(Checker, AnimationStandingInForItsNodeWhenGeometryIsOff)
 {
     std::vector<std::string> lines = {
-        "# a", "# b", "# Version: 4.00", "# Vek Version: 2", "",
+        "# a",
+        "# b",
+        "# Version: 4.00",
+        "# Vek Version: 2",
+        "",
         "shell Root {",
         " 0.000000 0.000000 0.000000 0.000000 0.000000 65535.0000 100.000000",
         "anim Rock 2 {",

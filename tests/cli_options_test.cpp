@@ -30,7 +30,7 @@ ExportOptions SavedOptions(const std::string& name)
 TEST(CommandLineSettings, SetChangesTheControlsAndPersistsAsAfterOk)
 {
     auto run = RunLightScene("cli-set", {"--set", "exportLights=1", "--set", "decimals=3", "--set", "frameNumber=50",
-                               "scene.json", "out.vek"});
+                                         "scene.json", "out.vek"});
     EXPECT_EQ(run.status, 0) << run.stderrText;
     ASSERT_TRUE(run.vek);
     EXPECT_NE(run.vek->find("colorlight Lamp {"), std::string::npos);
@@ -51,8 +51,9 @@ TEST(CommandLineSettings, SetChangesTheControlsAndPersistsAsAfterOk)
 
 TEST(CommandLineSettings, SetReachesDisabledControls)
 {
-    auto run = RunLightScene("cli-set-disabled", {"--set", "exportGeometry=0", "--set", "quadFaces=0", "--set",
-                                        "currentFrame=1", "--set", "frameNumber=12", "scene.json", "out.vek"});
+    auto run =
+        RunLightScene("cli-set-disabled", {"--set", "exportGeometry=0", "--set", "quadFaces=0", "--set",
+                                           "currentFrame=1", "--set", "frameNumber=12", "scene.json", "out.vek"});
     EXPECT_EQ(run.status, 0) << run.stderrText;
     ExportOptions o = SavedOptions("cli-set-disabled");
     EXPECT_EQ(o.exportGeometry, 0);
@@ -66,7 +67,8 @@ TEST(CommandLineSettings, ValuesTheDialogCannotHoldAreRefused)
         std::string set, message;
     };
     const Case cases[] = {
-        {"decimals=11", "decimals=11: the spinner \"D\xc3\xa9" "cimales\" of decimals takes 0 to 10"},
+        {"decimals=11", "decimals=11: the spinner \"D\xc3\xa9"
+                        "cimales\" of decimals takes 0 to 10"},
         {"indentation=-1", "takes 0 to 8"},
         {"frameNumber=51", "the spinner \"N\xc2\xb0\" of frameNumber takes 10 to 50"},
         {"frameNumber=9", "takes 10 to 50"},
@@ -86,7 +88,8 @@ TEST(CommandLineSettings, ValuesTheDialogCannotHoldAreRefused)
     // A refused value leaves no configuration file behind on first use either.
     auto run = RunLightScene("cli-refused-first", {"--set", "decimals=12", "scene.json", "out.vek"}, true);
     EXPECT_EQ(run.status, 2);
-    EXPECT_FALSE(fs::exists(fs::path(VEK_BINARY_DIR) / "test-scratch" / "cli-refused-first" / "cfg" / OPTIONS_FILE_NAME));
+    EXPECT_FALSE(
+        fs::exists(fs::path(VEK_BINARY_DIR) / "test-scratch" / "cli-refused-first" / "cfg" / OPTIONS_FILE_NAME));
 
     // Without drawing the dialog, the values still go through its procedure and limits.
     auto noPrompt = RunLightScene("cli-set-noprompt", {"--no-prompt", "--set", "decimals=2", "scene.json", "out.vek"});

@@ -65,9 +65,9 @@ TEST(ExportBatch, EachSceneInItsOwnProcessTheWorstStatusWins)
                                            "nodes": [{"name": "Crate", "object": "b"}]})");
     WriteFile(dir / "failing.json", FailingScene);
     WriteFile(dir / "broken.json", R"({"format": "vek-scene/1", "nodes": [{"object": "none"}]})");
-    ExportRun run = RunVekexport(dir, {"--config-dir", "cfg", "--set", "decimals=2", "--set", "exportBoxes=1",
-                                       "--output-dir", "out", "-j", "2", "--report", "all.json", "good.scene.json",
-                                       "failing.json", "broken.json"});
+    ExportRun run =
+        RunVekexport(dir, {"--config-dir", "cfg", "--set", "decimals=2", "--set", "exportBoxes=1", "--output-dir",
+                           "out", "-j", "2", "--report", "all.json", "good.scene.json", "failing.json", "broken.json"});
     EXPECT_EQ(run.status, 2) << run.stdoutText << run.stderrText;
     EXPECT_NE(run.stdoutText.find("  0  good.scene.json -> out/good.vek: 12 triangles, "), std::string::npos)
         << run.stdoutText;

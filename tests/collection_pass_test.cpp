@@ -15,7 +15,7 @@ struct Gathered {
     std::string text;
 };
 
-Gathered Export(const std::string& name, const std::string& scene, std::map<std::string, int> options = {},
+Gathered Export(const std::string& name, const std::string& scene, const std::map<std::string, int>& options = {},
                 const std::vector<std::string>& args = {})
 {
     ExportRun run = ExportScene(name, scene, options, args);

@@ -24,8 +24,8 @@ namespace vek::test {
 
 // The values stored by one export, and what it left behind.
 struct DialogRun {
-    int result = -1;      // DoExport's result
-    bool opened = false;  // the front end ran
+    int result = -1;       // DoExport's result
+    bool opened = false;   // the front end ran
     bool exported = false; // the Vek file exists
     std::string cfgBefore, cfgAfter;
     ExportOptions saved{};
@@ -37,7 +37,7 @@ inline ExportOptions ReadOptionsBytes(const std::string& bytes)
     for (int k = 0; k < ExportOptions::Count; k++) {
         uint32_t u = 0;
         for (int b = 0; b < 4; b++)
-            u |= uint32_t(static_cast<unsigned char>(bytes.size() > size_t(4 * k + b) ? bytes[size_t(4 * k + b)] : 0))
+            u |= uint32_t(static_cast<unsigned char>(bytes.size() > 4 * size_t(k) + b ? bytes[4 * size_t(k) + b] : 0))
                  << (8 * b);
         o[k] = int32_t(u);
     }

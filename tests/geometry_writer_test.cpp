@@ -56,11 +56,10 @@ TEST(GeometryWriter, InstancesReferToTheRepresentativesTopologyBlock)
 
 TEST(GeometryWriter, KeyListsHoldEightKeysALineInFixedFormats)
 {
-    const std::string nodes =
-        R"({"name": "Eight", "object": "tri", "position": {"class": "linear", "keys": [)" +
-        Keys(8, 160, "[1.5, 2.25, -3]") + R"(]}},
+    const std::string nodes = R"({"name": "Eight", "object": "tri", "position": {"class": "linear", "keys": [)" +
+                              Keys(8, 160, "[1.5, 2.25, -3]") + R"(]}},
            {"name": "Nine", "object": "tri", "rotation": {"class": "bezier", "keys": [)" +
-        Keys(9, 320, R"({"quat": [0, 0, 0, 1]})") + "]}}";
+                              Keys(9, 320, R"({"quat": [0, 0, 0, 1]})") + "]}}";
     auto s = Load(SceneText(Triangle, nodes, R"("interface": {"animRange": [0, 960]})"));
     MeshOptions o;
     o.animation = 1;
@@ -159,7 +158,8 @@ TEST(GeometryWriter, FailuresAreReportedAndWritingGoesOn)
     o.animation = 1;
     GeometryRun run = RunGeometry(*s, TopNode(*s, 0), o);
     EXPECT_EQ(run.errors, ERROR_GEOMETRY | ERROR_ANIMATION);
-    EXPECT_EQ(LinesAfter(run.text, 2), " anim Fog {\n  length 100\n  position 0 0.0000000000 0.0000000000 0.0000000000 \n }\n");
+    EXPECT_EQ(LinesAfter(run.text, 2),
+              " anim Fog {\n  length 100\n  position 0 0.0000000000 0.0000000000 0.0000000000 \n }\n");
 
     GeometryWriter none(nullptr, s.get(), 0, InstanceNodeList());
     none.SetGeometry(TRUE);

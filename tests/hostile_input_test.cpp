@@ -34,8 +34,20 @@ std::string Quoted(const std::string& s)
 // Names and paths that would close a block, open one, end a line early, read as a
 // comment, a result marker or the bone marker, or leave a line empty.
 const std::vector<std::string> NastyNames = {
-    "evil\n}\nmesh injected {", "a\r\nb", "}", "{", "x {", "} {", "#EXPORT_OK", "#", "BONE", "", "tab\there",
-    "nul\x01" "bell\x07" "del\x7f", " ", "D:\\maps\\wood {",
+    "evil\n}\nmesh injected {",
+    "a\r\nb",
+    "}",
+    "{",
+    "x {",
+    "} {",
+    "#EXPORT_OK",
+    "#",
+    "BONE",
+    "",
+    "tab\there",
+    "nul\001bell\007del\177",
+    " ",
+    "D:\\maps\\wood {",
 };
 
 // One textured, animated quad per name, each named, its material named and its
@@ -86,8 +98,8 @@ TEST(HostileInput, NamesAndPathsCannotChangeTheFileStructure)
     }
     ExportRun run = ExportScene("hostile-names-lines", scene);
     ASSERT_TRUE(run.vek);
-    for (const char* line : {"mesh evil___mesh_injected__ {", "\r\n _EXPORT_OK\r\n", "\r\n _BONE\r\n",
-                             "\r\n _\r\n", " texture D:/maps/wood _\r\n", "mesh tab_here {"})
+    for (const char* line : {"mesh evil___mesh_injected__ {", "\r\n _EXPORT_OK\r\n", "\r\n _BONE\r\n", "\r\n _\r\n",
+                             " texture D:/maps/wood _\r\n", "mesh tab_here {"})
         EXPECT_NE(run.vek->find(line), std::string::npos) << line;
 }
 
@@ -124,7 +136,8 @@ TEST(HostileInput, MemoryBombsAreRefusedQuickly)
         "lengthSegs": 2000, "widthSegs": 2000}}, "nodes": [{"name": "Big", "object": "p"}]})");
     // Exhausted during the export: the file transaction leaves the output as it was.
     WriteFile(dir / "small.vek", "precious");
-    ExportRun small = RunVekexport(dir, {"--no-prompt", "--config-dir", "cfg", "--max-memory", "64M", "scene.json", "small.vek"});
+    ExportRun small =
+        RunVekexport(dir, {"--no-prompt", "--config-dir", "cfg", "--max-memory", "64M", "scene.json", "small.vek"});
     EXPECT_EQ(small.status, 2);
     EXPECT_EQ(small.stderrText, "vekexport: scene.json: needs more than 64.0 MiB of memory (see --max-memory)\n");
     EXPECT_EQ(small.vek, "precious");
@@ -160,12 +173,15 @@ TEST(HostileInput, SelectedOnlyWithNothingToSelect)
     WriteFile(dir / "scene.json", R"({"format": "vek-scene/1", "objects": {"d": {"type": "dummy"}},
         "nodes": [{"name": "Unpicked", "object": "d"}]})");
     WriteFile(dir / "quad.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\n");
-    ExportRun none = RunVekexport(dir, {"--no-prompt", "--selected-only", "--config-dir", "cfg", "scene.json", "out.vek"});
+    ExportRun none =
+        RunVekexport(dir, {"--no-prompt", "--selected-only", "--config-dir", "cfg", "scene.json", "out.vek"});
     EXPECT_EQ(none.status, 0);
-    EXPECT_NE(none.stderrText.find("vekexport: scene.json: no node is selected: --selected-only exports none of them\n"),
-              std::string::npos)
+    EXPECT_NE(
+        none.stderrText.find("vekexport: scene.json: no node is selected: --selected-only exports none of them\n"),
+        std::string::npos)
         << none.stderrText;
-    ExportRun model = RunVekexport(dir, {"--no-prompt", "--selected-only", "--config-dir", "cfg", "quad.obj", "model.vek"});
+    ExportRun model =
+        RunVekexport(dir, {"--no-prompt", "--selected-only", "--config-dir", "cfg", "quad.obj", "model.vek"});
     EXPECT_EQ(model.status, 2);
     EXPECT_EQ(model.stderrText,
               "vekexport: quad.obj: a model file records no selection: --selected-only has nothing to export\n");

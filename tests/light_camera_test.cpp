@@ -115,7 +115,10 @@ TEST(LightWriter, ConeIsAHalfTurnForOmniAndTheFalloffForSpots)
 TEST(LightWriter, IntensityIsCappedAtOneThenWrittenInPercent)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"0.5", "50.000000"}, {"1", "100.000000"}, {"2", "100.000000"}, {"0", "0.000000"},
+        {"0.5", "50.000000"},
+        {"1", "100.000000"},
+        {"2", "100.000000"},
+        {"0", "0.000000"},
         // No lower bound: the 11-character text is cut to 10.
         {"-1", "-100.00000"},
     };
@@ -170,8 +173,9 @@ TEST(LightWriter, DirectionalKindsFailAfterTheOpeningLinesLeavingTheBlockOpen)
 
 TEST(LightWriter, WritesNothingWithoutStreamOrLight)
 {
-    auto scene = Load(SceneText(R"("lamp": {"type": "light"}, "root": {"type": "dummy"})",
-                                R"({"name": "L", "object": "lamp"}, {"name": "Empty"}, {"name": "D", "object": "root"})"));
+    auto scene =
+        Load(SceneText(R"("lamp": {"type": "light"}, "root": {"type": "dummy"})",
+                       R"({"name": "L", "object": "lamp"}, {"name": "Empty"}, {"name": "D", "object": "root"})"));
     Written noFile = Write<LightWriter>(*scene, TopNode(*scene, 0), {}, false);
     EXPECT_EQ(noFile.flags, ERROR_LIGHT);
     EXPECT_FALSE(noFile.opened);
@@ -219,9 +223,9 @@ TEST(CameraWriter, FocalUsesTheFieldOfViewThroughTheDegreeConversion)
 
 TEST(CameraWriter, HalfRenderSizeIsTruncated)
 {
-    EXPECT_EQ(Words(CameraLines(R"("fov": 0.7853982)", R"("renderWidth": 641, "renderHeight": 481)")),
-              (std::vector<std::string>{"23342.9375", "23342.9375", "320", "240", "0.000000", "1000.00000",
-                                        "1000.00000"}));
+    EXPECT_EQ(
+        Words(CameraLines(R"("fov": 0.7853982)", R"("renderWidth": 641, "renderHeight": 481)")),
+        (std::vector<std::string>{"23342.9375", "23342.9375", "320", "240", "0.000000", "1000.00000", "1000.00000"}));
     EXPECT_EQ(Words(CameraLines(R"("fov": 0.7853982)", R"("renderWidth": 1, "renderHeight": 1)"))[2], "0");
 }
 
@@ -229,8 +233,7 @@ TEST(CameraWriter, RangeUsesTheClipDistancesOnlyWithManualClipping)
 {
     const char* clip = R"("near": 5, "far": 300, "envFar": 120)";
     EXPECT_EQ(Lines(CameraLines(clip))[1], " 0.000000 1000.00000 1000.00000");
-    EXPECT_EQ(Lines(CameraLines(std::string(clip) + R"(, "manualClip": true)"))[1],
-              " 5.000000 300.000000 300.000000");
+    EXPECT_EQ(Lines(CameraLines(std::string(clip) + R"(, "manualClip": true)"))[1], " 5.000000 300.000000 300.000000");
 }
 
 TEST(CameraWriter, FogIsTheEnvironmentRangeOnlyWhenAnAtmosphereIsRendered)
@@ -264,7 +267,8 @@ TEST(CameraWriter, AnimatedCameraIsEvaluatedEntirelyAtTheWriterTime)
 
 TEST(CameraWriter, FailsWithoutStreamOrCamera)
 {
-    auto scene = Load(SceneText(R"("cam": {"type": "camera"})", R"({"name": "Cam", "object": "cam"}, {"name": "Empty"})"));
+    auto scene =
+        Load(SceneText(R"("cam": {"type": "camera"})", R"({"name": "Cam", "object": "cam"}, {"name": "Empty"})"));
     Written w = Write<CameraWriter>(*scene, TopNode(*scene, 0), {}, false);
     EXPECT_EQ(w.flags, ERROR_CAMERA);
     EXPECT_FALSE(w.opened);
@@ -348,12 +352,11 @@ TEST(LightExport, LightFailingAfterItsOpeningLinesIsStillClosedAroundItsChildren
 // and standard error names each node once.
 TEST(NonFiniteNumbers, NeverReachTheFileAndNameTheirNode)
 {
-    ExportRun run = ExportScene(
-        "non-finite",
-        SceneText(R"("cam": {"type": "camera", "fov": 0},
+    ExportRun run = ExportScene("non-finite",
+                                SceneText(R"("cam": {"type": "camera", "fov": 0},
                      "lamp": {"type": "light", "decay": "inverseSquare", "useAtten": true, "attenEnd": 1e-30})",
-                  R"({"name": "Cam", "object": "cam"}, {"name": "Lamp", "object": "lamp"})"),
-        {{"exportCameras", 1}, {"exportLights", 1}});
+                                          R"({"name": "Cam", "object": "cam"}, {"name": "Lamp", "object": "lamp"})"),
+                                {{"exportCameras", 1}, {"exportLights", 1}});
     EXPECT_EQ(run.status, 0) << run.stderrText;
     ASSERT_TRUE(run.vek);
     EXPECT_EQ(run.vek->find("inf"), std::string::npos) << *run.vek;

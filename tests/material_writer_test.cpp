@@ -129,20 +129,19 @@ const char* const SolPierre = R"(
 
 TEST(MaterialWriter, BlendOfTwoPairsGivesTwoTexturesAndTwoFaceColours)
 {
-    EXPECT_EQ(Block(SolPierre, "sol", {.gouraud = 1}),
-              "material Sol_pierre {\n"
-              " color 7f7f7f\n"
-              " texture maps/dalle.bmp\n"
-              " texturebis maps/mousse.bmp 0.50\n"
-              " facecolor1 ff0000\n"
-              " facecolor2 0000ff\n"
-              " type GOURAUD\n"
-              " type NOLIGHT\n"
-              " type TEXTURED\n"
-              " type TEXTURED_BIS\n"
-              " type COLOR1\n"
-              " type COLOR2\n"
-              "}\n");
+    EXPECT_EQ(Block(SolPierre, "sol", {.gouraud = 1}), "material Sol_pierre {\n"
+                                                       " color 7f7f7f\n"
+                                                       " texture maps/dalle.bmp\n"
+                                                       " texturebis maps/mousse.bmp 0.50\n"
+                                                       " facecolor1 ff0000\n"
+                                                       " facecolor2 0000ff\n"
+                                                       " type GOURAUD\n"
+                                                       " type NOLIGHT\n"
+                                                       " type TEXTURED\n"
+                                                       " type TEXTURED_BIS\n"
+                                                       " type COLOR1\n"
+                                                       " type COLOR2\n"
+                                                       "}\n");
 }
 
 TEST(MaterialWriter, LegacyFormatKeepsTheFirstTextureOnly)
@@ -241,16 +240,17 @@ TEST(MaterialWriter, UnreadableBlendIsClosedAndTheSectionGoesOn)
         "noFirst": {"class": "blend", "diffuse": [0, 1, 0], "sub": [null, "dalleMap"]},
         "noSubs": {"class": "blend", "diffuse": [0, 0, 1]},
         "last": {"diffuseMap": "mousse"})";
-    Section s = WriteSection(m, {"first", "noSecond", "noFirst", "noSubs", "last"}, {},
-                             {{"Rock 2", Color(0.2f, 0.2f, 0.2f)}});
+    Section s =
+        WriteSection(m, {"first", "noSecond", "noFirst", "noSubs", "last"}, {}, {{"Rock 2", Color(0.2f, 0.2f, 0.2f)}});
     EXPECT_EQ(s.errors, ERROR_MATERIAL);
-    EXPECT_EQ(s.text, "material first {\n color ffffff\n facecolor1 ffffff\n type FLAT\n type NOLIGHT\n type COLOR1\n}\n"
-                      "material noSecond {\n color ff0000\n}\n"
-                      "material noFirst {\n color 00ff00\n}\n"
-                      "material noSubs {\n color 0000ff\n}\n"
-                      "material last {\n color 808080\n texture maps/mousse.bmp\n type NOLIGHT\n type TEXTURED\n}\n"
-                      "material Rock_2_COL {\n color 333333\n}\n"
-                      "\n");
+    EXPECT_EQ(s.text,
+              "material first {\n color ffffff\n facecolor1 ffffff\n type FLAT\n type NOLIGHT\n type COLOR1\n}\n"
+              "material noSecond {\n color ff0000\n}\n"
+              "material noFirst {\n color 00ff00\n}\n"
+              "material noSubs {\n color 0000ff\n}\n"
+              "material last {\n color 808080\n texture maps/mousse.bmp\n type NOLIGHT\n type TEXTURED\n}\n"
+              "material Rock_2_COL {\n color 333333\n}\n"
+              "\n");
 }
 
 // Without its parameter block, a blend has no mix amount: it is unreadable only when
@@ -274,11 +274,12 @@ TEST(MaterialWriter, NamedColoursFollowTheMaterials)
     Section s = WriteSection(R"("stone": {"name": "Stone floor", "diffuse": [0, 0, 0]})", {"stone"}, {},
                              {{"Rock 2", Color(1.0f, 0.5f, 0.0f)}, {"Rock 2", Color(1.0f, 0.5f, 0.0f)}, {"", Color()}});
     EXPECT_EQ(s.errors, 0);
-    EXPECT_EQ(s.text, "material Stone_floor {\n color 000000\n facecolor1 000000\n type FLAT\n type NOLIGHT\n type COLOR1\n}\n"
-                      "material Rock_2_COL {\n color ff8000\n}\n"
-                      "material Rock_2_COL {\n color ff8000\n}\n"
-                      "material _COL {\n color 000000\n}\n"
-                      "\n");
+    EXPECT_EQ(s.text,
+              "material Stone_floor {\n color 000000\n facecolor1 000000\n type FLAT\n type NOLIGHT\n type COLOR1\n}\n"
+              "material Rock_2_COL {\n color ff8000\n}\n"
+              "material Rock_2_COL {\n color ff8000\n}\n"
+              "material _COL {\n color 000000\n}\n"
+              "\n");
 }
 
 } // namespace

@@ -48,12 +48,24 @@ public:
                 for (int k = 0; k < 3; k++) {
                     float lo = float(p[k] - h), hi = float(p[k] + h);
                     switch (Int(0, 5)) {
-                    case 0: v[k] = lo; break;
-                    case 1: v[k] = hi; break;
-                    case 2: v[k] = std::nextafter(lo, -1e30f); break;
-                    case 3: v[k] = std::nextafter(hi, 1e30f); break;
-                    case 4: v[k] = p[k]; break;
-                    default: v[k] = float(p[k] + (Chance(0.5) ? 0.5 : -0.5) * h); break;
+                    case 0:
+                        v[k] = lo;
+                        break;
+                    case 1:
+                        v[k] = hi;
+                        break;
+                    case 2:
+                        v[k] = std::nextafter(lo, -1e30f);
+                        break;
+                    case 3:
+                        v[k] = std::nextafter(hi, 1e30f);
+                        break;
+                    case 4:
+                        v[k] = p[k];
+                        break;
+                    default:
+                        v[k] = float(p[k] + (Chance(0.5) ? 0.5 : -0.5) * h);
+                        break;
                     }
                 }
             }
@@ -116,7 +128,8 @@ private:
                 for (int t = 0; t < numM; t++)
                     m.mapVerts(2)[t] = UVVert(float(Int(-10, 30)) / 9.0f, float(Int(-10, 30)) / 7.0f, 0.0f);
                 for (int f = 0; f < numFaces; f++)
-                    m.mapFaces(2)[f] = TVFace(DWORD(Int(0, numM - 1)), DWORD(Int(0, numM - 1)), DWORD(Int(0, numM - 1)));
+                    m.mapFaces(2)[f] =
+                        TVFace(DWORD(Int(0, numM - 1)), DWORD(Int(0, numM - 1)), DWORD(Int(0, numM - 1)));
             }
         }
         return m;
@@ -148,6 +161,7 @@ private:
             SceneMtl* m = NewMtl(b, Chance(0.7) ? SceneMtl::Kind::Multi : SceneMtl::Kind::Blend, "Multi");
             int n = Int(1, 4);
             std::vector<Mtl*> subs;
+            subs.reserve(size_t(n));
             for (int k = 0; k < n; k++)
                 subs.push_back(Chance(0.2) ? nullptr
                                            : NewMtl(b, Chance(0.8) ? SceneMtl::Kind::Standard : SceneMtl::Kind::Other,

@@ -18,8 +18,8 @@ const std::string SquareFaces = R"("faces": [{"v": [0,1,2], "edges": 3}, {"v": [
 std::string SquareScene(const std::string& material = "", const std::string& materials = "")
 {
     return SceneText(R"("sq": {"type": "mesh", )" + SquareVerts + ", " + SquareFaces + "}",
-                     R"({"name": "Sq", "object": "sq")" + (material.empty() ? "" : R"(, "material": ")" + material + "\"") +
-                         "}",
+                     R"({"name": "Sq", "object": "sq")" +
+                         (material.empty() ? "" : R"(, "material": ")" + material + "\"") + "}",
                      materials.empty() ? "" : R"("materials": {)" + materials + "}");
 }
 
@@ -81,7 +81,8 @@ TEST(MeshBody, PartnerIsTheLowestFreeFaceWithTheSameFirstHiddenEdge)
                   {"v": [4,5,6], "edges": 2}, {"v": [6,5,4], "edges": 5}, [4,5,6],
                   {"v": [6,7,8], "edges": 6}, {"v": [6,7,1], "edges": 7}, {"v": [8,7,6], "edges": 5}]})",
                             R"({"name": "M", "object": "m"})"));
-    EXPECT_EQ(FaceLines(MeshBody(*s, TopNode(*s, 0)), 9), " 0 1 2 3\n 2 0 4\n 4 5 6\n 6 5 4\n 4 5 6\n 6 8 7 8\n 6 7 1\n");
+    EXPECT_EQ(FaceLines(MeshBody(*s, TopNode(*s, 0)), 9),
+              " 0 1 2 3\n 2 0 4\n 4 5 6\n 6 5 4\n 4 5 6\n 6 8 7 8\n 6 7 1\n");
 }
 
 TEST(MeshBody, MultiMaterialWritesOneGroupPerUsedSlot)
@@ -141,18 +142,17 @@ TEST(MeshBody, MissingTextureFacesAndVerticesReadAsZero)
         "tverts": [[1,1,0]], "tvfaces": [[0,0,0],[0,0,0]], "map2": {"verts": [[1,0,0]], "faces": [[0,0,0],[0,0,0]]}})",
                             R"({"name": "T", "object": "m"})"));
     Mesh& mesh = MeshOf(TopNode(*s, 0));
-    mesh.tvFace.resize(1);            // face 1 has no texture face
-    mesh.mapFaces(2)[0].t[1] = 99;    // beyond the map vertices
+    mesh.tvFace.resize(1);         // face 1 has no texture face
+    mesh.mapFaces(2)[0].t[1] = 99; // beyond the map vertices
     Face extra;
     extra.setVerts(1, 2, 3);
     extra.flags = EDGE_ALL;
-    mesh.faces.push_back(extra);      // nor does a face added after the map channel
+    mesh.faces.push_back(extra); // nor does a face added after the map channel
     MeshOptions triangles;
     triangles.quads = 0;
-    EXPECT_EQ(FaceLines(MeshBody(*s, TopNode(*s, 0), triangles), 4),
-              " 0 255 255 255 0 1 255 255 0 0 2 255 255 255 0 \n"
-              " 0 0 0 255 0 2 0 0 255 0 3 0 0 255 0 \n"
-              " 1 0 0 0 0 2 0 0 0 0 3 0 0 0 0 \n");
+    EXPECT_EQ(FaceLines(MeshBody(*s, TopNode(*s, 0), triangles), 4), " 0 255 255 255 0 1 255 255 0 0 2 255 255 255 0 \n"
+                                                                     " 0 0 0 255 0 2 0 0 255 0 3 0 0 255 0 \n"
+                                                                     " 1 0 0 0 0 2 0 0 0 0 3 0 0 0 0 \n");
 }
 
 TEST(MeshBody, MapChannelTwoFollowsTrianglesAlwaysAndFourVertexFacesOutsideLegacy)
@@ -162,14 +162,12 @@ TEST(MeshBody, MapChannelTwoFollowsTrianglesAlwaysAndFourVertexFacesOutsideLegac
         "tverts": [[0,0,0],[1,0,0],[1,1,0],[0,1,0]], "tvfaces": [[0,1,2],[0,2,3],[0,1,2]],
         "map2": {"verts": [[0.5,0,0],[0,0.5,0]], "faces": [[0,1,0],[1,0,1],[1,1,1]]}})",
                             R"({"name": "T", "object": "m"})"));
-    EXPECT_EQ(FaceLines(MeshBody(*s, TopNode(*s, 0)), 5),
-              " 0 0 0 127 0 1 255 0 0 127 2 255 255 127 0 3 0 255 0 127 \n"
-              " 4 0 0 0 127 1 255 0 0 127 0 255 255 0 127 \n");
+    EXPECT_EQ(FaceLines(MeshBody(*s, TopNode(*s, 0)), 5), " 0 0 0 127 0 1 255 0 0 127 2 255 255 127 0 3 0 255 0 127 \n"
+                                                          " 4 0 0 0 127 1 255 0 0 127 0 255 255 0 127 \n");
     MeshOptions legacy;
     legacy.legacy = 1;
-    EXPECT_EQ(FaceLines(MeshBody(*s, TopNode(*s, 0), legacy), 5),
-              " 0 0 0 1 255 0 2 255 255 3 0 255 \n"
-              " 4 0 0 0 127 1 255 0 0 127 0 255 255 0 127 \n");
+    EXPECT_EQ(FaceLines(MeshBody(*s, TopNode(*s, 0), legacy), 5), " 0 0 0 1 255 0 2 255 255 3 0 255 \n"
+                                                                  " 4 0 0 0 127 1 255 0 0 127 0 255 255 0 127 \n");
 }
 
 // ---- the parent/child vertex merge ----
@@ -177,9 +175,8 @@ TEST(MeshBody, MapChannelTwoFollowsTrianglesAlwaysAndFourVertexFacesOutsideLegac
 std::string MergeScene(const std::string& parentVerts, const std::string& childVerts, const std::string& childFaces,
                        const std::string& parentType = "mesh")
 {
-    std::string parent = parentType == "mesh"
-                             ? R"("p": {"type": "mesh", "verts": )" + parentVerts + R"(, "faces": []})"
-                             : R"("p": {"type": ")" + parentType + "\"}";
+    std::string parent = parentType == "mesh" ? R"("p": {"type": "mesh", "verts": )" + parentVerts + R"(, "faces": []})"
+                                              : R"("p": {"type": ")" + parentType + "\"}";
     return SceneText(parent + R"(, "c": {"type": "mesh", "verts": )" + childVerts + R"(, "faces": )" + childFaces + "}",
                      R"({"name": "P", "object": "p", "transform": {"position": [10, 0, 0]}, "children": [
                             {"name": "C", "object": "c", "transform": {"position": [-10, 0, 0]}}]},
@@ -218,7 +215,8 @@ TEST(MeshMerge, TheBoxBoundsAreSinglePrecisionAndIncluded)
     const float lo = float(double(x) - 0.1), hi = float(double(x) + 0.1);
     const float below = std::nextafter(lo, -1.0f), above = std::nextafter(hi, 1.0f);
     Mesh& child = MeshOf(Child(*s));
-    child.verts = {Point3(lo, 0.0f, 0.0f), Point3(hi, 0.0f, 0.0f), Point3(below, 0.0f, 0.0f), Point3(above, 0.0f, 0.0f)};
+    child.verts = {Point3(lo, 0.0f, 0.0f), Point3(hi, 0.0f, 0.0f), Point3(below, 0.0f, 0.0f),
+                   Point3(above, 0.0f, 0.0f)};
     MeshOptions o;
     o.merge = 1;
     EXPECT_EQ(FaceLines(MeshBody(*s, Child(*s), o), 4), " 4 4 2\n 3 3 3\n");
@@ -267,8 +265,8 @@ TEST(MeshMerge, StrayAndNonFiniteParentVerticesStillMergeExactly)
     parent.verts.push_back(Point3(std::nanf(""), 0.0f, 0.0f));
     parent.verts.push_back(Point3(-10.0f, -1e30f, 0.0f));
     Mesh& child = MeshOf(Child(*s));
-    child.verts = {Point3(4.75f, 2.25f, 0.0f), Point3(1e30f + 10.0f, 0.0f, 0.0f), Point3(inf, 0.0f, 0.0f),
-                   Point3(std::nanf(""), 0.0f, 0.0f), Point3(0.0f, -1e30f, 0.0f), Point3(0.6f, 0.5f, 0.0f)};
+    child.verts = {Point3(4.75f, 2.25f, 0.0f),        Point3(1e30f + 10.0f, 0.0f, 0.0f), Point3(inf, 0.0f, 0.0f),
+                   Point3(std::nanf(""), 0.0f, 0.0f), Point3(0.0f, -1e30f, 0.0f),        Point3(0.6f, 0.5f, 0.0f)};
     child.faces.resize(2);
     child.faces[0].setVerts(0, 1, 2);
     child.faces[1].setVerts(3, 4, 5);

@@ -18,19 +18,17 @@ namespace {
 namespace fs = std::filesystem;
 
 std::unique_ptr<Scene> LoadModel(const std::string& name, const std::string& ext, const std::string& text,
-                                 ImportOptions options = {})
+                                 const ImportOptions& options = {})
 {
     fs::path dir = ScratchDir("model-" + name);
     WriteFile(dir / ("model." + ext), text);
     return LoadSceneFile((dir / ("model." + ext)).string(), options);
 }
 
-Mesh& MeshOf(INode* node)
-{
-    return static_cast<TriObject*>(node->GetObjectRef())->GetMesh();
-}
+Mesh& MeshOf(INode* node) { return static_cast<TriObject*>(node->GetObjectRef())->GetMesh(); }
 
-const char* const Quad = "o Quad\nv 0 0 0\nv 2 0 0\nv 2 0 2\nv 0 0 2\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nf 1/1 2/2 3/3 4/4\n";
+const char* const Quad =
+    "o Quad\nv 0 0 0\nv 2 0 0\nv 2 0 2\nv 0 0 2\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nf 1/1 2/2 3/3 4/4\n";
 
 TEST(ModelLoader, PolygonsBecomeFansWhoseInnerDiagonalsAreHidden)
 {
@@ -65,10 +63,11 @@ TEST(ModelLoader, YUpFilesAreTurnedToZUpUnlessTold)
 TEST(ModelLoader, CornersAtOnePositionAreOneVertexWithTheirOwnTextureVertices)
 {
     // Two triangles meeting along a texture seam: four positions, six texture corners.
-    auto s = LoadModel("seam", "obj",
-                       "o S\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 0.5\nvt 0.5 0.5\nvt 0.2 1\n"
-                       "f 1/1 2/2 3/3\nf 1/4 3/5 4/6\n",
-                       {ImportOptions::Up::Z});
+    auto s =
+        LoadModel("seam", "obj",
+                  "o S\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 0.5\nvt 0.5 0.5\nvt 0.2 1\n"
+                  "f 1/1 2/2 3/3\nf 1/4 3/5 4/6\n",
+                  {ImportOptions::Up::Z});
     Mesh& m = MeshOf(TopNode(*s, 0));
     EXPECT_EQ(m.getNumVerts(), 4);
     EXPECT_EQ(m.getNumTVerts(), 6);
@@ -143,9 +142,11 @@ TEST(ModelLoader, UnusableModelsAreRefusedAndNothingIsWritten)
         const char* message;
     };
     const Bad cases[] = {
-        {"nan.obj", "v nan 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", "nan.obj: mesh \"defaultobject\": vertex 0 is not a finite number"},
-        {"index.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 9\n", "index.obj: cannot read the model: OBJ: vertex index out of range"},
-        {"noise.xyz", std::string("\x01\x02garbage\x00\xff", 12), "noise.xyz: cannot read the model: "},
+        {"nan.obj", "v nan 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n",
+         "nan.obj: mesh \"defaultobject\": vertex 0 is not a finite number"},
+        {"index.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 9\n",
+         "index.obj: cannot read the model: OBJ: vertex index out of range"},
+        {"noise.xyz", std::string("\x01\x02garbage\x00\xff", 11), "noise.xyz: cannot read the model: "},
         {"broken.gltf", "{\"asset\": ", "broken.gltf: cannot read the model: "},
     };
     for (const Bad& b : cases) {
@@ -236,10 +237,10 @@ const fs::path CorpusRoot = "/usr/share/assimp/models";
 
 bool IsModelFile(const fs::path& p)
 {
-    static const std::set<std::string> notModels = {".txt", ".png", ".jpg", ".jpeg", ".tga", ".bmp", ".mtl", ".bin",
-                                                    ".glsl", ".xml", ".md", ".dds", ".gif", ".pcx", ".tif", ".tiff",
-                                                    ".psd", ".hdr", ".ktx", ".json", ".shader", ".skin", ".anim",
-                                                    ".material", ".frag", ".vert"};
+    static const std::set<std::string> notModels = {".txt",  ".png",  ".jpg",      ".jpeg", ".tga", ".bmp",  ".mtl",
+                                                    ".bin",  ".glsl", ".xml",      ".md",   ".dds", ".gif",  ".pcx",
+                                                    ".tif",  ".tiff", ".psd",      ".hdr",  ".ktx", ".json", ".shader",
+                                                    ".skin", ".anim", ".material", ".frag", ".vert"};
     std::string ext = p.extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
     return !notModels.count(ext);

@@ -78,7 +78,8 @@ std::string Dummy(const std::string& name, const std::string& children = "", con
 
 std::string Node(const std::string& name, const std::string& object, const std::string& children = "")
 {
-    return R"({"name": ")" + name + R"(", "object": )" + object + (children.empty() ? "" : R"(, "children": [)" + children + "]") + "}";
+    return R"({"name": ")" + name + R"(", "object": )" + object +
+           (children.empty() ? "" : R"(, "children": [)" + children + "]") + "}";
 }
 
 const char* Objects = R"(
@@ -91,15 +92,14 @@ const char* Objects = R"(
 // one level, by kind; braces close at the depth their block opened.
 TEST(NodePassDepth, EveryKindInOneScene)
 {
-    std::string nodes = Dummy("Root", Node("Cam", R"("camera")", Dummy("UnderCam")) + "," +
-                                          Node("Cam.Target", R"("target")", Dummy("UnderTarget")) + "," +
-                                          Node("box_Floor", R"("box")", Dummy("UnderBox")) + "," +
-                                          Node("Dir", R"("directional")", Dummy("UnderDir")) + "," +
-                                          Node("Off", R"("omniOff")", Dummy("UnderOff")) + "," +
-                                          Node("Helper", R"("helper")", Dummy("UnderHelper")) + "," +
-                                          Node("Bone", R"("bone")", Dummy("UnderBone")) + "," +
-                                          Node("Shape", R"("shape")", Dummy("UnderShape")) + "," +
-                                          Node("Empty", "null", Dummy("UnderEmpty")));
+    std::string nodes = Dummy(
+        "Root",
+        Node("Cam", R"("camera")", Dummy("UnderCam")) + "," + Node("Cam.Target", R"("target")", Dummy("UnderTarget")) +
+            "," + Node("box_Floor", R"("box")", Dummy("UnderBox")) + "," +
+            Node("Dir", R"("directional")", Dummy("UnderDir")) + "," + Node("Off", R"("omniOff")", Dummy("UnderOff")) +
+            "," + Node("Helper", R"("helper")", Dummy("UnderHelper")) + "," +
+            Node("Bone", R"("bone")", Dummy("UnderBone")) + "," + Node("Shape", R"("shape")", Dummy("UnderShape")) +
+            "," + Node("Empty", "null", Dummy("UnderEmpty")));
     ExportRun run = ExportScene("pass-depth", SceneText(Objects, nodes), {{"indentation", 2}, {"exportLights", 1}});
     EXPECT_EQ(Skeleton(run), "shell Root {\n"
                              "  shell UnderCam {\n  }\n"
@@ -165,11 +165,14 @@ TEST(NodePassDepth, AnimationOnlyMeshWithoutKeysLeavesBracesBalanced)
 // that counts as selected.
 TEST(NodePassSelection, UnselectedParentSelectedChild)
 {
-    std::string nodes = Dummy("Top", Dummy("Parent", Dummy("Child", "", R"("selected": 1, "transform": {"position": [0, 0, 5]})"),
-                                           R"("selected": 0, "transform": {"position": [0, 0, 2]})"),
-                              R"("selected": 1, "transform": {"position": [0, 0, 1]})") +
-                        "," + Dummy("Two", Dummy("UnderTwo", "", R"("selected": 1, "transform": {"position": [3, 0, 0]})"),
-                                    R"("selected": 2, "transform": {"position": [4, 0, 0]})");
+    std::string nodes =
+        Dummy("Top",
+              Dummy("Parent", Dummy("Child", "", R"("selected": 1, "transform": {"position": [0, 0, 5]})"),
+                    R"("selected": 0, "transform": {"position": [0, 0, 2]})"),
+              R"("selected": 1, "transform": {"position": [0, 0, 1]})") +
+        "," +
+        Dummy("Two", Dummy("UnderTwo", "", R"("selected": 1, "transform": {"position": [3, 0, 0]})"),
+              R"("selected": 2, "transform": {"position": [4, 0, 0]})");
     ExportRun run = ExportScene("pass-selection", SceneText(Objects, nodes), {}, {"--selected-only"});
     EXPECT_EQ(Skeleton(run), "shell Top {\n shell Child {\n }\n}\nshell UnderTwo {\n}\n");
     EXPECT_EQ(LineAfter(run, "shell Child {").substr(0, 27), "0.000000 7.000000 0.000000 ");

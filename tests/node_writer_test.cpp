@@ -16,8 +16,7 @@ namespace vek::test {
 namespace {
 
 // Runs fn with the module-wide selection flag set, restoring it afterwards.
-template <class Fn>
-void WithSelectionOnly(Fn fn)
+template <class Fn> void WithSelectionOnly(Fn fn)
 {
     BOOL previous = GetExportSelectedOnly();
     SetExportSelectedOnly(TRUE);
@@ -239,8 +238,7 @@ TEST(NodeWriterTransform, RotationRelativeToTheParentAndNoScale)
     auto scene = Load(SceneText(DummyObject, R"({"name": "P", "object": "d", "transform": )" +
                                                  Json(RotateZMatrix(40 * deg) * ScaleMatrix(Point3(3, 3, 3))) +
                                                  R"(, "children": [{"name": "C", "object": "d", "transform": )" +
-                                                 Json(RotateZMatrix(25 * deg) * ScaleMatrix(Point3(1, 5, 2))) +
-                                                 "}]}"));
+                                                 Json(RotateZMatrix(25 * deg) * ScaleMatrix(Point3(1, 5, 2))) + "}]}"));
     std::istringstream s(TransformLine(TopNode(*scene, 0)->GetChildNode(0)));
     float x, z, y, aboutZ, aboutX, aboutY, scale;
     s >> x >> z >> y >> aboutZ >> aboutX >> aboutY >> scale;
@@ -293,8 +291,8 @@ TEST(NodeWriterTransform, DepthIndentationAndDecimals)
 {
     auto scene = Load(SceneText(DummyObject, R"({"name": "Two words", "object": "d",
         "transform": {"position": [1.5, -2, 1e8]}})"));
-    EXPECT_EQ(DummyBlock(TopNode(*scene, 0), 2, 3, 0),
-              "      shell Two_words {\n         " "   2 100000000   -2    0    0 65535  100\n");
+    EXPECT_EQ(DummyBlock(TopNode(*scene, 0), 2, 3, 0), "      shell Two_words {\n         "
+                                                       "   2 100000000   -2    0    0 65535  100\n");
     EXPECT_EQ(DummyBlock(TopNode(*scene, 0), 1, 0, 10),
               "shell Two_words {\n1.50000000 100000000. -2.0000000 0.00000000 0.00000000 65535.0000 "
               "100.000000\n");

@@ -166,15 +166,38 @@ std::vector<float> EdgeValues()
 {
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    std::vector<float> v = {0.0f, -0.0f, FLT_MIN, -FLT_MIN, FLT_MAX, -FLT_MAX, FLT_TRUE_MIN, -FLT_TRUE_MIN,
-                            inf, -inf, nan, -nan, FromBits(0x7f800001u), FromBits(0xffbfffffu),
-                            FromBits(0x00000123u), FromBits(0x807fffffu), 1.0f, -1.0f, 0.5f, -0.5f,
-                            65535.0f, 32767.0f, 100.0f, 1e-10f, 5e-11f, -5e-11f, 4.9999999e-11f};
+    std::vector<float> v = {0.0f,
+                            -0.0f,
+                            FLT_MIN,
+                            -FLT_MIN,
+                            FLT_MAX,
+                            -FLT_MAX,
+                            FLT_TRUE_MIN,
+                            -FLT_TRUE_MIN,
+                            inf,
+                            -inf,
+                            nan,
+                            -nan,
+                            FromBits(0x7f800001u),
+                            FromBits(0xffbfffffu),
+                            FromBits(0x00000123u),
+                            FromBits(0x807fffffu),
+                            1.0f,
+                            -1.0f,
+                            0.5f,
+                            -0.5f,
+                            65535.0f,
+                            32767.0f,
+                            100.0f,
+                            1e-10f,
+                            5e-11f,
+                            -5e-11f,
+                            4.9999999e-11f};
     // Around the widths that change the text's shape: the four-character minimum,
     // the tenth character, and the values whose integer part fills the cut.
-    const float centres[] = {1e8f, 1e9f, -1e8f, -1e9f, 1e7f, -1e7f, 99999999.5f, -9999999.5f, 999999.5f,
-                             9.5f, 99.5f, 999.5f, -9.5f, -99.5f, 0.05f, 0.005f, 1e-6f, 5e-7f, 1e10f,
-                             123456.789f, 3.5f, -1234.5f, 1.0f, 0.0f, FLT_MAX, FLT_MIN};
+    const float centres[] = {1e8f,  1e9f,        -1e8f,  -1e9f,    1e7f,   -1e7f, 99999999.5f, -9999999.5f, 999999.5f,
+                             9.5f,  99.5f,       999.5f, -9.5f,    -99.5f, 0.05f, 0.005f,      1e-6f,       5e-7f,
+                             1e10f, 123456.789f, 3.5f,   -1234.5f, 1.0f,   0.0f,  FLT_MAX,     FLT_MIN};
     for (float c : centres) {
         float up = c, down = c;
         for (int k = 0; k < ULPS_AROUND; k++) {
@@ -264,10 +287,19 @@ TEST(FormatFixedEquivalence, TiesRoundAwayFromZero)
         int decimals;
         const char* text;
     } cases[] = {
-        {2.5f, 0, "   3"},           {-0.5f, 0, "  -1"},      {0.5f, 0, "   1"},  {1.5f, 0, "   2"},
-        {0.625f, 2, "0.63"},         {0.125f, 2, "0.13"},     {-0.375f, 2, "-0.38"},
-        {0.0078125f, 6, "0.007813"}, {1.0f / 2048, 10, "0.0004882813"},         {9.5f, 0, "  10"},
-        {0.3f, 0, "   0"},           {0.7f, 0, "   1"},       {1e8f + 8.0f, 0, "100000008"},
+        {2.5f, 0, "   3"},
+        {-0.5f, 0, "  -1"},
+        {0.5f, 0, "   1"},
+        {1.5f, 0, "   2"},
+        {0.625f, 2, "0.63"},
+        {0.125f, 2, "0.13"},
+        {-0.375f, 2, "-0.38"},
+        {0.0078125f, 6, "0.007813"},
+        {1.0f / 2048, 10, "0.0004882813"},
+        {9.5f, 0, "  10"},
+        {0.3f, 0, "   0"},
+        {0.7f, 0, "   1"},
+        {1e8f + 8.0f, 0, "100000008"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Fast(c.v, c.decimals), c.text) << c.v << " at " << c.decimals;
@@ -300,8 +332,8 @@ TEST(FormatFloat, EqualsTheReferenceCutToTenCharacters)
             want = want.substr(0, std::max<size_t>(10, point == std::string::npos ? want.size() : point));
             std::string got = w.F(v);
             if (want != got && ++mismatches <= 10)
-                ADD_FAILURE() << "bits 0x" << std::hex << std::bit_cast<uint32_t>(v) << std::dec << " decimals "
-                              << d << ": reference cut \"" << want << "\", FormatFloat \"" << got << "\"";
+                ADD_FAILURE() << "bits 0x" << std::hex << std::bit_cast<uint32_t>(v) << std::dec << " decimals " << d
+                              << ": reference cut \"" << want << "\", FormatFloat \"" << got << "\"";
         }
     }
     EXPECT_EQ(mismatches, 0);

@@ -141,7 +141,8 @@ TEST(DialogTemplates, PreferencesDialogControls)
     const DLGRESOURCE* d = FindDialogResource(LinkedModule(), MAKEINTRESOURCE(IDD_PREFS));
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(d->id, 101);
-    EXPECT_STREQ(d->caption, "Export To Vek Pr\xc3\xa9" "f\xc3\xa9rences");
+    EXPECT_STREQ(d->caption, "Export To Vek Pr\xc3\xa9"
+                             "f\xc3\xa9rences");
     EXPECT_STREQ(d->font, "MS Sans Serif");
     EXPECT_EQ(d->pointSize, 8);
     EXPECT_EQ(d->cx, 314);
@@ -165,13 +166,19 @@ TEST(DialogTemplates, PreferencesDialogControls)
         {"Static", -1, "N\xc2\xb0"},
         {"GroupBox", 1021, "Fusion"},
         {"CheckBox", 1015, "Fusion des vertices p\xc3\xa8res/fils"},
-        {"Static", -1, "Pr\xc3\xa9" "cision fusion:"},
+        {"Static", -1,
+         "Pr\xc3\xa9"
+         "cision fusion:"},
         {"GroupBox", -1, "Mat\xc3\xa9riaux"},
         {"CheckBox", 1012, "Mat\xc3\xa9riaux"},
         {"CheckBox", 1024, "Gouraud"},
         {"CheckBox", 1025, "Light"},
-        {"GroupBox", -1, "Pr\xc3\xa9" "f\xc3\xa9rences"},
-        {"Static", -1, "D\xc3\xa9" "cimales: "},
+        {"GroupBox", -1,
+         "Pr\xc3\xa9"
+         "f\xc3\xa9rences"},
+        {"Static", -1,
+         "D\xc3\xa9"
+         "cimales: "},
         {"Static", -1, "Indentation:"},
         {"Static", -1, "Plug-in d'Exportation Max 3 et 4 -> Vek"},
         {"Static", -1, "Version: 4.0"},
@@ -206,8 +213,10 @@ TEST(DialogTemplates, PreferencesDialogControls)
     EXPECT_EQ(checkBoxes, 14);
     EXPECT_EQ(spinners, 4);
     EXPECT_EQ(edits, (std::set<std::pair<int, int>>{{1019, 1020}, {1008, 1009}, {1010, 1011}, {1013, 1014}}));
-    EXPECT_EQ(iconIds, (std::set<std::pair<int, int>>{{1027, 115}, {1031, 116}, {1032, 117}, {1034, 118}, {1036, 120},
-                                                      {1037, 123}, {1035, 119}, {1038, 128}}));
+    EXPECT_EQ(
+        iconIds,
+        (std::set<std::pair<int, int>>{
+            {1027, 115}, {1031, 116}, {1032, 117}, {1034, 118}, {1036, 120}, {1037, 123}, {1035, 119}, {1038, 128}}));
 }
 
 TEST(DialogTemplates, AboutBoxAndVersion)

@@ -165,8 +165,13 @@ TEST(PreferencesDialog, SpinnersHoldTheirLimits)
 TEST(PreferencesDialog, OkStoresEveryBoxDisabledOnesIncluded)
 {
     auto run = RunWithDialog("prefs-ok", OneNodeScene(),
-                             {{"exportGeometry", 0}, {"quadFaces", 1}, {"exportTopology", 2}, {"gouraud", 1},
-                              {"exportMaterials", 0}, {"decimals", 20}, {"frameNumber", -7}},
+                             {{"exportGeometry", 0},
+                              {"quadFaces", 1},
+                              {"exportTopology", 2},
+                              {"gouraud", 1},
+                              {"exportMaterials", 0},
+                              {"decimals", 20},
+                              {"frameNumber", -7}},
                              [](DialogSession& s) {
                                  EXPECT_FALSE(Enabled(s, IDC_TOPOLOGY));
                                  EXPECT_TRUE(Checked(s, IDC_TOPOLOGY));
@@ -179,7 +184,7 @@ TEST(PreferencesDialog, OkStoresEveryBoxDisabledOnesIncluded)
     expected.exportTopology = 1; // stored as 1 for on
     expected.gouraud = 1;
     expected.exportMaterials = 0;
-    expected.decimals = 20;     // the limits do not clamp a stored value
+    expected.decimals = 20; // the limits do not clamp a stored value
     expected.frameNumber = -7;
     for (int k = 0; k < ExportOptions::Count; k++)
         EXPECT_EQ(run.saved[k], expected[k]) << ExportOptionTable[k].name;

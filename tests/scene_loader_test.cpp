@@ -18,13 +18,17 @@ struct BadScene {
 };
 
 // Wraps `body` into a scene: "F" is the format line.
-std::string Doc(const std::string& body) { return R"({"format": "vek-scene/1")" + (body.empty() ? "" : ", " + body) + "}"; }
+std::string Doc(const std::string& body)
+{
+    return R"({"format": "vek-scene/1")" + (body.empty() ? "" : ", " + body) + "}";
+}
 
 TEST(SceneLoaderErrors, NameTheFileThePlaceAndTheProblem)
 {
     const std::string mesh = R"("objects": {"m": {"type": "mesh", "verts": [[0,0,0],[1,0,0],[0,1,0]], )";
     const BadScene cases[] = {
-        {R"({"format": "vek-scene/2"})", R"(t.json: format: unsupported format "vek-scene/2" (expected "vek-scene/1"))"},
+        {R"({"format": "vek-scene/2"})",
+         R"(t.json: format: unsupported format "vek-scene/2" (expected "vek-scene/1"))"},
         {R"({})", "t.json: format: required field missing"},
         {R"([1, 2])", "t.json: top level: expected an object, got array"},
         {R"({"format": "vek-scene/1", "nodez": []})", "t.json: nodez: unknown key"},
@@ -34,7 +38,8 @@ TEST(SceneLoaderErrors, NameTheFileThePlaceAndTheProblem)
          R"(t.json: nodes[0].children[2].object: unknown object "crate2")"},
         {R"({"format": "vek-scene/1", "nodes": [{"material": "nope"}]})",
          R"(t.json: nodes[0].material: unknown material "nope")"},
-        {R"({"format": "vek-scene/1", "nodes": [{"name": 5}]})", "t.json: nodes[0].name: expected a string, got number"},
+        {R"({"format": "vek-scene/1", "nodes": [{"name": 5}]})",
+         "t.json: nodes[0].name: expected a string, got number"},
         {R"({"format": "vek-scene/1", "nodes": [{"wireColor": [0, 256, 0]}]})",
          "t.json: nodes[0].wireColor[1]: expected an integer from 0 to 255"},
         {R"({"format": "vek-scene/1", "nodes": [{"selected": 1.5}]})",
@@ -59,8 +64,10 @@ TEST(SceneLoaderErrors, NameTheFileThePlaceAndTheProblem)
          "t.json: interface.ticksPerFrame: expected an integer from 1 to 2147483647"},
         {R"({"format": "vek-scene/1", "interface": {"time": 3000000000}})",
          "t.json: interface.time: expected an integer from -2147483648 to 2147483647"},
-        {R"({"format": "vek-scene/1", "interface": {"animRange": [100, 0]}})", "t.json: interface.animRange: start after end"},
-        {R"({"format": "vek-scene/1", "interface": {"ambient": {"keys": []}}})", "t.json: interface.ambient.keys: needs at least one key"},
+        {R"({"format": "vek-scene/1", "interface": {"animRange": [100, 0]}})",
+         "t.json: interface.animRange: start after end"},
+        {R"({"format": "vek-scene/1", "interface": {"ambient": {"keys": []}}})",
+         "t.json: interface.ambient.keys: needs at least one key"},
         {R"({"format": "vek-scene/1", "interface": {"ambient": {"keys": [{"t": 5, "value": [0,0,0]}, {"t": 1, "value": [1,1,1]}]}}})",
          "t.json: interface.ambient.keys[1].t: key times must increase (1 after 5)"},
         {R"({"format": "vek-scene/1", "texmaps": {"wood": {"class": "bitmap", "file": 3}}})",
@@ -77,9 +84,12 @@ TEST(SceneLoaderErrors, NameTheFileThePlaceAndTheProblem)
          "t.json: materials.a.mix: only blend materials have a mix amount"},
         {R"({"format": "vek-scene/1", "materials": {"a": {"class": "blend", "sub": [null, null, null]}}})",
          "t.json: materials.a.sub: a blend material has two sub-material slots"},
-        {R"({"format": "vek-scene/1", "objects": {"o": {"type": "teapot"}}})", R"(t.json: objects.o.type: unknown object type "teapot")"},
-        {R"({"format": "vek-scene/1", "objects": {"o": {"length": 3}}})", "t.json: objects.o.type: required field missing"},
-        {R"({"format": "vek-scene/1", "objects": {"o": {"type": "box", "radius": 3}}})", "t.json: objects.o.radius: unknown key"},
+        {R"({"format": "vek-scene/1", "objects": {"o": {"type": "teapot"}}})",
+         R"(t.json: objects.o.type: unknown object type "teapot")"},
+        {R"({"format": "vek-scene/1", "objects": {"o": {"length": 3}}})",
+         "t.json: objects.o.type: required field missing"},
+        {R"({"format": "vek-scene/1", "objects": {"o": {"type": "box", "radius": 3}}})",
+         "t.json: objects.o.radius: unknown key"},
         {R"({"format": "vek-scene/1", "objects": {"o": {"type": "plane", "lengthSegs": 0}}})",
          "t.json: objects.o.lengthSegs: expected an integer from 1 to 4000000"},
         {R"({"format": "vek-scene/1", "objects": {"o": {"type": "plane", "lengthSegs": 4000, "widthSegs": 4000}}})",
@@ -88,7 +98,8 @@ TEST(SceneLoaderErrors, NameTheFileThePlaceAndTheProblem)
          R"(t.json: objects.o.kind: unknown light kind "spot" (omni, targetSpot, directional, freeSpot or targetDirectional))"},
         {R"({"format": "vek-scene/1", "objects": {"o": {"type": "camera", "fov": "wide"}}})",
          "t.json: objects.o.fov: expected a number or keys, got string"},
-        {(Doc(mesh + R"("faces": [[0, 1, 3]]}})")), "t.json: objects.m.faces[0][2]: vertex 3 out of range (3 vertices)"},
+        {(Doc(mesh + R"("faces": [[0, 1, 3]]}})")),
+         "t.json: objects.m.faces[0][2]: vertex 3 out of range (3 vertices)"},
         {(Doc(mesh + R"("faces": [{"v": [0, -1, 2]}]}})")).c_str(),
          "t.json: objects.m.faces[0].v[1]: expected an integer from 0 to 2147483647"},
         {(Doc(mesh + R"("faces": [{"v": [0, 1, 2], "edges": 8}]}})")).c_str(),
@@ -110,7 +121,8 @@ TEST(SceneLoaderErrors, InvalidJsonIsPlacedByLineAndColumn)
 {
     const BadScene cases[] = {
         {"{\"format\": \"vek-scene/1\",\n \"nodes\": [}", "t.json: line 2, column 12: invalid JSON: unexpected '}'"},
-        {"{\"format\": \"vek-scene/1\",\n \"nodes\": [", "t.json: line 2, column 12: invalid JSON: unexpected end of file"},
+        {"{\"format\": \"vek-scene/1\",\n \"nodes\": [",
+         "t.json: line 2, column 12: invalid JSON: unexpected end of file"},
         {"{\"format\": \"vek-scene/1\", \"nodes\": [tru]}", "t.json: line 1, column 40: invalid JSON: unexpected ']'"},
         {"{\"format\": \"vek-scene/1\",\n\n \"interface\": {\"time\": 1e400}}",
          "t.json: line 3, column 24: number out of range (1e400)"},
@@ -223,9 +235,10 @@ TEST(SceneInterface, RootNode)
 
 TEST(SceneAnimatedNumbers, InterpolateLinearlyAndHoldOutsideTheKeys)
 {
-    auto s = Load(SceneText(R"("l": {"type": "light", "intensity": {"keys": [{"t": 100, "value": 1}, {"t": 200, "value": 3}, {"t": 400, "value": 2}]}})",
-                            R"({"object": "l"})",
-                            R"("interface": {"ambient": {"keys": [{"t": 0, "value": [0, 0, 0]}, {"t": 10, "value": [1, 0.5, 0]}]}})"));
+    auto s = Load(SceneText(
+        R"("l": {"type": "light", "intensity": {"keys": [{"t": 100, "value": 1}, {"t": 200, "value": 3}, {"t": 400, "value": 2}]}})",
+        R"({"object": "l"})",
+        R"("interface": {"ambient": {"keys": [{"t": 0, "value": [0, 0, 0]}, {"t": 10, "value": [1, 0.5, 0]}]}})"));
     auto* light = static_cast<GenLight*>(TopNode(*s, 0)->GetObjectRef());
     Interval valid = FOREVER;
     EXPECT_FLOAT_EQ(light->GetIntensity(150, valid), 2.0f);
@@ -244,7 +257,8 @@ TEST(SceneAnimatedNumbers, InterpolateLinearlyAndHoldOutsideTheKeys)
 
 TEST(SceneAnimatedNumbers, KeyTimesAtTheEndsOfTheTickRangeDoNotOverflow)
 {
-    auto s = Load(Doc(R"("interface": {"ambient": {"keys": [{"t": -2147483648, "value": [0, 0, 0]}, {"t": 2147483647, "value": [1, 1, 1]}]}})"));
+    auto s = Load(Doc(
+        R"("interface": {"ambient": {"keys": [{"t": -2147483648, "value": [0, 0, 0]}, {"t": 2147483647, "value": [1, 1, 1]}]}})"));
     Interval valid = FOREVER;
     ExpectNear(s->GetAmbient(0, valid), Point3(0.5f, 0.5f, 0.5f), 1e-3f);
 }
@@ -338,13 +352,16 @@ TEST(SceneMaterials, SelfReferenceIsRejected)
     EXPECT_EQ(LoadError(Doc(R"("materials": {"m": {"class": "multi", "sub": ["m"]}})")),
               R"(t.json: materials.m.sub[0]: material "m" contains itself)");
     // Sharing a sub-material is not a cycle.
-    EXPECT_EQ(LoadError(Doc(R"("materials": {"a": {"class": "multi", "sub": ["c", "c"]}, "b": {"class": "multi", "sub": ["a", "c"]}, "c": {}})")),
-              "");
+    EXPECT_EQ(
+        LoadError(Doc(
+            R"("materials": {"a": {"class": "multi", "sub": ["c", "c"]}, "b": {"class": "multi", "sub": ["a", "c"]}, "c": {}})")),
+        "");
 }
 
 TEST(SceneMaterials, BitmapWithoutFileHasNoName)
 {
-    auto s = Load(Doc(R"("texmaps": {"t": {"class": "bitmap"}}, "materials": {"m": {"diffuseMap": "t"}}, "nodes": [{"material": "m"}])"));
+    auto s = Load(Doc(
+        R"("texmaps": {"t": {"class": "bitmap"}}, "materials": {"m": {"diffuseMap": "t"}}, "nodes": [{"material": "m"}])"));
     auto* map = static_cast<BitmapTex*>(TopNode(*s, 0)->GetMtl()->GetSubTexmap(ID_DI));
     EXPECT_EQ(map->GetMapName(), nullptr);
 }

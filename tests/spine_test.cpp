@@ -23,8 +23,10 @@ struct Box {
 std::ostream& operator<<(std::ostream& os, const Box& b) { return os << b.caption << ": " << b.text; }
 
 const Box CannotLoad{"Attention", "Impossible de charger les param\xc3\xa8tres sauvegard\xc3\xa9s"};
-const Box CannotCreateConfig{"Erreur", "Cr\xc3\xa9" "ation du fichier de configuration impossible"};
-const Box CannotCreate{"Erreur", "Cr\xc3\xa9" "ation du fichier impossible"};
+const Box CannotCreateConfig{"Erreur", "Cr\xc3\xa9"
+                                       "ation du fichier de configuration impossible"};
+const Box CannotCreate{"Erreur", "Cr\xc3\xa9"
+                                 "ation du fichier impossible"};
 const Box Success{"Message", "Conversion r\xc3\xa9ussit"};
 const Box Partial{"Warning", "Certain param\xc3\xa8tres n'ont pas pu \xc3\xaatre export\xc3\xa9s"};
 
@@ -166,8 +168,8 @@ TEST_F(Spine, StringsShareOneBufferAndMissingEntriesAreNull)
     EXPECT_STREQ(GetString(2), "ExportToVek");
     EXPECT_STREQ(GetString(3), "Vek");
     EXPECT_STREQ(GetString(4), "File format for the KELM 3d engine.");
-    const char* keywords[] = {"shell", "mesh", "colorlight", "camera", "material", "color", "texture",
-                              "texturebis", "facecolor1", "facecolor2"};
+    const char* keywords[] = {"shell", "mesh",    "colorlight", "camera",     "material",
+                              "color", "texture", "texturebis", "facecolor1", "facecolor2"};
     for (int k = 0; k < 10; k++)
         EXPECT_STREQ(GetString(8 + k), keywords[k]);
     EXPECT_STREQ(GetString(35), "TRANSPARENCY");
@@ -274,7 +276,8 @@ TEST(BoxFileName, ReplacesTheExtensionOfTheFileName)
 TEST(CommandLine, ASceneThatDoesNotLoadLeavesTheOutputUntouched)
 {
     fs::path dir = ScratchDir("cli-bad-scene");
-    WriteFile(dir / "scene.json", R"({"format": "vek-scene/1", "nodes": [{"children": [{}, {}, {"object": "crate2"}]}]})");
+    WriteFile(dir / "scene.json",
+              R"({"format": "vek-scene/1", "nodes": [{"children": [{}, {}, {"object": "crate2"}]}]})");
     WriteFile(dir / "out.vek", "precious");
     ExportRun run = RunVekexport(dir, {"--no-prompt", "--config-dir", "cfg", "scene.json", "out.vek"});
     EXPECT_EQ(run.status, 2);
@@ -294,7 +297,8 @@ TEST(CommandLine, ExitStatusesTellWhatHappened)
     EXPECT_EQ(RunVekexport(dir, {"--no-prompt", "--config-dir", "cfg", "ok.json", "no/dir/x.vek"}).status, 2);
     EXPECT_EQ(RunVekexport(dir, {"--no-prompt", "--config-dir", "cfg", "missing.json", "x.vek"}).status, 2);
     EXPECT_EQ(RunVekexport(dir, {"--bogus", "ok.json", "x.vek"}).status, 2);
-    ExportRun wrongModule = RunVekexport(dir, {"--no-prompt", "--config-dir", "cfg", "--module", "ok.json", "ok.json", "y.vek"});
+    ExportRun wrongModule =
+        RunVekexport(dir, {"--no-prompt", "--config-dir", "cfg", "--module", "ok.json", "ok.json", "y.vek"});
     EXPECT_EQ(wrongModule.status, 2);
     EXPECT_NE(wrongModule.stderrText.find("ok.json: cannot load the export module"), std::string::npos)
         << wrongModule.stderrText;
@@ -305,7 +309,8 @@ TEST(CommandLine, SelectedOnlyReachesTheExporter)
     fs::path dir = ScratchDir("cli-selected");
     WriteFile(dir / "scene.json", R"({"format": "vek-scene/1", "objects": {"d": {"type": "dummy"}},
         "nodes": [{"name": "Picked", "object": "d", "selected": 1}, {"name": "Other", "object": "d"}]})");
-    ExportRun run = RunVekexport(dir, {"--no-prompt", "--selected-only", "--config-dir", "cfg", "scene.json", "out.vek"});
+    ExportRun run =
+        RunVekexport(dir, {"--no-prompt", "--selected-only", "--config-dir", "cfg", "scene.json", "out.vek"});
     ASSERT_TRUE(run.vek);
     EXPECT_NE(run.vek->find("shell Picked {"), std::string::npos);
     EXPECT_EQ(run.vek->find("Other"), std::string::npos);

@@ -79,9 +79,8 @@ TEST(TerminalEndToEnd, ToggleLightsChangeDecimalsAndConfirm)
         GTEST_SKIP() << "tmux is not installed";
 
     fs::path dir = ScratchDir("tmux-prefs");
-    WriteFile(dir / "scene.json",
-              SceneText(R"("d": {"type": "dummy"}, "lamp": {"type": "light", "kind": "omni"})",
-                        R"({"name": "D", "object": "d", "transform": {"position": [1, 2, 3]}},
+    WriteFile(dir / "scene.json", SceneText(R"("d": {"type": "dummy"}, "lamp": {"type": "light", "kind": "omni"})",
+                                            R"({"name": "D", "object": "d", "transform": {"position": [1, 2, 3]}},
                            {"name": "Lamp", "object": "lamp"})"));
     WriteOptionsFile(dir / "cfg", {});
     const std::string vekexport = (fs::path(VEK_BINARY_DIR) / "vekexport").string();
@@ -90,7 +89,9 @@ TEST(TerminalEndToEnd, ToggleLightsChangeDecimalsAndConfirm)
 
     TmuxServer tmux;
     tmux.Run("-f /dev/null new-session -d -s vek -x 100 -y 30 \"" + command + "\"");
-    ASSERT_TRUE(tmux.WaitFor("Export To Vek Pr\xc3\xa9" "f\xc3\xa9rences")) << tmux.Screen();
+    ASSERT_TRUE(tmux.WaitFor("Export To Vek Pr\xc3\xa9"
+                             "f\xc3\xa9rences"))
+        << tmux.Screen();
 
     // Dummys has the focus; Géométries, Face 4 vertices and Topologies come before Lumières.
     tmux.Keys("Tab Tab Tab Tab Space");
@@ -98,7 +99,9 @@ TEST(TerminalEndToEnd, ToggleLightsChangeDecimalsAndConfirm)
     // Then Caméras, Boites de collision, Animation, actuelle, the merge box (the two
     // edits between are disabled), the legacy box, Matériaux, Gouraud, Light, Décimales.
     tmux.Keys("Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab 3");
-    ASSERT_TRUE(tmux.WaitFor("D\xc3\xa9" "cimales:    [    3]")) << tmux.Screen();
+    ASSERT_TRUE(tmux.WaitFor("D\xc3\xa9"
+                             "cimales:    [    3]"))
+        << tmux.Screen();
 
     std::string screen = tmux.Screen();
     // The two columns side by side, the frames and the buttons.

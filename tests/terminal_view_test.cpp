@@ -42,12 +42,14 @@ TEST(TerminalDialog, DrawsTheTemplateWithDisabledControlsDim)
         Canvas canvas(24, 80);
         view.Draw(canvas);
         std::string text = canvas.ToText();
-        EXPECT_EQ(Row(canvas, 0).find(" Export To Vek Pr\xc3\xa9" "f\xc3\xa9rences"), 0u);
+        EXPECT_EQ(Row(canvas, 0).find(" Export To Vek Pr\xc3\xa9"
+                                      "f\xc3\xa9rences"),
+                  0u);
         EXPECT_NE(Row(canvas, 0).find("[X]"), std::string::npos);
-        for (const char* expected : {"\xe2\x94\x8c Types d'objets", "[x] Dummys", "[x] G\xc3\xa9om\xc3\xa9tries",
-                                     "[ ] Lumi\xc3\xa8res", "\xe2\x94\x8c Exporter la frame", "[x] actuelle",
-                                     "[ ] Fusion des vertices p\xc3\xa8res/fils", "[ ] Exporter pour les versions",
-                                     "inf. de KELM", "Version: 4.0", "[    6]", "Indentation:", "Annuler"})
+        for (const char* expected :
+             {"\xe2\x94\x8c Types d'objets", "[x] Dummys", "[x] G\xc3\xa9om\xc3\xa9tries", "[ ] Lumi\xc3\xa8res",
+              "\xe2\x94\x8c Exporter la frame", "[x] actuelle", "[ ] Fusion des vertices p\xc3\xa8res/fils",
+              "[ ] Exporter pour les versions", "inf. de KELM", "Version: 4.0", "[    6]", "Indentation:", "Annuler"})
             EXPECT_NE(text.find(expected), std::string::npos) << expected;
         // Left column and right column share rows.
         std::string dummys = Row(canvas, CellOf(view, s, IDC_DUMMIES).first);
@@ -76,7 +78,7 @@ TEST(TerminalDialog, KeyboardMovesTogglesTypesAndConfirms)
         EXPECT_EQ(GetDlgCtrlID(view.Focus()), IDC_DUMMIES);
         view.Press(Key::Space);
         EXPECT_FALSE(Checked(s, IDC_DUMMIES));
-        view.Press(Key::Down); // Géométries
+        view.Press(Key::Down);  // Géométries
         view.Press(Key::Space); // unchecked: disables its two dependents
         view.Press(Key::Tab);
         EXPECT_EQ(GetDlgCtrlID(view.Focus()), IDC_LIGHTS);
@@ -95,7 +97,7 @@ TEST(TerminalDialog, KeyboardMovesTogglesTypesAndConfirms)
         int row, col;
         EXPECT_TRUE(view.Cursor(row, col));
         EXPECT_EQ(EditText(s, IDC_DECIMALS_EDIT), "6"); // not given to the spinner yet
-        view.Press(Key::Tab); // leaving the edit gives it
+        view.Press(Key::Tab);                           // leaving the edit gives it
         EXPECT_EQ(EditText(s, IDC_DECIMALS_EDIT), "3");
         EXPECT_FALSE(view.Cursor(row, col));
         view.Press(Key::Up); // indentation spinner up
@@ -206,7 +208,11 @@ TEST(TerminalCanvas, WrapsAtSpacesAndCountsCodePoints)
     using term::WrapText;
     EXPECT_EQ(WrapText("Exporter pour les versions 3.5 et inf. de KELM", 33),
               (std::vector<std::string>{"Exporter pour les versions 3.5 et", "inf. de KELM"}));
-    EXPECT_EQ(WrapText("Pr\xc3\xa9" "cision fusion:", 17), (std::vector<std::string>{"Pr\xc3\xa9" "cision fusion:"}));
+    EXPECT_EQ(WrapText("Pr\xc3\xa9"
+                       "cision fusion:",
+                       17),
+              (std::vector<std::string>{"Pr\xc3\xa9"
+                                        "cision fusion:"}));
     EXPECT_EQ(WrapText("abcdefgh", 3), (std::vector<std::string>{"abc", "def", "gh"}));
     EXPECT_EQ(WrapText("", 5), (std::vector<std::string>{""}));
     EXPECT_EQ(term::TextCells("Cam\xc3\xa9ras"), 7);

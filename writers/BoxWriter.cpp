@@ -45,7 +45,10 @@ unsigned CenterFixed(float v)
 }
 
 // A normal component in fixed point, cut to 16 bits.
-unsigned CoefficientFixed(float v) { return unsigned(uint32_t(TruncateClamped(v * FIXED_ONE, INT32_MIN, INT32_MAX)) & 0xffffu); }
+unsigned CoefficientFixed(float v)
+{
+    return unsigned(uint32_t(TruncateClamped(v * FIXED_ONE, INT32_MIN, INT32_MAX)) & 0xffffu);
+}
 
 // A plane distance in fixed point, 32 bits.
 unsigned DistanceFixed(float v) { return unsigned(uint32_t(TruncateClamped(v * FIXED_ONE, INT32_MIN, INT32_MAX))); }

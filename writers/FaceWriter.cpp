@@ -8,8 +8,8 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -185,8 +185,6 @@ struct Channel {
     }
 };
 
-
-
 struct Corner {
     size_t face;
     int corner;
@@ -298,7 +296,7 @@ void MeshWriter::FormatFace(TextBuffer& out, const Mesh& mesh, const FaceTexture
     const long long indent = (long long)indentSize * (depth + 1);
     for (int copy = 0; copy < (twoSided ? 2 : 1); copy++) {
         out.Spaces(indent);
-        char* const start = out.Reserve(4 * 5 * INT_TEXT_MAX);
+        char* const start = out.Reserve(size_t(4 * 5) * INT_TEXT_MAX);
         char* p = start;
         for (int s = 0; s < n; s++) {
             const Corner& c = seq[copy ? n - 1 - s : s];

@@ -124,7 +124,8 @@ ErrorFlags GeometryWriter::WriteAnimation(INode* node)
     const CStr name = FormatNameKeepingBlanks(node->GetName());
     // Without geometry the animation block stands in the place of the node's block,
     // in column 0, with its lines one blank in; the node pass closes it.
-    const std::string lineStart = exportGeometry ? std::string(size_t(std::max(0, indentSize * (depth + 2))), ' ') : " ";
+    const std::string lineStart =
+        exportGeometry ? std::string(size_t(std::max(0, indentSize * (depth + 2))), ' ') : " ";
     if (exportGeometry)
         out.Spaces((long long)indentSize * (depth + 1));
     else

@@ -147,8 +147,8 @@ int MergeGrid::LowestContaining(const Point3& w) const
     for (int k = 0; k < 3; k++)
         if (!(w[k] >= unionLo[k] && w[k] <= unionHi[k]))
             return -1;
-    size_t cell = (size_t(CellOf(2, w.z)) * size_t(dims[1]) + size_t(CellOf(1, w.y))) * size_t(dims[0]) +
-                  size_t(CellOf(0, w.x));
+    size_t cell =
+        (size_t(CellOf(2, w.z)) * size_t(dims[1]) + size_t(CellOf(1, w.y))) * size_t(dims[0]) + size_t(CellOf(0, w.x));
     for (int q = cellStart[cell]; q < cellStart[cell + 1]; q++) {
         int b = members[size_t(q)];
         if (boxes[size_t(b)].Holds(w))

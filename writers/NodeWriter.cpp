@@ -191,9 +191,10 @@ float NodeWriter::FiniteValue(float v)
     if (std::isfinite(v))
         return v;
     if (!nonFiniteReported && ip && ip->Log())
-        ip->Log()->LogEntry(SYSLOG_WARN, NO_DIALOG, "Attention",
-                            "\"%s\" : valeur infinie ou indéfinie remplacée par la valeur finie la plus proche (NaN par 0)",
-                            subject.data());
+        ip->Log()->LogEntry(
+            SYSLOG_WARN, NO_DIALOG, "Attention",
+            "\"%s\" : valeur infinie ou indéfinie remplacée par la valeur finie la plus proche (NaN par 0)",
+            subject.data());
     nonFiniteReported = true;
     return FiniteOrNearest(v);
 }

@@ -8,7 +8,9 @@
 class TopologyWriter : public MeshWriter {
 public:
     TopologyWriter(FILE* outFile, Interface* ip, int depth, InstanceNodeList instanceNodes)
-        : MeshWriter(outFile, ip, depth, instanceNodes) {}
+        : MeshWriter(outFile, ip, depth, std::move(instanceNodes))
+    {
+    }
     // Writes one block per node of the instance list, in list order, then an empty
     // line; node is ignored. ERROR_TOPOLOGY without output stream (nothing written);
     // otherwise the OR of the mesh bodies' results. A body that fails leaves its block

@@ -227,7 +227,7 @@ struct KeywordKind {
     Kind kind;
 };
 constexpr KeywordKind BlockKeywords[] = {
-    {"shell", Kind::Shell}, {"mesh", Kind::Mesh}, {"colorlight", Kind::Light}, {"camera", Kind::Camera},
+    {"shell", Kind::Shell}, {"mesh", Kind::Mesh}, {"colorlight", Kind::Light},  {"camera", Kind::Camera},
     {"topo", Kind::Topo},   {"anim", Kind::Anim}, {"material", Kind::Material},
 };
 static_assert(std::size(BlockKeywords) == 7);
@@ -239,7 +239,8 @@ constexpr const char* Markers[] = {
 static_assert(std::size(Markers) == 8);
 constexpr int GeometryMarker = 1, LightMarker = 2;
 
-constexpr const char* MaterialFlags[] = {"GOURAUD", "FLAT", "LIGHT", "NOLIGHT", "TEXTURED", "TEXTURED_BIS", "COLOR1", "COLOR2"};
+constexpr const char* MaterialFlags[] = {"GOURAUD",  "FLAT",         "LIGHT",  "NOLIGHT",
+                                         "TEXTURED", "TEXTURED_BIS", "COLOR1", "COLOR2"};
 static_assert(std::size(MaterialFlags) == 8);
 
 struct Block {
@@ -292,13 +293,13 @@ private:
     VekDocument* doc; // filled as the lines are read, when given
     std::vector<Block> stack;
     std::vector<std::string_view> words; // of the current line
-    int size = -1; // blanks per nesting level, once known
+    int size = -1;                       // blanks per nesting level, once known
     enum Section { Materials, Topologies, Nodes, Results } section = Materials;
     int emptyLines = 0;
     int lastMarker = -1;
     int markerBits = 0; // the failure markers the file ends with
     bool sawOk = false, sawMarker = false, legacy = false;
-    bool sawNonFinite = false; // among the numbers of the current line
+    bool sawNonFinite = false;                      // among the numbers of the current line
     std::unordered_map<std::string, int> materials; // name -> index in the document, -1 without one
     struct Topology {
         long long vertexCount;
@@ -586,10 +587,9 @@ private:
 
     void Count(Kind kind)
     {
-        long long VekFigures::*const counters[] = {&VekFigures::shells,     &VekFigures::meshes,
-                                                   &VekFigures::lights,     &VekFigures::cameras,
-                                                   &VekFigures::topologies, &VekFigures::animations,
-                                                   &VekFigures::materials};
+        long long VekFigures::*const counters[] = {
+            &VekFigures::shells,     &VekFigures::meshes,     &VekFigures::lights,   &VekFigures::cameras,
+            &VekFigures::topologies, &VekFigures::animations, &VekFigures::materials};
         static_assert(std::size(counters) == std::size(BlockKeywords));
         (figures.*counters[int(kind)])++;
     }
@@ -611,7 +611,10 @@ private:
     }
 
     // The node of a node block in the document; null without one.
-    VekNode* ModelNode(const Block& b) { return doc && b.model >= 0 && IsNodeKind(b.kind) ? &doc->nodes[size_t(b.model)] : nullptr; }
+    VekNode* ModelNode(const Block& b)
+    {
+        return doc && b.model >= 0 && IsNodeKind(b.kind) ? &doc->nodes[size_t(b.model)] : nullptr;
+    }
 
     // The vertices and faces a mesh or topology block writes itself; null without a document.
     VekMesh* Body(const Block& b)
@@ -636,8 +639,8 @@ private:
         }
         Block& b = stack.back();
         if (!b.loose && lead != b.lead)
-            Add(n, "closing brace indented by " + std::to_string(lead) + " blanks, its block " + Describe(b) +
-                       " by " + std::to_string(b.lead));
+            Add(n, "closing brace indented by " + std::to_string(lead) + " blanks, its block " + Describe(b) + " by " +
+                       std::to_string(b.lead));
         Complete(b);
         if (b.kind == Kind::Topo) {
             topologies[b.name] = {b.vertexCount, b.model};
@@ -676,8 +679,8 @@ private:
             break;
         case Kind::Camera:
             if (b.step < 3)
-                Add(b.line, "camera block without its " + std::string(b.step == 0 ? "transform" : "projection and range") +
-                                " lines");
+                Add(b.line, "camera block without its " +
+                                std::string(b.step == 0 ? "transform" : "projection and range") + " lines");
             break;
         case Kind::Shell:
             if (b.step == 0)
@@ -1090,7 +1093,8 @@ void CheckBoxStream(std::FILE* in, const std::string& name, CheckReport& report,
             {
                 long long i = ToLong(t[0]), j = ToLong(t[1]);
                 if (i <= j)
-                    out.Add(n, "pair " + std::to_string(i) + " " + std::to_string(j) + ": the first position must be the larger");
+                    out.Add(n, "pair " + std::to_string(i) + " " + std::to_string(j) +
+                                   ": the first position must be the larger");
                 if (i >= boxes || j >= boxes)
                     out.Add(n, "pair " + std::to_string(i) + " " + std::to_string(j) + " names a box beyond the " +
                                    std::to_string(boxes) + " of the file");
@@ -1126,7 +1130,9 @@ CheckReport CheckVekFile(const std::string& path, VekDocument* document)
     std::fclose(f);
     size_t slash = path.rfind('/');
     size_t dot = path.rfind('.');
-    std::string boxPath = path.substr(0, dot != std::string::npos && (slash == std::string::npos || dot > slash) ? dot : path.size()) + ".box";
+    std::string boxPath =
+        path.substr(0, dot != std::string::npos && (slash == std::string::npos || dot > slash) ? dot : path.size()) +
+        ".box";
     if (std::FILE* b = std::fopen(boxPath.c_str(), "rb")) {
         CheckBoxStream(b, boxPath, report, document);
         std::fclose(b);

@@ -71,8 +71,8 @@ std::string ReadText(const std::string& path)
 std::vector<std::string> ChildArguments(const Request& r, const std::string& configDir, const Job& job)
 {
     const char* up = r.up == ImportOptions::Up::Y ? "y" : r.up == ImportOptions::Up::Z ? "z" : "auto";
-    std::vector<std::string> args = {SelfPath(), "--no-prompt", "--quiet", "--config-dir", configDir, "--module",
-                                     r.modulePath, "--up", up, "--report", job.report};
+    std::vector<std::string> args = {SelfPath(),   "--no-prompt", "--quiet", "--config-dir", configDir, "--module",
+                                     r.modulePath, "--up",        up,        "--report",     job.report};
     if (r.selectedOnly)
         args.push_back("--selected-only");
     if (!r.textureRoot.empty())
@@ -94,6 +94,7 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& errors)
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -181,9 +182,9 @@ std::vector<Job> PlanJobs(const Request& r, const std::string& scratch, std::str
             error = it->second + " and " + scene + " would both be written to " + job.output;
             return {};
         }
-        std::string k = std::to_string(jobs.size());
-        job.report = scratch + "/" + k + ".json";
-        job.errors = scratch + "/" + k + ".err";
+        const std::string base = scratch + "/" + std::to_string(jobs.size());
+        job.report = base + ".json";
+        job.errors = base + ".err";
         jobs.push_back(job);
     }
     return jobs;

@@ -23,16 +23,17 @@ std::string DefaultConfigDir()
 // The end of --help: the options --set takes, where they are kept, the exit statuses.
 std::string HelpFooter()
 {
-    std::string s = "Options of --set (saved in " + DefaultConfigDir() + "/" OPTIONS_FILE_NAME
-                    " unless --config-dir names another directory):\n";
+    std::string s = "Options of --set (saved in " + DefaultConfigDir() +
+                    "/" OPTIONS_FILE_NAME " unless --config-dir names another directory):\n";
     for (int k = 0; k < ExportOptions::Count; k++) {
         const ExportOptionInfo& info = ExportOptionTable[k];
         std::string limits = info.isFlag            ? "0 or 1"
                              : info.min <= info.max ? std::to_string(info.min) + " to " + std::to_string(info.max)
                                                     : "a frame of the scene's animation range";
         std::string name = info.name;
-        s += "  " + name + std::string(18 - name.size(), ' ') + limits + ", default " +
-             std::to_string(DefaultExportOptions[k]) + "\n";
+        s += "  " + name;
+        s.append(18 - name.size(), ' ');
+        s += limits + ", default " + std::to_string(DefaultExportOptions[k]) + "\n";
     }
     s += "\nExit status:\n"
          "  0    exported; the file ends with #EXPORT_OK\n"

@@ -22,14 +22,14 @@ struct Request {
     std::string outputDir;           // where a batch writes
     int jobs = 1;                    // exports of a batch running at once
     std::string checkPath;
-    std::string configDir;  // holds the options file; never empty
-    std::string modulePath; // the export module; never empty
-    std::string reportPath; // the JSON report, "" for none
+    std::string configDir;   // holds the options file; never empty
+    std::string modulePath;  // the export module; never empty
+    std::string reportPath;  // the JSON report, "" for none
     std::string textureRoot; // texture paths under it are written relative to it; "" for none
     std::vector<OptionSetting> settings;
     bool noPrompt = false, selectedOnly = false, quiet = false;
     ImportOptions::Up up = ImportOptions::Up::Auto;
-    render::RenderRequest render; // --render, and --preview of an export
+    render::RenderRequest render;           // --render, and --preview of an export
     std::optional<std::uint64_t> maxMemory; // bytes the run may take, 0 for no limit; none: the default
 
     std::string OptionsPath() const { return configDir + "/" OPTIONS_FILE_NAME; }

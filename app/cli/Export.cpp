@@ -331,8 +331,10 @@ std::string FormatSummary(const ExportResult& r)
         return "";
     std::string s = "vekexport: wrote";
     for (size_t k = 0; k < r.files.size(); k++)
-        s += (k == 0 ? " " : k + 1 == r.files.size() ? " and " : ", ") + r.files[k].first + " (" +
-             Plural(r.files[k].second, "byte", "bytes") + ")";
+        s += (k == 0                    ? " "
+              : k + 1 == r.files.size() ? " and "
+                                        : ", ") +
+             r.files[k].first + " (" + Plural(r.files[k].second, "byte", "bytes") + ")";
     char seconds[32];
     std::snprintf(seconds, sizeof(seconds), "%.2f", r.seconds);
     s += std::string(" in ") + seconds + " s\n";
@@ -342,8 +344,8 @@ std::string FormatSummary(const ExportResult& r)
          Plural(f.vertices, "vertex", "vertices") + ", " + Plural(f.quads, "four-vertex face", "four-vertex faces") +
          ", " + Plural(f.triangles, "triangle", "triangles") + "; " + Plural(f.materials, "material", "materials") +
          ", " + Plural(f.topologies, "topology block", "topology blocks") + ", " +
-         Plural(f.animations, "animation", "animations") + ", " +
-         Plural(f.boxes, "collision box", "collision boxes") + "\n";
+         Plural(f.animations, "animation", "animations") + ", " + Plural(f.boxes, "collision box", "collision boxes") +
+         "\n";
     for (const std::string& marker : f.markers) {
         s += "  " + marker;
         for (const ExportFailure& failure : r.failures)

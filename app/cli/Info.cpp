@@ -62,10 +62,9 @@ std::string VersionLines(const std::string& modulePath, const ExportModule& modu
         if (text.rfind("Version", 0) == 0)
             about = text;
     std::string name = std::filesystem::path(modulePath).filename().string();
-    return "vekexport " + FileVersion(module) + ", with the export module " + name + " " + FileVersion(module) +
-           "\n" + shortDesc + " (." + ext + ") exporter version " + exporterVersion +
-           " (the \"# Version: " + exporterVersion + "\" line of every file; its about box says \"" + about +
-           "\")\n";
+    return "vekexport " + FileVersion(module) + ", with the export module " + name + " " + FileVersion(module) + "\n" +
+           shortDesc + " (." + ext + ") exporter version " + exporterVersion + " (the \"# Version: " + exporterVersion +
+           "\" line of every file; its about box says \"" + about + "\")\n";
 }
 
 } // namespace

@@ -19,12 +19,23 @@ struct OptionControl {
     int edit; // 0 for check boxes
 };
 constexpr OptionControl optionControls[] = {
-    {IDC_LEGACY, 0},        {IDC_DUMMIES, 0},       {IDC_GEOMETRY, 0},
-    {IDC_QUAD_FACES, 0},    {IDC_LIGHTS, 0},        {IDC_CAMERAS, 0},
-    {IDC_MATERIALS, 0},     {IDC_MERGE, 0},         {IDC_TOPOLOGY, 0},
-    {IDC_ANIMATION, 0},     {IDC_CURRENT_FRAME, 0}, {IDC_BOXES, 0},
-    {IDC_GOURAUD, 0},       {IDC_LIGHTING, 0},      {IDC_FRAME_SPIN, IDC_FRAME_EDIT},
-    {IDC_DECIMALS_SPIN, IDC_DECIMALS_EDIT},         {IDC_INDENT_SPIN, IDC_INDENT_EDIT},
+    {IDC_LEGACY, 0},
+    {IDC_DUMMIES, 0},
+    {IDC_GEOMETRY, 0},
+    {IDC_QUAD_FACES, 0},
+    {IDC_LIGHTS, 0},
+    {IDC_CAMERAS, 0},
+    {IDC_MATERIALS, 0},
+    {IDC_MERGE, 0},
+    {IDC_TOPOLOGY, 0},
+    {IDC_ANIMATION, 0},
+    {IDC_CURRENT_FRAME, 0},
+    {IDC_BOXES, 0},
+    {IDC_GOURAUD, 0},
+    {IDC_LIGHTING, 0},
+    {IDC_FRAME_SPIN, IDC_FRAME_EDIT},
+    {IDC_DECIMALS_SPIN, IDC_DECIMALS_EDIT},
+    {IDC_INDENT_SPIN, IDC_INDENT_EDIT},
     {IDC_MERGE_PRECISION_SPIN, IDC_MERGE_PRECISION_EDIT},
 };
 static_assert(std::size(optionControls) == ExportOptions::Count);
@@ -169,7 +180,7 @@ std::string OptionsFileBytes(const ExportOptions& options)
 
 std::string OptionsFileLengthNote(const std::string& path, long long bytes)
 {
-    const long long full = ExportOptions::Count * 4;
+    const long long full = ExportOptions::Count * 4LL;
     if (bytes == full)
         return "";
     std::string note = path + ": " + std::to_string(bytes) + " bytes instead of " + std::to_string(full) + ": ";
@@ -185,8 +196,8 @@ std::string FormatOptions(const ExportOptions& options)
         const ExportOptionInfo& info = ExportOptionTable[i];
         out += std::string(info.name) + "=" + std::to_string(options[i]);
         if (info.min <= info.max && (options[i] < info.min || options[i] > info.max))
-            out += " (outside the dialog's limits, " + std::to_string(info.min) + " to " +
-                   std::to_string(info.max) + ")";
+            out +=
+                " (outside the dialog's limits, " + std::to_string(info.min) + " to " + std::to_string(info.max) + ")";
         out += "\n";
     }
     return out;

@@ -27,7 +27,8 @@ bool AnySelected(INode* root)
 bool CheckSelection(Scene& scene, const std::string& file)
 {
     if (!scene.HoldsSelection()) {
-        std::fprintf(stderr, "vekexport: %s: a model file records no selection: --selected-only has nothing to export\n",
+        std::fprintf(stderr,
+                     "vekexport: %s: a model file records no selection: --selected-only has nothing to export\n",
                      file.c_str());
         return false;
     }

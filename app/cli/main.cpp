@@ -34,7 +34,8 @@ int Export(const vek::Request& request)
         std::fprintf(stderr, "vekexport: %s\n", result.error.c_str());
     if (!request.quiet)
         std::fputs(vek::FormatSummary(result).c_str(), stdout);
-    if (!request.reportPath.empty() && !vek::WriteFileStaged(request.reportPath, vek::FormatJsonReport(request, result)))
+    if (!request.reportPath.empty() &&
+        !vek::WriteFileStaged(request.reportPath, vek::FormatJsonReport(request, result)))
         return std::max(result.status, int(vek::EXIT_NOTHING));
     const bool written = result.status == vek::EXIT_EXPORTED || result.status == vek::EXIT_MARKERS;
     if (written && !request.render.preview.empty() && !vek::render::WritePreview(request.render, request.output))

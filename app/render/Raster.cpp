@@ -71,7 +71,8 @@ Rasterizer::Rasterizer(Image& i, const Camera& c)
 Matrix3 Rasterizer::ViewMatrix() const
 {
     const Point3 &r = camera.right, &u = camera.up, &f = camera.forward, &e = camera.eye;
-    return Matrix3(Point3(r.x, u.x, f.x), Point3(r.y, u.y, f.y), Point3(r.z, u.z, f.z), Point3(-(e % r), -(e % u), -(e % f)));
+    return Matrix3(Point3(r.x, u.x, f.x), Point3(r.y, u.y, f.y), Point3(r.z, u.z, f.z),
+                   Point3(-(e % r), -(e % u), -(e % f)));
 }
 
 ViewPoint Rasterizer::Place(const Point3& c) const

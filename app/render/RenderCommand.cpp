@@ -14,8 +14,8 @@ constexpr int MaxSide = 16384;
 bool ParseSize(const std::string& text, RenderSettings& settings)
 {
     int w = 0, h = 0, used = 0;
-    if (std::sscanf(text.c_str(), "%dx%d%n", &w, &h, &used) != 2 || size_t(used) != text.size() || w < 1 ||
-        h < 1 || w > MaxSide || h > MaxSide)
+    if (std::sscanf(text.c_str(), "%dx%d%n", &w, &h, &used) != 2 || size_t(used) != text.size() || w < 1 || h < 1 ||
+        w > MaxSide || h > MaxSide)
         return false;
     settings.width = w;
     settings.height = h;
@@ -23,8 +23,7 @@ bool ParseSize(const std::string& text, RenderSettings& settings)
 }
 
 // Draws the Vek file into the picture; the reason on standard error when it cannot.
-bool Picture(const RenderSettings& settings, const std::string& vekPath, const std::string& imagePath,
-             bool& damaged)
+bool Picture(const RenderSettings& settings, const std::string& vekPath, const std::string& imagePath, bool& damaged)
 {
     try {
         WritePng(imagePath, DrawVekFile(vekPath, settings));
@@ -50,8 +49,8 @@ void AddRenderOptions(CLI::App& app, RenderRequest& request)
            "--size",
            [&request](const std::string& text) {
                if (!ParseSize(text, request.settings))
-                   throw CLI::ValidationError("--size", "expected WIDTHxHEIGHT, each from 1 to " +
-                                                            std::to_string(MaxSide));
+                   throw CLI::ValidationError("--size",
+                                              "expected WIDTHxHEIGHT, each from 1 to " + std::to_string(MaxSide));
            },
            "Picture size (default 1024x768)")
         ->type_name("WxH");

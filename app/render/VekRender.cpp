@@ -305,7 +305,8 @@ Image Draw(const VekDocument& doc, const RenderSettings& settings)
     Rasterizer raster(image, camera);
     const Point3 light(Light % camera.right, Light % camera.up, Light % camera.forward);
     ForEachFace(s, raster, [&](const VekFace& face, const ViewPoint* v, int n) {
-        bool first = Rasterizer::FacesCamera(v[0], v[1], v[2]), second = n == 4 && Rasterizer::FacesCamera(v[0], v[2], v[3]);
+        bool first = Rasterizer::FacesCamera(v[0], v[1], v[2]),
+             second = n == 4 && Rasterizer::FacesCamera(v[0], v[2], v[3]);
         if (!first && !second)
             return;
         uint32_t color = face.material >= 0 ? doc.materials[size_t(face.material)].color
@@ -333,7 +334,8 @@ Image DrawVekFile(const std::string& path, const RenderSettings& settings)
     VekDocument doc;
     CheckReport report = CheckVekFile(path, &doc);
     if (!report.Clean()) {
-        std::string more = report.total > 1 ? " (and " + std::to_string(report.total - 1) + " more: --check lists them)" : "";
+        std::string more =
+            report.total > 1 ? " (and " + std::to_string(report.total - 1) + " more: --check lists them)" : "";
         throw DamagedFile(FormatFinding(report.findings.front()) + more);
     }
     return Draw(doc, settings);

@@ -21,7 +21,7 @@ struct DamagedFile : RenderError {
 
 struct RenderSettings {
     int width = 1024, height = 768;
-    std::string camera; // a camera block's name; empty for the three-quarter view of everything
+    std::string camera;    // a camera block's name; empty for the three-quarter view of everything
     bool outlines = false; // every face's edges, so that four-vertex faces show as quads
 };
 

@@ -175,7 +175,8 @@ private:
             if (end == std::string_view::npos || t[end] != '"')
                 end = t.find('\n', start);
             pos = end == std::string_view::npos ? t.size() : end + (t[end] == '"');
-            return {Token::Word, t.substr(start + 1, (end == std::string_view::npos ? t.size() : end) - start - 1), line};
+            return {Token::Word, t.substr(start + 1, (end == std::string_view::npos ? t.size() : end) - start - 1),
+                    line};
         }
         while (pos < t.size() && !Blank(t[pos]) && t[pos] != '{' && t[pos] != '}' && t[pos] != '"')
             pos++;
@@ -276,8 +277,8 @@ private:
 
 std::string AseLoader::Place(const Directive& d)
 {
-    static const std::string_view kLists[] = {"*MESH_VERTEX", "*MESH_FACE", "*MESH_TVERT", "*MESH_TFACE",
-                                              "*MATERIAL",    "*SUBMATERIAL"};
+    static const std::string_view kLists[] = {"*MESH_VERTEX", "*MESH_FACE", "*MESH_TVERT",
+                                              "*MESH_TFACE",  "*MATERIAL",  "*SUBMATERIAL"};
     static_assert(std::size(kLists) == 6);
     std::string place(d.key);
     if (!d.args.empty() && std::find(std::begin(kLists), std::end(kLists), d.key) != std::end(kLists)) {
@@ -458,7 +459,7 @@ Mtl* AseLoader::ReadMaterial(const Directive& head, int depth)
         }
         Skip(d);
     }
-    m.kind = cls == "Standard" ? SceneMtl::Kind::Standard
+    m.kind = cls == "Standard"           ? SceneMtl::Kind::Standard
              : cls == "Multi/Sub-Object" ? SceneMtl::Kind::Multi
                                          : SceneMtl::Kind::Other;
     m.twoSided = m.twoSided && m.kind == SceneMtl::Kind::Standard;
@@ -583,7 +584,7 @@ void AseLoader::ReadObject(const Directive& head)
             continue;
         } else if (d.key == "*WIREFRAME_COLOR") {
             Point3 c = Vec3(d, 0);
-            auto byte = [](float v) { return int(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f); };
+            auto byte = [](float v) { return int(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f)); };
             b.SetWireColor(MakeNode(n, d), RGB(byte(c.x), byte(c.y), byte(c.z)));
         } else if (d.key == "*MATERIAL_REF") {
             int ref = Int(d, 0);
@@ -857,7 +858,8 @@ static_assert(std::size(kTracks) == 8);
 
 void AseLoader::ReadKeys(const Directive& head, SceneNode* node)
 {
-    auto kind = std::find_if(std::begin(kTracks), std::end(kTracks), [&](const TrackKind& k) { return k.block == head.key; });
+    auto kind =
+        std::find_if(std::begin(kTracks), std::end(kTracks), [&](const TrackKind& k) { return k.block == head.key; });
     if (kind == std::end(kTracks))
         return Skip(head); // scale tracks and the like
     KeyframeControl* ctrl = b.SetController(node, kind->rotation, kind->cls);

@@ -17,10 +17,7 @@ Class_ID KeyframeControl::ClassID()
     return Class_ID(rotation ? 0x6d3a0b52 : 0x6d3a0b51, 0x77);
 }
 
-void* KeyframeControl::GetInterface(ULONG id)
-{
-    return id == I_KEYCONTROL ? static_cast<IKeyControl*>(this) : nullptr;
-}
+void* KeyframeControl::GetInterface(ULONG id) { return id == I_KEYCONTROL ? static_cast<IKeyControl*>(this) : nullptr; }
 
 TimeValue KeyframeControl::GetKeyTime(int index)
 {

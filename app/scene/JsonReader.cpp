@@ -82,9 +82,7 @@ float JsonReader::Float(const At& v) const
 
 int64_t JsonReader::Integer(const At& v, int64_t lo, int64_t hi) const
 {
-    auto range = [&] {
-        Fail(v.path, "expected an integer from " + std::to_string(lo) + " to " + std::to_string(hi));
-    };
+    auto range = [&] { Fail(v.path, "expected an integer from " + std::to_string(lo) + " to " + std::to_string(hi)); };
     if (v.j.is_number_unsigned()) {
         uint64_t u = v.j.get<uint64_t>();
         if (u > uint64_t(hi) || (lo > 0 && u < uint64_t(lo)))

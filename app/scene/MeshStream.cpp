@@ -23,7 +23,7 @@ void Must(simdjson::error_code e)
         throw GiveUp{};
 }
 
-template <class T> T Take(simdjson::simdjson_result<T>&& r)
+template <class T> T Take(simdjson::simdjson_result<T> r)
 {
     T v;
     Must(std::move(r).get(v));
@@ -47,7 +47,7 @@ Point3 Vec3(od::value v)
     for (auto x : Take(v.get_array())) {
         if (n == 3)
             throw GiveUp{};
-        c[n] = float(Take(Take(std::move(x)).get_double()));
+        c[n] = float(Take(Take(x).get_double()));
         if (!std::isfinite(c[n]))
             throw GiveUp{};
         n++;
@@ -64,7 +64,7 @@ void Corners(od::value v, DWORD out[3])
     for (auto x : Take(v.get_array())) {
         if (n == 3)
             throw GiveUp{};
-        out[n++] = DWORD(Integer(Take(std::move(x)), 0, std::numeric_limits<int>::max()));
+        out[n++] = DWORD(Integer(Take(x), 0, std::numeric_limits<int>::max()));
     }
     if (n != 3)
         throw GiveUp{};
@@ -115,7 +115,7 @@ template <class T, class Read, class Add> void Elements(od::value v, Read read, 
     std::vector<T> block;
     block.reserve(BLOCK);
     for (auto e : Take(v.get_array())) {
-        block.push_back(read(Take(std::move(e))));
+        block.push_back(read(Take(e)));
         if (block.size() == BLOCK) {
             add(block);
             block.clear();

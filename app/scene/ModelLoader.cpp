@@ -34,7 +34,7 @@ constexpr int TicksPerFrame = 160;
 constexpr double TicksPerSecond = 160.0 * 30.0; // 30 frames a second
 
 // Formats whose files are Y up by convention (Assimp hands Collada files over Y up).
-constexpr const char* YUpExtensions[] = {"gltf", "glb", "obj", "dae", "zae", "fbx", "x",   "ac",  "lwo", "lws",
+constexpr const char* YUpExtensions[] = {"gltf", "glb", "obj", "dae",     "zae", "fbx", "x",       "ac",   "lwo", "lws",
                                          "ms3d", "md2", "md3", "md5mesh", "smd", "irr", "irrmesh", "ogex", "b3d"};
 static_assert(std::size(YUpExtensions) == 19);
 
@@ -136,7 +136,9 @@ public:
                 return slot;
             }
             const Point3 other = Key(verts[size_t(slot)]);
-            if (std::memcmp(&other, &key, sizeof(key)) == 0)
+            uint32_t o[3];
+            std::memcpy(o, &other, sizeof(o));
+            if (o[0] == b[0] && o[1] == b[1] && o[2] == b[2])
                 return slot;
         }
     }
@@ -357,6 +359,7 @@ private:
         if (meshes.size() == 1)
             return MeshMaterial(meshes[0]);
         std::vector<unsigned> ids;
+        ids.reserve(meshes.size());
         for (unsigned m : meshes)
             ids.push_back(ai->mMeshes[m]->mMaterialIndex);
         Mtl*& multi = multiMaterials[ids];
@@ -366,6 +369,7 @@ private:
             m.name = "Multimaterial #" + std::to_string(multiMaterials.size());
             SceneMtl* mtl = b.AddMaterial(m);
             std::vector<Mtl*> subs;
+            subs.reserve(meshes.size());
             for (unsigned m2 : meshes)
                 subs.push_back(MeshMaterial(m2));
             b.SetSubMaterials(mtl, std::move(subs));
@@ -388,7 +392,8 @@ private:
         std::vector<unsigned> meshes;
         for (unsigned k = 0; k < n->mNumMeshes; k++) {
             unsigned m = n->mMeshes[k];
-            if (m < ai->mNumMeshes && (ai->mMeshes[m]->mPrimitiveTypes & (aiPrimitiveType_TRIANGLE | aiPrimitiveType_POLYGON)))
+            if (m < ai->mNumMeshes &&
+                (ai->mMeshes[m]->mPrimitiveTypes & (aiPrimitiveType_TRIANGLE | aiPrimitiveType_POLYGON)))
                 meshes.push_back(m);
         }
         return meshes;
@@ -399,7 +404,7 @@ private:
         Object*& obj = meshObjects[meshes];
         if (obj)
             return obj; // instances share their object
-        Mesh mesh; // gathered here, then handed to the builder
+        Mesh mesh;      // gathered here, then handed to the builder
         bool uv1 = false, uv2 = false;
         for (unsigned m : meshes) {
             uv1 = uv1 || ai->mMeshes[m]->HasTextureCoords(0);
@@ -471,20 +476,20 @@ private:
         }
         const aiString& first = ai->mMeshes[meshes[0]]->mName;
         return obj = Checked("mesh \"" + (first.length ? first.C_Str() : "#" + std::to_string(meshes[0])) + "\"", [&] {
-            SceneMeshObject* tri = b.AddMesh(mesh.verts.size(), mesh.faces.size());
-            b.AddVerts(tri, mesh.verts.data(), mesh.verts.size());
-            b.AddFaces(tri, mesh.faces.data(), mesh.faces.size());
-            if (uv1) {
-                b.AddMapVerts(tri, 1, mesh.tVerts.data(), mesh.tVerts.size());
-                b.AddMapFaces(tri, 1, mesh.tvFace.data(), mesh.tvFace.size());
-            }
-            if (uv2) {
-                b.AddMapVerts(tri, 2, map2Verts.data(), map2Verts.size());
-                b.AddMapFaces(tri, 2, map2Faces.data(), map2Faces.size());
-            }
-            b.EndMesh(tri);
-            return tri;
-        });
+                   SceneMeshObject* tri = b.AddMesh(mesh.verts.size(), mesh.faces.size());
+                   b.AddVerts(tri, mesh.verts.data(), mesh.verts.size());
+                   b.AddFaces(tri, mesh.faces.data(), mesh.faces.size());
+                   if (uv1) {
+                       b.AddMapVerts(tri, 1, mesh.tVerts.data(), mesh.tVerts.size());
+                       b.AddMapFaces(tri, 1, mesh.tvFace.data(), mesh.tvFace.size());
+                   }
+                   if (uv2) {
+                       b.AddMapVerts(tri, 2, map2Verts.data(), map2Verts.size());
+                       b.AddMapFaces(tri, 2, map2Faces.data(), map2Faces.size());
+                   }
+                   b.EndMesh(tri);
+                   return tri;
+               });
     }
 
     // ---- nodes ----
@@ -519,7 +524,8 @@ private:
         switch (l->mType) {
         case aiLightSource_SPOT:
             light.type = FSPOT_LIGHT;
-            if (std::isfinite(l->mAngleOuterCone) && l->mAngleOuterCone > 0 && l->mAngleOuterCone < float(AI_MATH_TWO_PI))
+            if (std::isfinite(l->mAngleOuterCone) && l->mAngleOuterCone > 0 &&
+                l->mAngleOuterCone < float(AI_MATH_TWO_PI))
                 light.falloffDeg = FloatTrack(float(l->mAngleOuterCone * 180.0 / AI_MATH_PI));
             break;
         case aiLightSource_DIRECTIONAL:

@@ -85,12 +85,12 @@ struct BoxSide {
 // Each side is two triangles sharing the hidden diagonal c-a, counter-clockwise
 // seen from outside the box.
 constexpr BoxSide kBoxSides[6] = {
-    {0, 2, 3, 1, 1, 2},   // bottom
-    {4, 5, 7, 6, 0, 4},   // top
-    {0, 1, 5, 4, 4, 8},   // front, y = min
-    {1, 3, 7, 5, 3, 16},  // right, x = max
-    {3, 2, 6, 7, 5, 32},  // back, y = max
-    {2, 0, 4, 6, 2, 64},  // left, x = min
+    {0, 2, 3, 1, 1, 2},  // bottom
+    {4, 5, 7, 6, 0, 4},  // top
+    {0, 1, 5, 4, 4, 8},  // front, y = min
+    {1, 3, 7, 5, 3, 16}, // right, x = max
+    {3, 2, 6, 7, 5, 32}, // back, y = max
+    {2, 0, 4, 6, 2, 64}, // left, x = min
 };
 
 void SetFace(Face& f, int a, int b, int c, WORD mtl, DWORD smooth)

@@ -81,10 +81,7 @@ TransformParts MakeTransformParts(const Matrix3& matrix, bool decompose)
 
 // ---- the scene ----
 
-Scene::Scene() : d(std::make_unique<Impl>())
-{
-    d->rootNode.root = true;
-}
+Scene::Scene() : d(std::make_unique<Impl>()) { d->rootNode.root = true; }
 
 Scene::~Scene()
 {

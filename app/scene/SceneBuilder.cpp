@@ -61,17 +61,18 @@ template <class F> void CheckCorners(const F* faces, size_t n, size_t limit, con
 {
     for (size_t i = 0; i < n; i++)
         for (int c = 0; c < 3; c++)
-            if (Corner(faces[i], c) >= limit)
-                throw BuildError(kind + "vertex " + std::to_string(Corner(faces[i], c)) + " out of range (" +
-                                     std::to_string(limit) + " " + kind + "vertices)",
-                                 i, c);
+            if (Corner(faces[i], c) >= limit) {
+                std::string what = kind + "vertex " + std::to_string(Corner(faces[i], c));
+                what += " out of range (" + std::to_string(limit) + " " + kind + "vertices)";
+                throw BuildError(what, i, c);
+            }
 }
 
 } // namespace
 
 struct SceneBuilder::State {
-    std::vector<SceneMtl*> materials; // in the order made
-    std::unordered_set<const SceneNode*> matrixOnly; // transforms given as a matrix
+    std::vector<SceneMtl*> materials;                    // in the order made
+    std::unordered_set<const SceneNode*> matrixOnly;     // transforms given as a matrix
     std::unordered_set<const SceneMeshObject*> textured; // map channel 1 on
     // Map channel 2 of the meshes not ended yet: the host's mesh holds one map
     // face per face from the moment the channel is on.
@@ -144,7 +145,7 @@ void SceneBuilder::AddExtraFile(std::string path, std::string bytes)
 
 // ---- texture maps and materials ----
 
-Texmap* SceneBuilder::AddBitmapTex(std::string name, std::optional<std::string> file)
+Texmap* SceneBuilder::AddBitmapTex(const std::string& name, const std::optional<std::string>& file)
 {
     auto map = std::make_unique<SceneBitmapTex>();
     map->name = name;
@@ -154,7 +155,7 @@ Texmap* SceneBuilder::AddBitmapTex(std::string name, std::optional<std::string> 
     return d().texmaps.back().get();
 }
 
-Texmap* SceneBuilder::AddOtherTex(std::string name)
+Texmap* SceneBuilder::AddOtherTex(const std::string& name)
 {
     auto map = std::make_unique<SceneOtherTex>();
     map->name = name;
@@ -229,8 +230,8 @@ void SceneBuilder::CheckMaterialCycles() const
                 continue; // empty slot
             State& st = state[sub];
             if (st == Open)
-                throw BuildError("material \"" + std::string(sub->name.data()) + "\" contains itself",
-                                 number[top.mtl], int(slot));
+                throw BuildError("material \"" + std::string(sub->name.data()) + "\" contains itself", number[top.mtl],
+                                 int(slot));
             if (st == Unseen) {
                 st = Open;
                 stack.push_back({sub, 0});
@@ -303,7 +304,8 @@ Object* SceneBuilder::AddPlane(float length, float width, int lengthSegs, int wi
 
 Object* SceneBuilder::AddCamera(const CameraSettings& settings)
 {
-    for (const FloatTrack* t : {&settings.fov, &settings.nearClip, &settings.farClip, &settings.envNear, &settings.envFar})
+    for (const FloatTrack* t :
+         {&settings.fov, &settings.nearClip, &settings.farClip, &settings.envNear, &settings.envFar})
         CheckTrack(*t, "a camera value");
     auto cam = std::make_unique<SceneCamera>();
     static_cast<CameraSettings&>(*cam) = settings;

@@ -87,9 +87,9 @@ public:
     // ---- texture maps and materials ----
 
     // A bitmap map; without a file it names none.
-    Texmap* AddBitmapTex(std::string name, std::optional<std::string> file);
+    Texmap* AddBitmapTex(const std::string& name, const std::optional<std::string>& file);
     // A map of a class the exporter cannot read (a procedural map).
-    Texmap* AddOtherTex(std::string name);
+    Texmap* AddOtherTex(const std::string& name);
     SceneMtl* AddMaterial(const MaterialSettings& settings);
     // The sub-material slots of a multi, blend or other material (null: an empty
     // slot). Standard materials have none, a blend always has two.

@@ -33,7 +33,7 @@ public:
     // null when the file needs the strict reading of Load: any fault, and anything
     // out of the usual layout (top-level keys out of their order, a mesh the
     // streaming reader does not take). The loader is spent either way.
-    std::unique_ptr<Scene> Stream(const simdjson::padded_string& text);
+    [[maybe_unused]] std::unique_ptr<Scene> Stream(const simdjson::padded_string& text);
 
 private:
     SceneBuilder b;
@@ -185,7 +185,7 @@ TransformParts Loader::Transform(const At& v) const
 void Loader::ParseInterface(const At& v)
 {
     Keys(v, {"ticksPerFrame", "time", "animRange", "renderWidth", "renderHeight", "ambient", "atmosphereRendered",
-               "atmosphereCount"});
+             "atmosphereCount"});
     if (auto t = Find(v, "ticksPerFrame"))
         b.SetTicksPerFrame(int(Integer(*t, 1, kIntMax)));
     b.SetTime(OptInt(v, "time", 0));
@@ -246,7 +246,8 @@ void Loader::ParseMaterials(const At& v)
             cls = String(*c);
         auto kind = std::find(std::begin(kClasses), std::end(kClasses), cls);
         if (kind == std::end(kClasses))
-            Fail(JsonKey(m.path, "class"), "unknown material class " + Quoted(cls) + " (standard, multi, blend or other)");
+            Fail(JsonKey(m.path, "class"),
+                 "unknown material class " + Quoted(cls) + " (standard, multi, blend or other)");
         settings.kind = SceneMtl::Kind(kind - std::begin(kClasses));
         settings.name = it.key();
         if (auto n = Find(m, "name"))
@@ -561,8 +562,8 @@ void Loader::ParseNodes(const At& v, SceneNode* parent)
 
 void Loader::ParseNode(const At& v, SceneNode* node)
 {
-    Keys(v, {"name", "object", "material", "wireColor", "selected", "transform", "objectOffset", "position",
-               "rotation", "children"});
+    Keys(v, {"name", "object", "material", "wireColor", "selected", "transform", "objectOffset", "position", "rotation",
+             "children"});
     if (auto n = Find(v, "name"))
         node->name = String(*n);
     if (auto o = Find(v, "object"); o && !o->j.is_null()) {
@@ -612,7 +613,7 @@ namespace od = simdjson::ondemand;
 // A step of the streaming pass that cannot go on; the strict pass takes over.
 struct NotStreamed {};
 
-template <class T> T Take(simdjson::simdjson_result<T>&& r)
+template <class T> T Take(simdjson::simdjson_result<T> r)
 {
     T v;
     if (std::move(r).get(v))
@@ -659,8 +660,8 @@ std::unique_ptr<Scene> Loader::Stream(const simdjson::padded_string& text)
     // each part refers only to those before it.
     using Part = void (Loader::*)(const At&);
     static constexpr std::string_view KEYS[] = {"format", "interface", "texmaps", "materials", "objects", "nodes"};
-    static const Part PARTS[] = {nullptr, &Loader::ParseInterface, &Loader::ParseTexmaps, &Loader::ParseMaterials,
-                                 nullptr, nullptr};
+    static const Part PARTS[] = {
+        nullptr, &Loader::ParseInterface, &Loader::ParseTexmaps, &Loader::ParseMaterials, nullptr, nullptr};
     static_assert(std::size(KEYS) == std::size(PARTS));
     try {
         od::parser parser;
@@ -716,8 +717,8 @@ std::unique_ptr<Scene> Loader::Load(std::string_view text)
     Keys(top, {"format", "interface", "texmaps", "materials", "objects", "nodes"});
     At format = Required(top, "format");
     if (String(format) != kFormat)
-        Fail(format.path, "unsupported format " + Quoted(format.j.get<std::string>()) + " (expected " +
-                              Quoted(kFormat) + ")");
+        Fail(format.path,
+             "unsupported format " + Quoted(format.j.get<std::string>()) + " (expected " + Quoted(kFormat) + ")");
     if (auto i = Find(top, "interface"))
         ParseInterface(*i);
     if (auto t = Find(top, "texmaps"))

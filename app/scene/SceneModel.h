@@ -121,7 +121,7 @@ public:
     float transparency = 0.0f;
     bool twoSided = false;
     Texmap* diffuseMap = nullptr;
-    std::vector<Mtl*> subs; // null entries are empty slots
+    std::vector<Mtl*> subs;                  // null entries are empty slots
     std::unique_ptr<MixParamBlock> mixBlock; // blend only; null: no parameter block 0
 
     Class_ID ClassID() override;
@@ -211,7 +211,6 @@ struct CameraSettings {
 
 class SceneCamera : public GenCamera, public CameraSettings {
 public:
-
     Class_ID ClassID() override { return Class_ID(0x1001, 0); }
     float GetFOV(TimeValue t, Interval& valid) override { return fov.Value(t, valid); }
     int GetManualClip() override { return manualClip; }
@@ -232,7 +231,6 @@ struct LightSettings {
 
 class SceneLight : public GenLight, public LightSettings {
 public:
-
     // By type: omni (0x1011), target spot (0x1012), directional (0x1013),
     // free spot (0x1014), target directional (0x1015).
     Class_ID ClassID() override { return Class_ID(ULONG(0x1011 + type), 0); }
@@ -298,10 +296,10 @@ public:
 // A node transform split into stretch, rotation and translation, so that
 // controllers can replace the rotation and the translation: local = S * R * T.
 struct TransformParts {
-    Matrix3 stretch;   // no translation
-    Quat rotation;     // host convention
+    Matrix3 stretch; // no translation
+    Quat rotation;   // host convention
     Point3 translation;
-    Matrix3 matrix;    // the whole transform as given
+    Matrix3 matrix; // the whole transform as given
 };
 
 // The parts of a transform given as a matrix; without `decompose` only the matrix

@@ -17,8 +17,7 @@ size_t SequenceLength(unsigned char c)
 }
 
 // Calls f with each code point of text as a string view.
-template <class F>
-void ForEachCodePoint(std::string_view text, F f)
+template <class F> void ForEachCodePoint(std::string_view text, F f)
 {
     for (size_t i = 0; i < text.size();) {
         size_t n = std::min(SequenceLength(static_cast<unsigned char>(text[i])), text.size() - i);

@@ -136,12 +136,14 @@ void DialogView::Draw(Canvas& canvas) const
             std::string shown = focused && typing ? typed : text;
             int pad = std::max(0, inner - TextCells(shown));
             canvas.Text(r, col, "[", attr);
-            canvas.Text(r, col + 1, std::string(size_t(pad), ' ') + shown, attr | (focused ? unsigned(ATTR_REVERSE) : 0u), inner);
+            canvas.Text(r, col + 1, std::string(size_t(pad), ' ') + shown,
+                        attr | (focused ? unsigned(ATTR_REVERSE) : 0u), inner);
             canvas.Text(r, col + 1 + inner, "]", attr);
         } else if (cls == "Spinner") {
             canvas.Text(r, col, "\u25b2\u25bc", attr, cell.width);
         } else if (cls == "Button") {
-            unsigned a = attr | ((GetWindowStyle(c) & BS_DEFPUSHBUTTON) ? unsigned(ATTR_BOLD) : 0u) | (focused ? unsigned(ATTR_REVERSE) : 0u);
+            unsigned a = attr | ((GetWindowStyle(c) & BS_DEFPUSHBUTTON) ? unsigned(ATTR_BOLD) : 0u) |
+                         (focused ? unsigned(ATTR_REVERSE) : 0u);
             canvas.Text(r, col, "[" + Centred(text, cell.width - 2) + "]", a, cell.width);
         } else if (cls == "Bitmap" || cls == "Icon") {
             const IMAGERESOURCE* image = FindImageResource(session.module, item.imageId);

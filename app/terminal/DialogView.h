@@ -72,7 +72,7 @@ private:
     int clientRows, clientCols;
     int top = 0, left = 0;
     HWND focus = nullptr;
-    bool typing = false;   // the focused edit holds text not yet given to its spinner
+    bool typing = false; // the focused edit holds text not yet given to its spinner
     std::string typed;
 };
 

@@ -70,16 +70,36 @@ Event Read()
     e.kind = Event::KeyPress;
     if (rc == KEY_CODE_YES) {
         switch (wch) {
-        case KEY_UP: e.key = Key::Up; return e;
-        case KEY_DOWN: e.key = Key::Down; return e;
-        case KEY_LEFT: e.key = Key::Left; return e;
-        case KEY_RIGHT: e.key = Key::Right; return e;
-        case KEY_BTAB: e.key = Key::BackTab; return e;
-        case KEY_PPAGE: e.key = Key::PageUp; return e;
-        case KEY_NPAGE: e.key = Key::PageDown; return e;
-        case KEY_ENTER: e.key = Key::Enter; return e;
-        case KEY_BACKSPACE: e.key = Key::Backspace; return e;
-        case KEY_RESIZE: e.kind = Event::Resize; return e;
+        case KEY_UP:
+            e.key = Key::Up;
+            return e;
+        case KEY_DOWN:
+            e.key = Key::Down;
+            return e;
+        case KEY_LEFT:
+            e.key = Key::Left;
+            return e;
+        case KEY_RIGHT:
+            e.key = Key::Right;
+            return e;
+        case KEY_BTAB:
+            e.key = Key::BackTab;
+            return e;
+        case KEY_PPAGE:
+            e.key = Key::PageUp;
+            return e;
+        case KEY_NPAGE:
+            e.key = Key::PageDown;
+            return e;
+        case KEY_ENTER:
+            e.key = Key::Enter;
+            return e;
+        case KEY_BACKSPACE:
+            e.key = Key::Backspace;
+            return e;
+        case KEY_RESIZE:
+            e.kind = Event::Resize;
+            return e;
         case KEY_MOUSE: {
             MEVENT m;
             if (getmouse(&m) == OK) {
@@ -98,17 +118,29 @@ Event Read()
             e.kind = Event::None;
             return e;
         }
-        default: e.kind = Event::None; return e;
+        default:
+            e.kind = Event::None;
+            return e;
         }
     }
     switch (wch) {
-    case '\t': e.key = Key::Tab; break;
+    case '\t':
+        e.key = Key::Tab;
+        break;
     case '\n':
-    case '\r': e.key = Key::Enter; break;
-    case 27: e.key = Key::Escape; break;
-    case ' ': e.key = Key::Space; break;
+    case '\r':
+        e.key = Key::Enter;
+        break;
+    case 27:
+        e.key = Key::Escape;
+        break;
+    case ' ':
+        e.key = Key::Space;
+        break;
     case 8:
-    case 127: e.key = Key::Backspace; break;
+    case 127:
+        e.key = Key::Backspace;
+        break;
     default:
         if (wch < 128) {
             e.key = Key::Char;

@@ -95,7 +95,8 @@ double RawMegabytes(const Grid& g)
 void WriteJson(const Grid& g, FILE* f)
 {
     std::fputs("{\"format\": \"vek-scene/1\",\n"
-               " \"texmaps\": {\"grass\": {\"class\": \"bitmap\", \"file\": \"D:\\\\Engine\\\\Partition\\\\maps\\\\grass.bmp\"}},\n"
+               " \"texmaps\": {\"grass\": {\"class\": \"bitmap\", \"file\": "
+               "\"D:\\\\Engine\\\\Partition\\\\maps\\\\grass.bmp\"}},\n"
                " \"materials\": {\"grass\": {\"name\": \"Grass\", \"diffuseMap\": \"grass\"}},\n"
                " \"objects\": {\"field\": {\"type\": \"mesh\",\n  \"verts\": [",
                f);
@@ -112,8 +113,8 @@ void WriteJson(const Grid& g, FILE* f)
     for (int j = 0; j < g.n; j++)
         for (int i = 0; i < g.n; i++, sep = ",\n") {
             g.Quad(i, j, q);
-            std::fprintf(f, "%s{\"v\": [%lld, %lld, %lld], \"edges\": 3},\n{\"v\": [%lld, %lld, %lld], \"edges\": 3}", sep,
-                         q[0], q[1], q[2], q[2], q[3], q[0]);
+            std::fprintf(f, "%s{\"v\": [%lld, %lld, %lld], \"edges\": 3},\n{\"v\": [%lld, %lld, %lld], \"edges\": 3}",
+                         sep, q[0], q[1], q[2], q[2], q[3], q[0]);
         }
     std::fputs("],\n  \"tverts\": [", f);
     for (int j = 0; j < g.Side(); j++)
@@ -203,8 +204,8 @@ fs::path SceneFile(const fs::path& dir, const Size& size, const FormatInfo& form
 
 struct Run {
     bool ok = false;
-    double cpu = 0;  // user + system seconds
-    double peak = 0; // MiB
+    double cpu = 0;                  // user + system seconds
+    double peak = 0;                 // MiB
     double load = 0, exportOnly = 0; // in-process phases, seconds (phase runs only)
 };
 
@@ -229,6 +230,7 @@ Run Execute(const std::vector<std::string>& argv)
     pid_t pid = fork();
     if (pid == 0) {
         std::vector<char*> args;
+        args.reserve(argv.size() + 1);
         for (const std::string& a : argv)
             args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
@@ -294,12 +296,14 @@ Run Phases(const fs::path& scene, const fs::path& out, const fs::path& config)
 template <class F> Run Measure(int runs, F once)
 {
     std::vector<Run> all;
+    all.reserve(size_t(runs));
     for (int k = 0; k < runs; k++)
         all.push_back(once());
     Run m;
     m.ok = std::all_of(all.begin(), all.end(), [](const Run& r) { return r.ok; });
     auto median = [&](double Run::*field) {
         std::vector<double> v;
+        v.reserve(all.size());
         for (const Run& r : all)
             v.push_back(r.*field);
         std::sort(v.begin(), v.end());
@@ -394,7 +398,8 @@ int main(int argc, char** argv)
             const double fileMB = double(fs::file_size(scene)) / (1024.0 * 1024.0);
             fs::path vek = out / (std::string("field-") + size.label + ".vek");
             Run whole = Measure(o.runs, [&] {
-                return Execute({vekexport, "--no-prompt", "--config-dir", config.string(), scene.string(), vek.string()});
+                return Execute(
+                    {vekexport, "--no-prompt", "--config-dir", config.string(), scene.string(), vek.string()});
             });
             std::string load = "", exportOnly = "";
             if (format.format == Format::Json) {
@@ -412,8 +417,8 @@ int main(int argc, char** argv)
                 // JSON has no assimp reader: the same model as OBJ stands in for it.
                 fs::path input = format.format == Format::Json ? SceneFile(o.dir, size, FORMATS[1]) : scene;
                 Run a = Measure(o.runs, [&] {
-                    return Execute({"assimp", "export", input.string(), target.string(),
-                                    std::string("-f") + format.assimpFormat});
+                    return Execute(
+                        {"assimp", "export", input.string(), target.string(), std::string("-f") + format.assimpFormat});
                 });
                 theirs = std::string(format.format == Format::Json ? "OBJ" : format.name) + " to " +
                          (format.format == Format::Ply ? "ASCII PLY" : "OBJ") + ": " + Cell(a, triangles);
