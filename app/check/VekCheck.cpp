@@ -16,16 +16,93 @@ namespace {
 // Longer lines than any the exporter writes are findings and are not interpreted.
 constexpr size_t MaxLine = 1 << 20;
 
+// Eight bytes of text as one word, for looking at them all at once.
+uint64_t Word(const char* p)
+{
+    uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+constexpr uint64_t Ones = 0x0101010101010101, Highs = 0x8080808080808080;
+
+// Whether some byte of w is zero; exact about whether, not about which.
+constexpr bool AnyZero(uint64_t w) { return ((w - Ones) & ~w & Highs) != 0; }
+
 // One line at a time from a stream, through a fixed buffer; the line is held without
-// its end, which is described by the flags.
+// its end, which is described by the flags. A line that lies whole in the buffer is
+// looked at where it is; only one that spans a refill is copied.
 class LineReader {
 public:
     explicit LineReader(std::FILE* f) : in(f) {}
 
     bool Next()
     {
-        line.clear();
         tooLong = bareLf = strayCr = noEnd = binary = false;
+        if (!InBuffer() && !Spanning())
+            return false;
+        number++;
+        return true;
+    }
+
+    std::string_view line;
+    long number = 0;
+    bool tooLong = false, bareLf = false, strayCr = false, noEnd = false, binary = false;
+
+private:
+    std::FILE* in;
+    std::array<char, 1 << 16> buf{};
+    size_t pos = 0, len = 0;
+    std::string spill; // a line that spans a refill
+
+    // The next line when its end is in the buffer: one look at each byte finds the
+    // line feed and any carriage return or NUL byte before it.
+    bool InBuffer()
+    {
+        const char* start = buf.data() + pos;
+        const char* end = buf.data() + len;
+        const char* p = start;
+        const char* cr = nullptr;
+        bool nul = false;
+        constexpr uint64_t Lf = '\n' * Ones, Cr = '\r' * Ones;
+        for (;;) {
+            if (end - p >= 8) {
+                uint64_t w = Word(p);
+                if (!AnyZero(w ^ Lf) && !AnyZero(w ^ Cr) && !AnyZero(w)) {
+                    p += 8;
+                    continue;
+                }
+            } else if (p == end) {
+                return false;
+            }
+            // A word holding one of them (or the last few bytes): byte by byte up to
+            // the first line feed.
+            const char* stop = std::min(p + 8, end);
+            for (; p < stop && *p != '\n'; p++) {
+                if (*p == '\r')
+                    cr = cr ? cr : p;
+                nul = nul || *p == '\0';
+            }
+            if (p < stop)
+                break;
+        }
+        pos = size_t(p - buf.data()) + 1;
+        size_t size = size_t(p - start);
+        if (size > 0 && start[size - 1] == '\r')
+            size--;
+        else
+            bareLf = true;
+        line = std::string_view(start, size);
+        strayCr = cr && cr < start + size;
+        binary = nul;
+        return true;
+    }
+
+    // The next line when it runs past the buffer's end: gathered over refills, kept
+    // up to MaxLine characters.
+    bool Spanning()
+    {
+        spill.clear();
         bool any = false;
         char last = 0; // of the whole line, also when it is too long to be kept
         for (;;) {
@@ -43,8 +120,8 @@ public:
             const char* start = buf.data() + pos;
             const char* nl = static_cast<const char*>(std::memchr(start, '\n', len - pos));
             size_t chunk = nl ? size_t(nl - start) : len - pos;
-            size_t room = MaxLine + 1 - std::min(line.size(), MaxLine + 1);
-            line.append(start, std::min(chunk, room));
+            size_t room = MaxLine + 1 - std::min(spill.size(), MaxLine + 1);
+            spill.append(start, std::min(chunk, room));
             if (chunk > room)
                 tooLong = true;
             if (chunk > 0)
@@ -55,30 +132,21 @@ public:
                 break;
             }
         }
-        number++;
         if (last == '\r') {
             if (!tooLong)
-                line.pop_back();
+                spill.pop_back();
         } else if (!noEnd) {
             bareLf = true;
         }
-        if (line.size() > MaxLine) {
+        if (spill.size() > MaxLine) {
             tooLong = true;
-            line.resize(MaxLine);
+            spill.resize(MaxLine);
         }
-        strayCr = line.find('\r') != std::string::npos;
-        binary = line.find('\0') != std::string::npos;
+        strayCr = spill.find('\r') != std::string::npos;
+        binary = spill.find('\0') != std::string::npos;
+        line = spill;
         return true;
     }
-
-    std::string line;
-    long number = 0;
-    bool tooLong = false, bareLf = false, strayCr = false, noEnd = false, binary = false;
-
-private:
-    std::FILE* in;
-    std::array<char, 1 << 16> buf{};
-    size_t pos = 0, len = 0;
 };
 
 class Reporter {
@@ -163,36 +231,50 @@ bool IsInt(std::string_view s)
     return Digits(s);
 }
 
-// A scene number as the exporter spells it: fixed notation, possibly cut after its
-// point or before it; its value goes to `value`.
-bool ReadNumber(std::string_view s, float& value)
+// A scene number as the exporter spells it, from p: fixed notation, possibly cut
+// after its point or before it. Returns where it ends, the first character that
+// cannot continue it, with its value in `value`; null when no number starts at p.
+const char* ScanNumber(const char* p, const char* end, float& value)
 {
-    const bool negative = !s.empty() && s[0] == '-';
-    std::string_view rest = s.substr(negative);
+    const char* start = p;
+    const bool negative = p < end && *p == '-';
+    p += negative;
     uint64_t digits = 0;
-    int whole = 0, decimals = -1, count = 0;
-    for (char c : rest) {
-        if (c == '.' && decimals < 0) {
-            decimals = 0;
-        } else if (c >= '0' && c <= '9') {
-            digits = digits * 10 + uint64_t(c - '0');
-            count++;
-            (decimals < 0 ? whole : decimals)++;
-        } else {
-            return false;
-        }
-    }
+    auto run = [&p, end, &digits] {
+        const char* first = p;
+        for (; p < end && unsigned(*p - '0') < 10; p++)
+            digits = digits * 10 + uint64_t(*p - '0');
+        return int(p - first);
+    };
+    const int whole = run();
     if (whole == 0)
-        return false;
+        return nullptr;
+    int decimals = 0;
+    if (p < end && *p == '.') {
+        p++;
+        decimals = run();
+    }
     static constexpr double Scale[] = {1, 1e-1, 1e-2, 1e-3, 1e-4, 1e-5, 1e-6, 1e-7, 1e-8, 1e-9, 1e-10};
     static_assert(std::size(Scale) == 11);
-    if (count <= 19 && decimals < int(std::size(Scale))) {
-        double v = double(digits) * Scale[std::max(decimals, 0)];
+    if (whole + decimals <= 19 && decimals < int(std::size(Scale))) {
+        double v = double(digits) * Scale[decimals];
         value = float(negative ? -v : v);
     } else {
         // Longer than the exporter writes: the library reads it.
-        std::from_chars(s.data(), s.data() + s.size(), value);
+        std::from_chars(start, p, value);
     }
+    return p;
+}
+
+// A whole token that is a scene number; its value goes to `value`.
+bool ReadNumber(std::string_view s, float& value)
+{
+    float v;
+    const char* end = s.data() + s.size();
+    const char* stop = ScanNumber(s.data(), end, v);
+    if (!stop || stop != end)
+        return false;
+    value = v;
     return true;
 }
 
@@ -321,12 +403,14 @@ private:
     // number but the engine cannot read it: Data reports it once for the line.
     bool Number(std::string_view s, float& value)
     {
+        if (ReadNumber(s, value))
+            return true;
         if (s == "nan" || s == "-nan" || s == "inf" || s == "-inf") {
             sawNonFinite = true;
             std::from_chars(s.data(), s.data() + s.size(), value);
             return true;
         }
-        return ReadNumber(s, value);
+        return false;
     }
     bool Number(std::string_view s)
     {
@@ -354,7 +438,7 @@ private:
         return std::string("\"") + KindName(b.kind) + " " + b.name + "\" (line " + std::to_string(b.line) + ")";
     }
 
-    void Header(long n, const std::string& line)
+    void Header(long n, std::string_view line)
     {
         switch (n) {
         case 1:
@@ -363,7 +447,7 @@ private:
                 Add(n, "header line " + std::to_string(n) + " should begin with \"# \"");
             break;
         case 3:
-            if (line.rfind("# Version: ", 0) != 0 || !IsNumber(std::string_view(line).substr(11)))
+            if (line.rfind("# Version: ", 0) != 0 || !IsNumber(line.substr(11)))
                 Add(n, "expected the header line \"# Version: <number>\"");
             break;
         case 4:
@@ -379,13 +463,12 @@ private:
         }
     }
 
-    void Line(long n, const std::string& text)
+    void Line(long n, std::string_view line)
     {
         if (n <= 5) {
-            Header(n, text);
+            Header(n, line);
             return;
         }
-        std::string_view line(text);
         int lead = int(line.find_first_not_of(' '));
         if (lead < 0)
             lead = int(line.size());
@@ -711,8 +794,95 @@ private:
         b.step = 1;
     }
 
+    // The vertex and face lines that make the bulk of a file, read in one pass without
+    // splitting them into words first. Only a line as the exporter writes it (fields
+    // one blank apart, every one well formed, every index in range) is taken here, with
+    // the same checks and effects as in MeshData; whatever else is left to Data.
+    bool QuickData(long n, int lead, std::string_view content)
+    {
+        Block& b = stack.back();
+        if ((b.kind != Kind::Mesh && b.kind != Kind::Topo) || b.hasChildren)
+            return false;
+        if (b.phase == Block::Vertices)
+            return QuickVertex(n, b, lead, content);
+        return b.phase == Block::Faces && b.sawMaterial && QuickFace(n, b, lead, content);
+    }
+
+    bool QuickVertex(long n, Block& b, int lead, std::string_view content)
+    {
+        const char* p = content.data();
+        const char* end = p + content.size();
+        VekVector v;
+        int width = 0; // of the first number
+        for (size_t k = 0; k < 3; k++) {
+            if (k > 0 && (p == end || *p++ != ' '))
+                return false;
+            const char* first = p;
+            if (p = ScanNumber(p, end, v[k]); !p)
+                return false;
+            width = k == 0 ? int(p - first) : width;
+        }
+        if (p != end)
+            return false;
+        b.step++;
+        CheckLead(n, b, lead, width < 4 ? 4 - width : 0);
+        if (VekMesh* mesh = Body(b))
+            mesh->vertices.push_back(v);
+        b.vertexCount++;
+        figures.vertices++;
+        return true;
+    }
+
+    bool QuickFace(long n, Block& b, int lead, std::string_view content)
+    {
+        // The fields: whole numbers, of which the vertex indices have no sign.
+        std::array<long long, 20> field;
+        std::array<bool, 20> sign;
+        size_t count = 0;
+        const char* p = content.data();
+        const char* end = p + content.size();
+        bool trailing = false;
+        while (p < end) {
+            if (count == field.size())
+                return false;
+            sign[count] = *p == '-';
+            p += sign[count];
+            const char* first = p;
+            long long v = 0;
+            for (; p < end && unsigned(*p - '0') < 10; p++)
+                v = std::min(v * 10 + (*p - '0'), 1LL << 40);
+            if (p == first || (p < end && *p != ' '))
+                return false;
+            field[count++] = v;
+            trailing = p < end && ++p == end;
+        }
+        const size_t stride = count == 3 || count == 4     ? 1
+                              : count == 9 || count == 12  ? 3
+                              : count == 15 || count == 20 ? 5
+                                                           : 0;
+        if (stride == 0 || (stride > 1) != trailing)
+            return false;
+        const long long limit = b.vertexCount + (b.kind == Kind::Topo ? largestTopology : b.parentVertices);
+        VekFace face;
+        for (size_t k = 0, corner = 0; k < count; k += stride, corner++) {
+            if (sign[k] || field[k] >= limit)
+                return false;
+            face.corners[corner] = int32_t(std::min<long long>(field[k], INT32_MAX));
+        }
+        b.step++;
+        CheckLead(n, b, lead, 0);
+        (count / stride == 4 ? figures.quads : figures.triangles)++;
+        if (VekMesh* mesh = Body(b)) {
+            face.material = b.faceMaterial;
+            mesh->faces.push_back(face);
+        }
+        return true;
+    }
+
     void Data(long n, int lead, std::string_view content)
     {
+        if (QuickData(n, lead, content))
+            return;
         Block& b = stack.back();
         std::vector<std::string_view>& t = words;
         Tokens(content, t);

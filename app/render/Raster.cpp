@@ -40,6 +40,24 @@ Rgb Mix(Rgb under, Rgb over, float alpha)
     return {channel(under.r, over.r), channel(under.g, over.g), channel(under.b, over.b)};
 }
 
+// Whether a box with these sides lies wholly beside the pixel centres of the picture.
+bool OffPicture(float left, float right, float top, float bottom, int width, int height)
+{
+    return right < 0.5f || bottom < 0.5f || left > float(width) - 0.5f || top > float(height) - 0.5f;
+}
+
+// Whether some pixel centre k + 0.5, k from 0 to count - 1, lies from low to high
+// (which overlap them). The span is widened by far more than the rounding of the
+// edge functions, so that no pixel the triangle filling takes as inside is missed.
+bool AnyCentre(float low, float high, int count)
+{
+    constexpr float Margin = 1.0f / 32;
+    const float first = std::max(low - Margin - 0.5f, 0.0f);
+    const float last = std::min(high + Margin - 0.5f, float(count - 1));
+    const int k = int(first);
+    return float(k) >= first ? float(k) <= last : float(k + 1) <= last;
+}
+
 ViewPoint Between(const ViewPoint& a, const ViewPoint& b, float t)
 {
     return {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t};
@@ -89,14 +107,20 @@ ViewPoint Rasterizer::Project(ViewPoint p) const
     return p;
 }
 
-bool Rasterizer::FacesCamera(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c)
+bool Rasterizer::MayCover(const ViewPoint* v, int n) const
 {
-    // The camera's frame is left-handed (x right, y up, z ahead), so a triangle that
-    // turns counter-clockwise towards the eye has a normal, by the right-hand cross
-    // product of these coordinates, pointing away from it.
-    float ux = b.x - a.x, uy = b.y - a.y, uz = b.z - a.z;
-    float vx = c.x - a.x, vy = c.y - a.y, vz = c.z - a.z;
-    return a.x * (uy * vz - uz * vy) + a.y * (uz * vx - ux * vz) + a.z * (ux * vy - uy * vx) > 0;
+    float left = v[0].column, right = left, top = v[0].row, bottom = top, sum = 0;
+    for (int k = 0; k < n; k++) {
+        if (!(v[k].z >= camera.nearDistance))
+            return true; // cut at the near distance: its corners are not yet in the picture
+        left = std::min(left, v[k].column);
+        right = std::max(right, v[k].column);
+        top = std::min(top, v[k].row);
+        bottom = std::max(bottom, v[k].row);
+        sum += v[k].column + v[k].row;
+    }
+    return std::isfinite(sum) && !OffPicture(left, right, top, bottom, image.Width(), image.Height()) &&
+           AnyCentre(left, right, image.Width()) && AnyCentre(top, bottom, image.Height());
 }
 
 bool Rasterizer::Fill(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c, Rgb color)
@@ -152,7 +176,8 @@ void Rasterizer::Raster(const ViewPoint& a, const ViewPoint& b0, const ViewPoint
     // (a call each on most processors): a pixel's centre is half a pixel on.
     const float left = std::min({a.column, b.column, c.column}), right = std::max({a.column, b.column, c.column});
     const float top = std::min({a.row, b.row, c.row}), bottom = std::max({a.row, b.row, c.row});
-    if (right < 0.5f || bottom < 0.5f || left > float(width) - 0.5f || top > float(height) - 0.5f)
+    if (OffPicture(left, right, top, bottom, width, height) || !AnyCentre(left, right, width) ||
+        !AnyCentre(top, bottom, height))
         return;
     const int x0 = int(std::max(left - 0.5f, 0.0f)), x1 = int(std::min(right, float(width - 1)));
     const int y0 = int(std::max(top - 0.5f, 0.0f)), y1 = int(std::min(bottom, float(height - 1)));

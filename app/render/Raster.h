@@ -56,7 +56,20 @@ public:
     // The view point of a point given in the camera's frame.
     ViewPoint Place(const Point3& p) const;
     // Whether the corners turn counter-clockwise as seen from the camera.
-    static bool FacesCamera(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c);
+    static bool FacesCamera(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c)
+    {
+        // The camera's frame is left-handed (x right, y up, z ahead), so a triangle that
+        // turns counter-clockwise towards the eye has a normal, by the right-hand cross
+        // product of these coordinates, pointing away from it.
+        float ux = b.x - a.x, uy = b.y - a.y, uz = b.z - a.z;
+        float vx = c.x - a.x, vy = c.y - a.y, vz = c.z - a.z;
+        return a.x * (uy * vz - uz * vy) + a.y * (uz * vx - ux * vz) + a.z * (ux * vy - uy * vx) > 0;
+    }
+    // Whether filling triangles of these corners may change a pixel: false when they
+    // are all ahead of the near distance and no pixel centre lies in their bounding
+    // box, as for most faces of a large mesh seen whole. It costs far less than
+    // drawing them.
+    bool MayCover(const ViewPoint* corners, int count) const;
 
     // An opaque triangle, drawn when it faces the camera; returns whether it did.
     bool Fill(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c, Rgb color);

@@ -244,6 +244,7 @@ template <typename F> void ForEachFace(const Scene& s, const Rasterizer& raster,
             continue;
         const Matrix3 place = s.world[i] * toView;
         view.clear();
+        view.reserve(s.doc.meshes[size_t(mesh)].vertices.size());
         for (const VekVector& v : s.doc.meshes[size_t(mesh)].vertices)
             view.push_back(raster.Place(SceneAxes(v) * place));
         int parent = s.doc.nodes[i].parent;
@@ -305,6 +306,8 @@ Image Draw(const VekDocument& doc, const RenderSettings& settings)
     Rasterizer raster(image, camera);
     const Point3 light(Light % camera.right, Light % camera.up, Light % camera.forward);
     ForEachFace(s, raster, [&](const VekFace& face, const ViewPoint* v, int n) {
+        if (!raster.MayCover(v, n))
+            return;
         bool first = Rasterizer::FacesCamera(v[0], v[1], v[2]),
              second = n == 4 && Rasterizer::FacesCamera(v[0], v[2], v[3]);
         if (!first && !second)
