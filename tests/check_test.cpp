@@ -434,6 +434,37 @@ TEST(Checker, TheSameReadingFillsTheDocument)
     EXPECT_EQ(d.boxes[1].planes[5], (std::array<float, 4>{0x2d41 / 16384.0f, -0x2d41 / 16384.0f, 0, -5}));
 }
 
+// Vertex and face lines read the same whether spaced as the exporter writes them or
+// otherwise, and wherever they fall in the reader's buffer.
+TEST(Checker, DataLinesReadTheSameHoweverSpacedAndWhereverTheyFall)
+{
+    auto file = [](const char* blank) {
+        std::vector<std::string> l(ValidVek.begin(), ValidVek.begin() + 5);
+        l.insert(l.end(), {"material Red_COL {", " color ff0000", "}", "", "mesh Big {",
+                           " 0.000000 0.000000 0.000000 0.000000 0.000000 65535.0000 100.000000"});
+        const int n = 4000; // some 160 kB: lines straddle buffer refills
+        for (int k = 0; k < n; k++)
+            l.push_back(" " + std::to_string(k) + ".500000" + blank + "-1.25" + blank + std::to_string(k % 7) + ".");
+        l.insert(l.end(), {"", " Red_COL"});
+        for (int k = 0; k + 3 < n; k += 3)
+            l.push_back(" " + std::to_string(k) + blank + std::to_string(k + 1) + blank + std::to_string(k + 2) +
+                        (k % 2 ? "" : blank + std::to_string(k + 3)));
+        l.insert(l.end(), {"}", "#EXPORT_OK"});
+        return Join(l);
+    };
+    VekDocument plain, spaced;
+    ASSERT_TRUE(Check(file(" "), false, &plain).Clean()) << FormatReport(Check(file(" ")));
+    ASSERT_TRUE(Check(file("  "), false, &spaced).Clean());
+    ASSERT_EQ(plain.meshes.size(), 1u);
+    ASSERT_EQ(plain.meshes[0].vertices.size(), 4000u);
+    EXPECT_EQ(plain.meshes[0].vertices[3999], (VekVector{3999.5f, -1.25f, 2}));
+    EXPECT_EQ(plain.meshes[0].vertices, spaced.meshes[0].vertices);
+    ASSERT_EQ(plain.meshes[0].faces.size(), spaced.meshes[0].faces.size());
+    EXPECT_EQ(plain.meshes[0].faces[1].corners, (std::array<int32_t, 4>{3, 4, 5, -1}));
+    for (size_t k = 0; k < plain.meshes[0].faces.size(); k++)
+        ASSERT_EQ(plain.meshes[0].faces[k].corners, spaced.meshes[0].faces[k].corners) << k;
+}
+
 // ---- the command line ----
 
 TEST(Checker, CommandLineChecksTheVekFileAndTheBoxBesideIt)
