@@ -33,7 +33,7 @@ public:
     // null when the file needs the strict reading of Load: any fault, and anything
     // out of the usual layout (top-level keys out of their order, a mesh the
     // streaming reader does not take). The loader is spent either way.
-    [[maybe_unused]] std::unique_ptr<Scene> Stream(const simdjson::padded_string& text);
+    std::unique_ptr<Scene> Stream(const simdjson::padded_string& text);
 
 private:
     SceneBuilder b;
@@ -610,17 +610,6 @@ void Loader::ParseNode(const At& v, SceneNode* node)
 
 namespace od = simdjson::ondemand;
 
-// A step of the streaming pass that cannot go on; the strict pass takes over.
-struct NotStreamed {};
-
-template <class T> T Take(simdjson::simdjson_result<T> r)
-{
-    T v;
-    if (std::move(r).get(v))
-        throw NotStreamed{};
-    return v;
-}
-
 // The text of an object or array, for the strict reading of the small parts.
 std::string_view RawJson(od::value v)
 {
@@ -642,11 +631,8 @@ void Loader::StreamObjects(od::value v)
         od::object o = Take(f.value().get_object());
         std::string_view type = Take(Take(o.find_field_unordered("type")).get_string());
         Take(o.reset());
-        SceneMeshObject* mesh = nullptr;
         if (type == "mesh") {
-            if (!StreamMesh(o, b, mesh))
-                throw NotStreamed{};
-            objects[id] = mesh;
+            objects[id] = StreamMesh(o, b);
         } else {
             json j = json::parse(Take(o.raw_json()));
             objects[id] = ParseObject(At{j, JsonKey("objects", id)});
@@ -741,11 +727,11 @@ std::unique_ptr<Scene> LoadSceneJson(const std::string& text, const std::string&
 
 std::unique_ptr<Scene> LoadSceneJson(const simdjson::padded_string& text, const std::string& fileName)
 {
-    // The streaming pass is off: it steps through simdjson's on-demand documents out of
-    // order (a debug build's checks stop at it), which the library leaves undefined.
-    // The strict reading reads every scene until that pass walks documents in order.
-    // Faults are found and named by the strict reading.
+    // One streaming pass reads the usual file; a file it does not take (a fault, an
+    // unusual layout) is read again by the strict reader, which names the fault.
     try {
+        if (auto scene = Loader(fileName).Stream(text))
+            return scene;
         return Loader(fileName).Load(std::string_view(text));
     } catch (const json::exception& e) {
         // Every value is checked before it is read; this is a last line of defence.
