@@ -33,7 +33,7 @@ public:
     // null when the file needs the strict reading of Load: any fault, and anything
     // out of the usual layout (top-level keys out of their order, a mesh the
     // streaming reader does not take). The loader is spent either way.
-    std::unique_ptr<Scene> Stream(const simdjson::padded_string& text);
+    std::unique_ptr<Scene> Stream(simdjson::padded_string_view text);
 
 private:
     SceneBuilder b;
@@ -640,7 +640,7 @@ void Loader::StreamObjects(od::value v)
     }
 }
 
-std::unique_ptr<Scene> Loader::Stream(const simdjson::padded_string& text)
+std::unique_ptr<Scene> Loader::Stream(simdjson::padded_string_view text)
 {
     // The top-level keys in the order the strict reader takes them, "format" first:
     // each part refers only to those before it.
@@ -725,7 +725,7 @@ std::unique_ptr<Scene> LoadSceneJson(const std::string& text, const std::string&
     return LoadSceneJson(simdjson::padded_string(text), fileName);
 }
 
-std::unique_ptr<Scene> LoadSceneJson(const simdjson::padded_string& text, const std::string& fileName)
+std::unique_ptr<Scene> LoadSceneJson(simdjson::padded_string_view text, const std::string& fileName)
 {
     // One streaming pass reads the usual file; a file it does not take (a fault, an
     // unusual layout) is read again by the strict reader, which names the fault.
@@ -742,7 +742,7 @@ std::unique_ptr<Scene> LoadSceneJson(const simdjson::padded_string& text, const 
 // Whether text is a scene description rather than some other JSON (a glTF file, say):
 // a top-level object with a "format" string "vek-scene/...", found without reading
 // the rest.
-bool IsSceneDescription(const simdjson::padded_string& text)
+bool IsSceneDescription(simdjson::padded_string_view text)
 {
     od::parser parser;
     od::document doc;
