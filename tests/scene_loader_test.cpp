@@ -400,6 +400,19 @@ TEST(SceneFiles, ErrorsNameTheFileAsGiven)
     std::remove(path.c_str());
 }
 
+// The parser reads a little past the end of the file: files ending at or just before a
+// page's end load like any other.
+TEST(SceneFiles, FilesEndingNearAPageEndLoad)
+{
+    const std::string path = ::testing::TempDir() + "scene_loader_test_page.json";
+    const std::string text = Doc(R"("nodes": [{"name": "n"}])");
+    for (size_t size : {size_t(4096), size_t(4096 - 7), size_t(8192 - 1)}) {
+        std::ofstream(path, std::ios::binary) << text << std::string(size - text.size(), ' ');
+        EXPECT_STREQ(TopNode(*LoadSceneFile(path), 0)->GetName(), "n") << size;
+    }
+    std::remove(path.c_str());
+}
+
 TEST(SceneFiles, ExampleSceneLoads)
 {
     auto s = LoadSceneFile(VEK_SOURCE_DIR "/examples/crate.scene.json");
