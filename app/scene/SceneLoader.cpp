@@ -644,11 +644,8 @@ std::unique_ptr<Scene> Loader::Stream(simdjson::padded_string_view text)
 {
     // The top-level keys in the order the strict reader takes them, "format" first:
     // each part refers only to those before it.
-    using Part = void (Loader::*)(const At&);
     static constexpr std::string_view KEYS[] = {"format", "interface", "texmaps", "materials", "objects", "nodes"};
-    static const Part PARTS[] = {
-        nullptr, &Loader::ParseInterface, &Loader::ParseTexmaps, &Loader::ParseMaterials, nullptr, nullptr};
-    static_assert(std::size(KEYS) == std::size(PARTS));
+    static_assert(std::size(KEYS) == 6);
     try {
         od::parser parser;
         od::document doc = Take(parser.iterate(text));
@@ -670,10 +667,14 @@ std::unique_ptr<Scene> Loader::Stream(simdjson::padded_string_view text)
             } else {
                 json j = json::parse(RawJson(f.value()));
                 At part{j, std::string(key)};
-                if (key == "nodes")
-                    ParseNodes(part, nullptr);
+                if (k == 1)
+                    ParseInterface(part);
+                else if (k == 2)
+                    ParseTexmaps(part);
+                else if (k == 3)
+                    ParseMaterials(part);
                 else
-                    (this->*PARTS[k])(part);
+                    ParseNodes(part, nullptr);
             }
         }
         // Anything after the top-level object is left to the strict reader's refusal.
