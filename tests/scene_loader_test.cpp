@@ -26,6 +26,9 @@ std::string Doc(const std::string& body)
 TEST(SceneLoaderErrors, NameTheFileThePlaceAndTheProblem)
 {
     const std::string mesh = R"("objects": {"m": {"type": "mesh", "verts": [[0,0,0],[1,0,0],[0,1,0]], )";
+    std::string manyFaces;
+    for (int i = 0; i < 9000; i++)
+        manyFaces += "[0, 1, 2], ";
     const BadScene cases[] = {
         {R"({"format": "vek-scene/2"})",
          R"(t.json: format: unsupported format "vek-scene/2" (expected "vek-scene/1"))"},
@@ -100,6 +103,9 @@ TEST(SceneLoaderErrors, NameTheFileThePlaceAndTheProblem)
          "t.json: objects.o.fov: expected a number or keys, got string"},
         {(Doc(mesh + R"("faces": [[0, 1, 3]]}})")),
          "t.json: objects.m.faces[0][2]: vertex 3 out of range (3 vertices)"},
+        // Past the first blocks the streaming pass hands to the builder.
+        {Doc(mesh + R"("faces": [)" + manyFaces + R"([0, 1, 9]]}})"),
+         "t.json: objects.m.faces[9000][2]: vertex 9 out of range (3 vertices)"},
         {(Doc(mesh + R"("faces": [{"v": [0, -1, 2]}]}})")).c_str(),
          "t.json: objects.m.faces[0].v[1]: expected an integer from 0 to 2147483647"},
         {(Doc(mesh + R"("faces": [{"v": [0, 1, 2], "edges": 8}]}})")).c_str(),
@@ -394,6 +400,19 @@ TEST(SceneFiles, ErrorsNameTheFileAsGiven)
     std::remove(path.c_str());
 }
 
+// The parser reads a little past the end of the file: files ending at or just before a
+// page's end load like any other.
+TEST(SceneFiles, FilesEndingNearAPageEndLoad)
+{
+    const std::string path = ::testing::TempDir() + "scene_loader_test_page.json";
+    const std::string text = Doc(R"("nodes": [{"name": "n"}])");
+    for (size_t size : {size_t(4096), size_t(4096 - 7), size_t(8192 - 1)}) {
+        std::ofstream(path, std::ios::binary) << text << std::string(size - text.size(), ' ');
+        EXPECT_STREQ(TopNode(*LoadSceneFile(path), 0)->GetName(), "n") << size;
+    }
+    std::remove(path.c_str());
+}
+
 TEST(SceneFiles, ExampleSceneLoads)
 {
     auto s = LoadSceneFile(VEK_SOURCE_DIR "/examples/crate.scene.json");
@@ -421,6 +440,9 @@ TEST(SceneLoader, EveryLayoutGivesTheSameMesh)
     const std::string layouts[] = {
         Doc(R"("objects": {"q": )" + mesh + "}, " + node),
         Doc(node + R"(, "objects": {"q": )" + mesh + "}"),
+        Doc(R"("objects": {"q": )" +
+            std::regex_replace(mesh, std::regex(R"("type": "mesh", ([\s\S]*)\})"), R"($1, "type": "mesh"})") + "}, " +
+            node),
         Doc(R"("objects": {"q": )" + std::regex_replace(mesh, std::regex(R"("edges": 3)"), R"("edges": 3.0)") + "}, " +
             node),
     };

@@ -1,3 +1,4 @@
+// Mesh arrays read straight from the on-demand parser into the scene.
 #include "MeshStream.h"
 
 #include <cmath>
@@ -14,28 +15,12 @@ namespace od = simdjson::ondemand;
 // Elements handed to the builder at a time.
 constexpr size_t BLOCK = 4096;
 
-// Thrown for anything this reader does not take; StreamMesh turns it into false.
-struct GiveUp {};
-
-void Must(simdjson::error_code e)
-{
-    if (e)
-        throw GiveUp{};
-}
-
-template <class T> T Take(simdjson::simdjson_result<T> r)
-{
-    T v;
-    Must(std::move(r).get(v));
-    return v;
-}
-
 // An integer written as one (not 2.0, which the strict reader takes) from lo to hi.
 int64_t Integer(od::value v, int64_t lo, int64_t hi)
 {
     int64_t i = Take(v.get_int64());
     if (i < lo || i > hi)
-        throw GiveUp{};
+        throw NotStreamed{};
     return i;
 }
 
@@ -46,14 +31,14 @@ Point3 Vec3(od::value v)
     size_t n = 0;
     for (auto x : Take(v.get_array())) {
         if (n == 3)
-            throw GiveUp{};
+            throw NotStreamed{};
         c[n] = float(Take(Take(x).get_double()));
         if (!std::isfinite(c[n]))
-            throw GiveUp{};
+            throw NotStreamed{};
         n++;
     }
     if (n != 3)
-        throw GiveUp{};
+        throw NotStreamed{};
     return Point3(c[0], c[1], c[2]);
 }
 
@@ -63,11 +48,11 @@ void Corners(od::value v, DWORD out[3])
     size_t n = 0;
     for (auto x : Take(v.get_array())) {
         if (n == 3)
-            throw GiveUp{};
+            throw NotStreamed{};
         out[n++] = DWORD(Integer(Take(x), 0, std::numeric_limits<int>::max()));
     }
     if (n != 3)
-        throw GiveUp{};
+        throw NotStreamed{};
 }
 
 // [a, b, c] or {"v": [a, b, c], "edges": 7, "mtl": 0, "smooth": 0}.
@@ -83,14 +68,16 @@ Face ReadFace(od::value v)
     unsigned seen = 0;
     for (auto field : Take(v.get_object())) {
         od::field f = Take(std::move(field));
-        std::string_view key = Take(f.unescaped_key());
+        // The key as written, without unescaping it for every face; a key written
+        // with escapes matches none and is left to the strict reader.
+        const od::raw_json_string key = f.key();
         static constexpr std::string_view KEYS[] = {"v", "edges", "mtl", "smooth"};
         static_assert(std::size(KEYS) == 4);
         unsigned k = 0;
-        while (k < 4 && KEYS[k] != key)
+        while (k < 4 && !(key == KEYS[k]))
             k++;
         if (k == 4 || (seen & (1u << k)))
-            throw GiveUp{};
+            throw NotStreamed{};
         seen |= 1u << k;
         if (k == 0)
             Corners(f.value(), face.v);
@@ -102,19 +89,19 @@ Face ReadFace(od::value v)
             smooth = Integer(f.value(), 0, 0xffffffffLL);
     }
     if (!(seen & 1u))
-        throw GiveUp{};
+        throw NotStreamed{};
     face.flags = DWORD(edges);
     face.setMatID(WORD(mtl));
     face.smGroup = DWORD(smooth);
     return face;
 }
 
-// Reads the elements of array v with read, handing them to add a block at a time.
-template <class T, class Read, class Add> void Elements(od::value v, Read read, Add add)
+// Reads the elements of array a with read, handing them to add a block at a time.
+template <class T, class Read, class Add> void Elements(od::array& a, Read read, Add add)
 {
     std::vector<T> block;
     block.reserve(BLOCK);
-    for (auto e : Take(v.get_array())) {
+    for (auto e : a) {
         block.push_back(read(Take(e)));
         if (block.size() == BLOCK) {
             add(block);
@@ -122,14 +109,6 @@ template <class T, class Read, class Add> void Elements(od::value v, Read read, 
         }
     }
     add(block);
-}
-
-size_t Count(od::value v)
-{
-    od::array a = Take(v.get_array());
-    size_t n = Take(a.count_elements());
-    Must(a.reset().error());
-    return n;
 }
 
 TVFace ReadTVFace(od::value v)
@@ -141,61 +120,57 @@ TVFace ReadTVFace(od::value v)
 
 } // namespace
 
-bool StreamMesh(od::object& object, SceneBuilder& b, SceneMeshObject*& out)
+SceneMeshObject* StreamMesh(od::object& object, SceneBuilder& b)
 {
-    try {
-        SceneMeshObject* mesh = b.AddMesh();
-        Mesh& m = mesh->mesh;
-        // Each array at most once, in the usual order, so that faces come after the
-        // vertices they refer to.
-        static constexpr std::string_view ORDER[] = {"verts", "faces", "tverts", "tvfaces"};
-        static_assert(std::size(ORDER) == 4);
-        int last = -1;
-        bool textured = false, typed = false;
-        for (auto field : object) {
-            od::field f = Take(std::move(field));
-            std::string_view key = Take(f.unescaped_key());
-            if (key == "type") {
-                if (typed)
-                    throw GiveUp{};
-                typed = true;
-                continue;
-            }
-            int k = 0;
-            while (k < 4 && ORDER[k] != key)
-                k++;
-            if (k == 4 || k <= last)
-                throw GiveUp{};
-            last = k;
-            od::value v = f.value();
-            // Reserving here does not bypass the builder: its checks run as elements arrive.
-            const size_t n = Count(v);
-            if (k == 0) {
-                m.verts.reserve(n);
-                Elements<Point3>(v, Vec3, [&](const std::vector<Point3>& p) { b.AddVerts(mesh, p.data(), p.size()); });
-            } else if (k == 1) {
-                m.faces.reserve(n);
-                Elements<Face>(v, ReadFace, [&](const std::vector<Face>& p) { b.AddFaces(mesh, p.data(), p.size()); });
-            } else if (k == 2) {
-                m.tVerts.reserve(n);
-                textured = true;
-                Elements<UVVert>(v, Vec3,
-                                 [&](const std::vector<UVVert>& p) { b.AddMapVerts(mesh, 1, p.data(), p.size()); });
-            } else {
-                m.tvFace.reserve(n);
-                if (!textured)
-                    b.AddMapVerts(mesh, 1, nullptr, 0);
-                Elements<TVFace>(v, ReadTVFace,
-                                 [&](const std::vector<TVFace>& p) { b.AddMapFaces(mesh, 1, p.data(), p.size()); });
-            }
+    SceneMeshObject* mesh = b.AddMesh();
+    Mesh& m = mesh->mesh;
+    // Each array at most once, in the usual order, so that faces come after the
+    // vertices they refer to.
+    static constexpr std::string_view ORDER[] = {"verts", "faces", "tverts", "tvfaces"};
+    static_assert(std::size(ORDER) == 4);
+    int last = -1;
+    bool textured = false, typed = false;
+    for (auto field : object) {
+        od::field f = Take(std::move(field));
+        std::string_view key = Take(f.unescaped_key());
+        if (key == "type") {
+            // Already read by the caller; an untouched value is skipped.
+            if (typed)
+                throw NotStreamed{};
+            typed = true;
+            continue;
         }
-        b.EndMesh(mesh);
-        out = mesh;
-        return true;
-    } catch (const GiveUp&) {
-    } catch (const BuildError&) {
+        int k = 0;
+        while (k < 4 && ORDER[k] != key)
+            k++;
+        if (k == 4 || k <= last)
+            throw NotStreamed{};
+        last = k;
+        // The array is opened once: counting it rewinds it to its first element.
+        // Reserving here does not bypass the builder: its checks run as elements arrive.
+        od::array a = Take(f.value().get_array());
+        const size_t n = Take(a.count_elements());
+        if (k == 0) {
+            m.verts.reserve(n);
+            Elements<Point3>(a, Vec3, [&](const std::vector<Point3>& p) { b.AddVerts(mesh, p.data(), p.size()); });
+        } else if (k == 1) {
+            m.faces.reserve(n);
+            Elements<Face>(a, ReadFace, [&](const std::vector<Face>& p) { b.AddFaces(mesh, p.data(), p.size()); });
+        } else if (k == 2) {
+            m.tVerts.reserve(n);
+            textured = true;
+            Elements<UVVert>(a, Vec3,
+                             [&](const std::vector<UVVert>& p) { b.AddMapVerts(mesh, 1, p.data(), p.size()); });
+        } else {
+            m.tvFace.reserve(n);
+            if (!textured)
+                b.AddMapVerts(mesh, 1, nullptr, 0);
+            Elements<TVFace>(a, ReadTVFace,
+                             [&](const std::vector<TVFace>& p) { b.AddMapFaces(mesh, 1, p.data(), p.size()); });
+        }
     }
-    return false;
+    b.EndMesh(mesh);
+    return mesh;
 }
 
 } // namespace vek

@@ -1,12 +1,12 @@
-// The arrays of a JSON mesh object read straight from the parser into the scene:
-// no document tree, room reserved from the element counts, elements handed to the
-// builder a block at a time.
+// The streaming pass over a scene description: simdjson's on-demand parser read
+// strictly in document order, each value read once or left untouched, never a parent
+// used again while a child of it is half read.
 //
-// This reader only ever succeeds or gives up: it reports nothing. Whatever it does
-// not take as it stands (keys out of the usual order or repeated, integers written
-// as 2.0, numbers out of range, indices out of their arrays, a "map2" channel) makes
-// it return false, and the caller reads the file again with the strict reader,
-// which names the fault.
+// This pass only ever succeeds or gives up: it reports nothing. Whatever it does not
+// take as it stands (keys out of the usual order or repeated, integers written as
+// 2.0, numbers out of range, indices out of their arrays, a "map2" channel) throws
+// NotStreamed (or the builder's BuildError), and the caller reads the file again with
+// the strict reader, which names the fault.
 #pragma once
 
 #include "SceneBuilder.h"
@@ -15,8 +15,21 @@
 
 namespace vek {
 
-// Reads mesh object `object` (its "type" already known to be "mesh") into a new mesh
-// of b; false when the strict reader must read it.
-bool StreamMesh(simdjson::ondemand::object& object, SceneBuilder& b, SceneMeshObject*& mesh);
+// A step of the streaming pass that cannot go on; the strict reader takes over.
+struct NotStreamed {};
+
+// The value of r, or NotStreamed on any error.
+template <class T> T Take(simdjson::simdjson_result<T> r)
+{
+    T v;
+    if (std::move(r).get(v))
+        throw NotStreamed{};
+    return v;
+}
+
+// Reads the fields of mesh object `object` (its "type" already known to be "mesh";
+// the object not yet iterated) into a new mesh of b: no document tree, room reserved
+// from the element counts, elements handed to the builder a block at a time.
+SceneMeshObject* StreamMesh(simdjson::ondemand::object& object, SceneBuilder& b);
 
 } // namespace vek

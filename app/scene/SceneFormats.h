@@ -10,9 +10,9 @@
 namespace vek {
 
 // Whether text is a JSON scene description rather than some other JSON (glTF, say).
-bool IsSceneDescription(const simdjson::padded_string& text);
+bool IsSceneDescription(simdjson::padded_string_view text);
 // LoadSceneJson of text already padded for the parser.
-std::unique_ptr<Scene> LoadSceneJson(const simdjson::padded_string& text, const std::string& fileName);
+std::unique_ptr<Scene> LoadSceneJson(simdjson::padded_string_view text, const std::string& fileName);
 
 // A text file's bytes as UTF-8: UTF-16 with a byte-order mark, UTF-8 (a mark is
 // dropped), or else Latin-1.

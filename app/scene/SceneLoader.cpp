@@ -33,7 +33,7 @@ public:
     // null when the file needs the strict reading of Load: any fault, and anything
     // out of the usual layout (top-level keys out of their order, a mesh the
     // streaming reader does not take). The loader is spent either way.
-    [[maybe_unused]] std::unique_ptr<Scene> Stream(const simdjson::padded_string& text);
+    std::unique_ptr<Scene> Stream(simdjson::padded_string_view text);
 
 private:
     SceneBuilder b;
@@ -610,17 +610,6 @@ void Loader::ParseNode(const At& v, SceneNode* node)
 
 namespace od = simdjson::ondemand;
 
-// A step of the streaming pass that cannot go on; the strict pass takes over.
-struct NotStreamed {};
-
-template <class T> T Take(simdjson::simdjson_result<T> r)
-{
-    T v;
-    if (std::move(r).get(v))
-        throw NotStreamed{};
-    return v;
-}
-
 // The text of an object or array, for the strict reading of the small parts.
 std::string_view RawJson(od::value v)
 {
@@ -642,11 +631,8 @@ void Loader::StreamObjects(od::value v)
         od::object o = Take(f.value().get_object());
         std::string_view type = Take(Take(o.find_field_unordered("type")).get_string());
         Take(o.reset());
-        SceneMeshObject* mesh = nullptr;
         if (type == "mesh") {
-            if (!StreamMesh(o, b, mesh))
-                throw NotStreamed{};
-            objects[id] = mesh;
+            objects[id] = StreamMesh(o, b);
         } else {
             json j = json::parse(Take(o.raw_json()));
             objects[id] = ParseObject(At{j, JsonKey("objects", id)});
@@ -654,15 +640,12 @@ void Loader::StreamObjects(od::value v)
     }
 }
 
-std::unique_ptr<Scene> Loader::Stream(const simdjson::padded_string& text)
+std::unique_ptr<Scene> Loader::Stream(simdjson::padded_string_view text)
 {
     // The top-level keys in the order the strict reader takes them, "format" first:
     // each part refers only to those before it.
-    using Part = void (Loader::*)(const At&);
     static constexpr std::string_view KEYS[] = {"format", "interface", "texmaps", "materials", "objects", "nodes"};
-    static const Part PARTS[] = {
-        nullptr, &Loader::ParseInterface, &Loader::ParseTexmaps, &Loader::ParseMaterials, nullptr, nullptr};
-    static_assert(std::size(KEYS) == std::size(PARTS));
+    static_assert(std::size(KEYS) == 6);
     try {
         od::parser parser;
         od::document doc = Take(parser.iterate(text));
@@ -684,10 +667,14 @@ std::unique_ptr<Scene> Loader::Stream(const simdjson::padded_string& text)
             } else {
                 json j = json::parse(RawJson(f.value()));
                 At part{j, std::string(key)};
-                if (key == "nodes")
-                    ParseNodes(part, nullptr);
+                if (k == 1)
+                    ParseInterface(part);
+                else if (k == 2)
+                    ParseTexmaps(part);
+                else if (k == 3)
+                    ParseMaterials(part);
                 else
-                    (this->*PARTS[k])(part);
+                    ParseNodes(part, nullptr);
             }
         }
         // Anything after the top-level object is left to the strict reader's refusal.
@@ -739,13 +726,13 @@ std::unique_ptr<Scene> LoadSceneJson(const std::string& text, const std::string&
     return LoadSceneJson(simdjson::padded_string(text), fileName);
 }
 
-std::unique_ptr<Scene> LoadSceneJson(const simdjson::padded_string& text, const std::string& fileName)
+std::unique_ptr<Scene> LoadSceneJson(simdjson::padded_string_view text, const std::string& fileName)
 {
-    // The streaming pass is off: it steps through simdjson's on-demand documents out of
-    // order (a debug build's checks stop at it), which the library leaves undefined.
-    // The strict reading reads every scene until that pass walks documents in order.
-    // Faults are found and named by the strict reading.
+    // One streaming pass reads the usual file; a file it does not take (a fault, an
+    // unusual layout) is read again by the strict reader, which names the fault.
     try {
+        if (auto scene = Loader(fileName).Stream(text))
+            return scene;
         return Loader(fileName).Load(std::string_view(text));
     } catch (const json::exception& e) {
         // Every value is checked before it is read; this is a last line of defence.
@@ -756,7 +743,7 @@ std::unique_ptr<Scene> LoadSceneJson(const simdjson::padded_string& text, const 
 // Whether text is a scene description rather than some other JSON (a glTF file, say):
 // a top-level object with a "format" string "vek-scene/...", found without reading
 // the rest.
-bool IsSceneDescription(const simdjson::padded_string& text)
+bool IsSceneDescription(simdjson::padded_string_view text)
 {
     od::parser parser;
     od::document doc;
