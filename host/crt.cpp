@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -140,6 +141,8 @@ struct Stream {
     int error = 0;
 };
 
+std::atomic<unsigned long long> bytesWritten{0};
+
 bool WriteAll(int fd, const char* p, size_t n)
 {
     while (n > 0) {
@@ -201,6 +204,7 @@ ssize_t StreamWrite(void* cookie, const char* buf, size_t size)
         Fail(s->path, errno);
         return -1;
     }
+    bytesWritten.fetch_add(size, std::memory_order_relaxed);
     return ssize_t(size);
 }
 
@@ -370,6 +374,8 @@ std::string FileTransactionError()
     std::lock_guard<std::mutex> guard(t.lock);
     return t.error;
 }
+
+unsigned long long BytesWrittenToFiles() { return bytesWritten.load(std::memory_order_relaxed); }
 
 std::vector<std::string> StagedFiles()
 {

@@ -28,6 +28,9 @@ HOSTAPI void AbortFileTransaction();
 // The first failure of the transaction, "path: reason" with the path as the opener
 // named it; empty while there is none.
 HOSTAPI std::string FileTransactionError();
+// The bytes every checked stream of the process has written so far. Safe to read from
+// any thread (a progress display).
+HOSTAPI unsigned long long BytesWrittenToFiles();
 // The files staged by the open transaction, named as their openers named them, in the
 // order they were first opened.
 HOSTAPI std::vector<std::string> StagedFiles();

@@ -316,5 +316,17 @@ TEST(CommandLine, SelectedOnlyReachesTheExporter)
     EXPECT_EQ(run.vek->find("Other"), std::string::npos);
 }
 
+// The progress of an export counts the bytes written against those expected from the
+// scene, so one large mesh moves the bar from the start to near its end.
+TEST_F(Spine, ProgressCountsTheBytesOfOneLargeMesh)
+{
+    UseScene(R"({"format": "vek-scene/1", "objects": {"p": {"type": "plane", "lengthSegs": 100, "widthSegs": 100}},
+        "nodes": [{"name": "Big", "object": "p"}]})");
+    EXPECT_EQ(scene->ExportProgress(), 0.0);
+    ASSERT_EQ(Export(dir / "out.vek"), 1);
+    EXPECT_GT(scene->ExportProgress(), 0.6);
+    EXPECT_LE(scene->ExportProgress(), 0.99);
+}
+
 } // namespace
 } // namespace vek::test

@@ -50,9 +50,10 @@ public:
     // (GetTicksPerFrame) and it answers GetCOREInterface until it is destroyed.
     void Activate();
     int TicksPerFrame() const;
-    // How far an export through the scene has come since Activate, from 0 to 0.99,
-    // counted in node evaluations (the two passes and the writers evaluate each node
-    // about three times). May be read from another thread.
+    // How far an export through the scene has come since Activate, from 0 to 0.99:
+    // the bytes written against those expected from the scene's nodes and faces, so
+    // that one large mesh moves the bar as smoothly as many small nodes. May be read
+    // from another thread.
     double ExportProgress() const;
     // Files that came with the scene (embedded textures), to be written beside the
     // output: path and bytes.

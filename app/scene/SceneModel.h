@@ -155,6 +155,9 @@ public:
     // A new TriObject the caller deletes, or null for other types.
     Object* ConvertToType(TimeValue t, Class_ID obtype) override;
 
+    // The faces BuildMesh makes, without building them.
+    virtual size_t FaceCount() const = 0;
+
 protected:
     virtual void BuildMesh(Mesh& mesh) const = 0;
 };
@@ -164,6 +167,7 @@ class BoxObject : public ParametricObject {
 public:
     float length = 10, width = 10, height = 10;
     Class_ID ClassID() override { return Class_ID(0x10, 0); }
+    size_t FaceCount() const override { return 12; }
 
 protected:
     void BuildMesh(Mesh& mesh) const override { BuildBoxMesh(mesh, length, width, height); }
@@ -174,6 +178,7 @@ public:
     float length = 100, width = 100;
     int lengthSegs = 1, widthSegs = 1;
     Class_ID ClassID() override { return Class_ID(0x81, 0); }
+    size_t FaceCount() const override { return size_t(lengthSegs) * size_t(widthSegs) * 2; }
 
 protected:
     void BuildMesh(Mesh& mesh) const override { BuildPlaneMesh(mesh, length, width, lengthSegs, widthSegs); }
@@ -358,7 +363,10 @@ struct Scene::Impl {
     // Whether the file the scene came from records which nodes are selected.
     bool holdsSelection = true;
     std::string textureRootDir;
-    long long evaluationsAtActivate = 0;
+    // What the export of the scene is expected to write, and what the process had
+    // written before it: the progress of an export.
+    double expectedBytes = 1;
+    unsigned long long bytesAtActivate = 0;
 
     SceneNode rootNode;
     std::vector<std::unique_ptr<SceneNode>> nodes;
