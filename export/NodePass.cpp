@@ -81,6 +81,7 @@ ErrorFlags SceneExporter::ExportNode(INode* node, Interface* i, int depth)
                 writer->SetTopology(options.exportTopology);
                 writer->SetAnimation(options.exportAnimation);
                 writer->SetInstanceIndex(&instanceIndex);
+                writer->SetPositionCache(&positions);
                 errors = writer->Export(node);
                 blockWritten = writer->OpenedBlock();
                 delete writer;
@@ -123,6 +124,7 @@ ErrorFlags SceneExporter::ExportNode(INode* node, Interface* i, int depth)
 
     for (int c = 0; c < node->NumberOfChildren(); c++)
         errors |= ExportNode(node->GetChildNode(c), i, depth + 1);
+    positions.Forget(node);
 
     if (blockWritten) {
         long long n = (long long)ClampIndentation(options.indentation) * depth;

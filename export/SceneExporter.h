@@ -4,6 +4,7 @@
 
 #include "max.h"
 #include "options/ExportOptions.h"
+#include "writers/PositionCache.h"
 
 #include <cstdio>
 #include <unordered_map>
@@ -99,6 +100,7 @@ private:
     BoxList* boxList = nullptr;
     InstanceNodeList instanceNodes;
     InstanceIndex instanceIndex; // beside instanceNodes, same entries
+    PositionCache positions;     // of the nodes whose children the node pass is writing
 };
 
 // The preferences dialog's procedure; its parameter is the SceneExporter.

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -157,20 +158,38 @@ bool WriteAll(int fd, const char* p, size_t n)
 }
 
 // Writes with every "\n" stored as "\r\n". The translated text is gathered in pieces
-// of 32 KiB, so that a stream of short lines does not cost one system call per line.
+// of 64 KiB, so that a stream of short lines does not cost one system call per line;
+// the text between line ends is copied a run at a time.
 bool WriteCrlf(int fd, const char* buf, size_t size)
 {
-    char out[1 << 15];
+    char out[1 << 16];
     size_t n = 0;
-    for (const char* p = buf; p < buf + size; p++) {
+    const char* const end = buf + size;
+    for (const char* p = buf; p < end;) {
+        const void* found = std::memchr(p, '\n', size_t(end - p));
+        const char* lineEnd = found ? static_cast<const char*>(found) : end;
+        // The run up to the line end, and its "\r\n", in pieces that fit.
+        while (p < lineEnd) {
+            if (n == sizeof(out)) {
+                if (!WriteAll(fd, out, n))
+                    return false;
+                n = 0;
+            }
+            size_t k = std::min(size_t(lineEnd - p), sizeof(out) - n);
+            std::memcpy(out + n, p, k);
+            n += k;
+            p += k;
+        }
+        if (!found)
+            break;
         if (n + 2 > sizeof(out)) {
             if (!WriteAll(fd, out, n))
                 return false;
             n = 0;
         }
-        if (*p == '\n')
-            out[n++] = '\r';
-        out[n++] = *p;
+        out[n++] = '\r';
+        out[n++] = '\n';
+        p++;
     }
     return WriteAll(fd, out, n);
 }

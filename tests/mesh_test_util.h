@@ -4,6 +4,7 @@
 #include "plugin_test_util.h"
 #include "scene_test_util.h"
 #include "writers/GeometryWriter.h"
+#include "writers/PositionCache.h"
 
 #include <string>
 
@@ -60,12 +61,14 @@ public:
 };
 
 // The mesh body of node: its vertex lines, the empty line, material and face lines.
-inline std::string MeshBody(Scene& scene, INode* node, const MeshOptions& o = {}, ErrorFlags* errors = nullptr)
+inline std::string MeshBody(Scene& scene, INode* node, const MeshOptions& o = {}, ErrorFlags* errors = nullptr,
+                            PositionCache* cache = nullptr)
 {
     scene.Activate();
     MemoryFile out;
     BodyWriter w(out.Get(), &scene, o.depth, InstanceNodeList());
     Configure(w, o);
+    w.SetPositionCache(cache);
     ErrorFlags e = w.Export(node);
     if (errors)
         *errors = e;

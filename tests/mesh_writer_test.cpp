@@ -205,6 +205,26 @@ TEST(MeshMerge, FacesReferToTheLowestParentVertexWhoseBoxHoldsTheVertex)
     EXPECT_EQ(FaceLines(MeshBody(*s, Child(*s), o), 3), " 0 1 2\n 2 1 0\n");
 }
 
+TEST(MeshMerge, ChildrenMergeAgainstThePositionsKeptWhenTheParentWasWritten)
+{
+    auto s = Load(MergeScene("[[-9,5,5],[-9.5,0,0],[-10,0,0]]", "[[0,0,0],[3,0,0],[0,3,0]]", "[[0,1,2]]"));
+    INode* parent = TopNode(*s, 0);
+    MeshOptions o;
+    o.merge = 1;
+    o.precision = 10;
+    const std::string alone = MeshBody(*s, Child(*s), o);
+    EXPECT_EQ(FaceLines(alone, 3), " 4 1 2\n");
+    PositionCache cache;
+    MeshBody(*s, parent, o, nullptr, &cache);
+    ASSERT_NE(cache.Find(parent, 0), nullptr);
+    EXPECT_EQ(cache.Find(parent, 160), nullptr);
+    // With the parent's mesh emptied, only the kept positions can give the same merge.
+    MeshOf(parent).verts.clear();
+    EXPECT_EQ(MeshBody(*s, Child(*s), o, nullptr, &cache), alone);
+    cache.Forget(parent);
+    EXPECT_EQ(FaceLines(MeshBody(*s, Child(*s), o, nullptr, &cache), 3), " 0 1 2\n");
+}
+
 TEST(MeshMerge, TheBoxBoundsAreSinglePrecisionAndIncluded)
 {
     // With precision 1 (h = 0.1 in double) the box of the parent vertex at world x

@@ -1,6 +1,7 @@
 // An export either writes every file it should or changes nothing: failing writes,
 // refused outputs and interrupts leave the earlier files byte for byte and no
 // temporary file behind.
+#include "crt.h"
 #include "export_run.h"
 
 #include <gtest/gtest.h>
@@ -73,6 +74,26 @@ ExportRun RunWithFileSizeLimit(const fs::path& dir, rlim_t bytes)
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     return run;
+}
+
+TEST(TextStream, EveryLineEndIsStoredAsCrLfWhateverTheLengthsOfLinesAndWrites)
+{
+    // Short lines, empty ones and one longer than the translation's 64 KiB pieces,
+    // in one large write; the text ends without a line end.
+    std::string text;
+    for (int k = 0; text.size() < 150000; k++)
+        text += std::string(size_t(k % 97), 'x') + (k % 50 == 0 ? "\n\n" : "\n");
+    text += std::string(70000, 'y') + "\ntail";
+    const fs::path path = fs::temp_directory_path() / "vek-crlf-test.txt";
+    FILE* f = _tfopen(path.c_str(), "wt");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(text.data(), 1, text.size(), f);
+    ASSERT_EQ(std::fclose(f), 0);
+    std::string expected;
+    for (char c : text)
+        expected += c == '\n' ? "\r\n" : std::string(1, c);
+    EXPECT_EQ(ReadFile(path), expected);
+    fs::remove(path);
 }
 
 TEST(ExportTransaction, FailedWritesLeaveEverythingAsItWas)

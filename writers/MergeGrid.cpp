@@ -30,16 +30,14 @@ void BulkRange(std::vector<float>& values, double& lo, double& hi)
 
 } // namespace
 
-MergeGrid::MergeGrid(const Mesh& parent, const Matrix3& parentTM, double h, const float regionLo[3],
-                     const float regionHi[3])
+MergeGrid::MergeGrid(const Point3* parent, int m, double h, const float regionLo[3], const float regionHi[3])
 {
-    const int m = parent.getNumVerts();
     for (int k = 0; k < 3; k++) {
         unionLo[k] = std::numeric_limits<float>::infinity();
         unionHi[k] = -std::numeric_limits<float>::infinity();
     }
     for (int j = 0; j < m; j++) {
-        Point3 p = parentTM * parent.verts[size_t(j)];
+        const Point3& p = parent[j];
         Box b;
         bool keep = true;
         for (int k = 0; k < 3; k++) {

@@ -13,10 +13,10 @@
 
 class MergeGrid {
 public:
-    // Boxes of half-size h around the parent's vertices transformed by parentTM. Only
-    // the points of the region [regionLo, regionHi] are asked about later: boxes that
-    // do not reach into it are left out.
-    MergeGrid(const Mesh& parent, const Matrix3& parentTM, double h, const float regionLo[3], const float regionHi[3]);
+    // Boxes of half-size h around the parent's count vertices at their world positions.
+    // Only the points of the region [regionLo, regionHi] are asked about later: boxes
+    // that do not reach into it are left out.
+    MergeGrid(const Point3* parent, int count, double h, const float regionLo[3], const float regionHi[3]);
 
     // The lowest parent vertex index whose box holds w, or -1.
     int LowestContaining(const Point3& w) const;

@@ -1,6 +1,7 @@
 #include "writers/MeshWriter.h"
 
 #include "writers/MergeGrid.h"
+#include "writers/PositionCache.h"
 #include "writers/TextBuffer.h"
 
 #include <algorithm>
@@ -49,6 +50,31 @@ private:
     int mustDelete = 0;
 };
 
+// The mesh's vertices transformed by tm.
+std::vector<Point3> WorldPositions(const Mesh& mesh, const Matrix3& tm)
+{
+    std::vector<Point3> world(mesh.verts.size());
+    for (size_t i = 0; i < world.size(); i++)
+        world[i] = tm * mesh.verts[i];
+    return world;
+}
+
+// The world positions of the parent's vertices: those kept since its mesh was
+// written, or from its mesh obtained now (kept for its other children), in storage
+// when there is no cache. Null when its mesh cannot be obtained.
+const std::vector<Point3>* ParentPositions(INode* parent, TimeValue t, PositionCache* cache,
+                                           std::vector<Point3>& storage)
+{
+    if (cache)
+        if (const std::vector<Point3>* kept = cache->Find(parent, t))
+            return kept;
+    AcquiredMesh acquired(parent, t);
+    if (!acquired.get())
+        return nullptr;
+    storage = WorldPositions(acquired.get()->GetMesh(), parent->GetObjTMAfterWSM(t));
+    return cache ? &cache->Keep(parent, t, std::move(storage)) : &storage;
+}
+
 // The line that opens a run of faces: the name, indented, then end.
 void WriteNameLine(FILE* file, long long indent, const CStr& name, const char* end)
 {
@@ -86,6 +112,8 @@ void MeshWriter::SetMerge(BOOL merge, int precision)
 
 void MeshWriter::SetQuadFaces(BOOL quads) { quadFaces = quads; }
 
+void MeshWriter::SetPositionCache(PositionCache* cache) { positionCache = cache; }
+
 void MeshWriter::ForgetMesh()
 {
     mergeSources.ZeroCount();
@@ -107,18 +135,17 @@ ErrorFlags MeshWriter::WriteMeshBody(INode* node)
 
     // The parent's mesh takes part only when the parent is itself written as geometry:
     // merged faces refer to its vertices. A target or a collision box writes no mesh.
-    std::unique_ptr<AcquiredMesh> parentMesh;
-    Matrix3 parentTM;
+    const std::vector<Point3>* parentWorld = nullptr;
+    std::vector<Point3> parentStorage;
     if (mergeVertices) {
         INode* parent = node->GetParentNode();
         if (parent && !parent->IsRootNode() && (!GetExportSelectedOnly() || parent->Selected() == 1) &&
             !IsCollisionBoxName(parent->GetName())) {
             Object* obj = parent->EvalWorldState(t, TRUE).obj;
             if (obj && obj->SuperClassID() == GEOMOBJECT_CLASS_ID && obj->ClassID() != Class_ID(TARGET_CLASS_ID, 0)) {
-                parentMesh = std::make_unique<AcquiredMesh>(parent, t);
-                if (!parentMesh->get())
+                parentWorld = ParentPositions(parent, t, positionCache, parentStorage);
+                if (!parentWorld)
                     return ERROR_GEOMETRY;
-                parentTM = parent->GetObjTMAfterWSM(t);
             }
         }
     }
@@ -128,12 +155,13 @@ ErrorFlags MeshWriter::WriteMeshBody(INode* node)
     const Matrix3 objTM = node->GetObjTMAfterWSM(t);
     const Matrix3 toLocal = Inverse(node->GetNodeTM(t));
     // With a merge the world positions come first: the grid needs the region they span.
+    // A node with children keeps them for the children's merge.
+    const bool keep = positionCache && mergeVertices && node->NumberOfChildren() > 0;
     std::vector<Point3> world;
+    if (parentWorld || keep)
+        world = WorldPositions(mesh, objTM);
     std::unique_ptr<MergeGrid> grid;
-    if (parentMesh) {
-        world.resize(size_t(numVerts));
-        for (int i = 0; i < numVerts; i++)
-            world[size_t(i)] = objTM * mesh.verts[size_t(i)];
+    if (parentWorld) {
         float lo[3], hi[3];
         for (int k = 0; k < 3; k++) {
             lo[k] = std::numeric_limits<float>::infinity();
@@ -145,7 +173,7 @@ ErrorFlags MeshWriter::WriteMeshBody(INode* node)
                     lo[k] = std::min(lo[k], w[k]);
                     hi[k] = std::max(hi[k], w[k]);
                 }
-        grid = std::make_unique<MergeGrid>(parentMesh->get()->GetMesh(), parentTM, mergePrecision * 0.1, lo, hi);
+        grid = std::make_unique<MergeGrid>(parentWorld->data(), int(parentWorld->size()), mergePrecision * 0.1, lo, hi);
         mergedIndex.resize(size_t(numVerts));
         // Appending a few at a time would copy the tables over and over.
         mergeSources.Resize(numVerts);
@@ -156,7 +184,7 @@ ErrorFlags MeshWriter::WriteMeshBody(INode* node)
         TextBuffer out(outFile);
         const long long indent = (long long)indentSize * (depth + 1);
         for (int i = 0; i < numVerts; i++) {
-            const Point3 w = grid ? world[size_t(i)] : objTM * mesh.verts[size_t(i)];
+            const Point3 w = world.empty() ? objTM * mesh.verts[size_t(i)] : world[size_t(i)];
             if (grid) {
                 int j = grid->LowestContaining(w);
                 int target = i;
@@ -211,6 +239,8 @@ ErrorFlags MeshWriter::WriteMeshBody(INode* node)
     // The meshes are released here; the merge tables stay for the caller.
     idMesh = nullptr;
     idUsed.clear();
+    if (keep)
+        positionCache->Keep(node, t, std::move(world));
     return 0;
 }
 

@@ -14,6 +14,7 @@
 
 #include <vector>
 
+class PositionCache;
 class TextBuffer;
 
 class MeshWriter : public NodeWriter {
@@ -24,6 +25,10 @@ public:
     virtual void SetMaterials(BOOL exportMaterials);
     virtual void SetMerge(BOOL mergeVertices, int mergePrecision);
     virtual void SetQuadFaces(BOOL quadFaces);
+    // The export's cache of world positions (null: none). With a merge, the mesh of a
+    // node with children is kept there for them, and a parent's is taken from there;
+    // whoever owns the cache forgets a node once its children are written.
+    void SetPositionCache(PositionCache* cache);
     // Writes the node's mesh body at depth + 1; 0, or ERROR_GEOMETRY (nothing written)
     // when the node's mesh (or, when merging, its geometry parent's mesh) cannot be
     // obtained.
@@ -51,6 +56,7 @@ protected:
     BOOL quadFaces = FALSE;
     InstanceNodeList instanceNodes;
     int mergePrecision = 0;
+    PositionCache* positionCache = nullptr;
     // One entry per merged vertex of the last mesh body, in vertex order: the vertex
     // and the lowest parent vertex whose box holds it (the only one faces refer to).
     Tab<int> mergeSources;

@@ -179,11 +179,8 @@ CStr NodeWriter::FormatFloat(float value)
 
 size_t NodeWriter::FormatFloatTo(char* buf, float value)
 {
-    size_t n = CutToTen(buf, FormatFixed(buf, FiniteValue(value), decimals));
-    for (size_t k = 0; k < n; k++)
-        if (buf[k] == ',')
-            buf[k] = '.';
-    return n;
+    // FormatFixed writes a point whatever the locale: there is no comma to turn.
+    return CutToTen(buf, FormatFixed(buf, FiniteValue(value), decimals));
 }
 
 float NodeWriter::FiniteValue(float v)

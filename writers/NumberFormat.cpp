@@ -18,6 +18,28 @@ char* Digits(char* p, uint64_t v)
     return std::to_chars(p, p + 20, v).ptr;
 }
 
+// "00" to "99": the decimals are written two at a time.
+constexpr struct DigitPairs {
+    char text[200];
+    constexpr DigitPairs() : text()
+    {
+        for (int k = 0; k < 100; k++) {
+            text[2 * k] = char('0' + k / 10);
+            text[2 * k + 1] = char('0' + k % 10);
+        }
+    }
+} DIGIT_PAIRS;
+
+// The D digits of f (below 10^D) at p, leading zeros included.
+template <int D> void FixedDigits(char* p, uint64_t f)
+{
+    int k = D;
+    for (; k >= 2; k -= 2, f /= 100)
+        std::memcpy(p + k - 2, DIGIT_PAIRS.text + 2 * (f % 100), 2);
+    if (k == 1)
+        p[0] = char('0' + f);
+}
+
 // The common case without the general conversion: v * 10^D is exact in a double (a
 // float has 24 significant bits and 5^10 fewer than 24 more), so below 2^53 its
 // nearest integer is the correctly rounded text without the point. An exact tie is
@@ -45,11 +67,8 @@ template <int D> size_t FormatScaled(char* tmp, double d)
         *p++ = '-'; // printf keeps the sign of a negative value that rounds to zero
     p = Digits(p, n / UNIT);
     if constexpr (D > 0) {
-        // The decimals with their leading zeros: those of UNIT + fraction after its 1.
-        char digits[24];
-        Digits(digits, UNIT + n % UNIT);
         *p++ = '.';
-        std::memcpy(p, digits + 1, size_t(D));
+        FixedDigits<D>(p, n % UNIT);
         p += D;
     }
     return size_t(p - tmp);

@@ -476,16 +476,17 @@ private:
         }
         const aiString& first = ai->mMeshes[meshes[0]]->mName;
         return obj = Checked("mesh \"" + (first.length ? first.C_Str() : "#" + std::to_string(meshes[0])) + "\"", [&] {
-                   SceneMeshObject* tri = b.AddMesh(mesh.verts.size(), mesh.faces.size());
-                   b.AddVerts(tri, mesh.verts.data(), mesh.verts.size());
-                   b.AddFaces(tri, mesh.faces.data(), mesh.faces.size());
+                   // The arrays are handed over whole: moved, not copied.
+                   SceneMeshObject* tri = b.AddMesh();
+                   b.AddVerts(tri, std::move(mesh.verts));
+                   b.AddFaces(tri, std::move(mesh.faces));
                    if (uv1) {
-                       b.AddMapVerts(tri, 1, mesh.tVerts.data(), mesh.tVerts.size());
-                       b.AddMapFaces(tri, 1, mesh.tvFace.data(), mesh.tvFace.size());
+                       b.AddMapVerts(tri, 1, std::move(mesh.tVerts));
+                       b.AddMapFaces(tri, 1, std::move(mesh.tvFace));
                    }
                    if (uv2) {
-                       b.AddMapVerts(tri, 2, map2Verts.data(), map2Verts.size());
-                       b.AddMapFaces(tri, 2, map2Faces.data(), map2Faces.size());
+                       b.AddMapVerts(tri, 2, std::move(map2Verts));
+                       b.AddMapFaces(tri, 2, std::move(map2Faces));
                    }
                    b.EndMesh(tri);
                    return tri;

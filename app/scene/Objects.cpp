@@ -126,31 +126,39 @@ void BuildBoxMesh(Mesh& mesh, float length, float width, float height)
 
 void BuildPlaneMesh(Mesh& mesh, float length, float width, int lengthSegs, int widthSegs)
 {
+    // Filled by appending, on room reserved once: a resize would first clear
+    // every element only for it to be written over.
     const int columns = widthSegs + 1, rows = lengthSegs + 1;
     const size_t vertCount = size_t(columns) * size_t(rows);
-    mesh.verts.resize(vertCount);
-    mesh.tVerts.resize(vertCount);
-    size_t v = 0;
+    mesh.verts.clear();
+    mesh.tVerts.clear();
+    mesh.verts.reserve(vertCount);
+    mesh.tVerts.reserve(vertCount);
     for (int r = 0; r < rows; r++) {
         float fv = float(r) / float(lengthSegs);
-        for (int c = 0; c < columns; c++, v++) {
+        for (int c = 0; c < columns; c++) {
             float fu = float(c) / float(widthSegs);
-            mesh.verts[v] = Point3((fu - 0.5f) * width, (fv - 0.5f) * length, 0.0f);
-            mesh.tVerts[v] = UVVert(fu, fv, 0.0f);
+            mesh.verts.emplace_back((fu - 0.5f) * width, (fv - 0.5f) * length, 0.0f);
+            mesh.tVerts.emplace_back(fu, fv, 0.0f);
         }
     }
     const size_t faceCount = size_t(lengthSegs) * size_t(widthSegs) * 2;
-    mesh.faces.resize(faceCount);
-    mesh.tvFace.resize(faceCount);
-    size_t f = 0;
+    mesh.faces.clear();
+    mesh.tvFace.clear();
+    mesh.faces.reserve(faceCount);
+    mesh.tvFace.reserve(faceCount);
+    auto add = [&](int x, int y, int z) {
+        // (a, b, e) and (e, d, a): the diagonal a-e is hidden in both.
+        Face f;
+        SetFace(f, x, y, z, 0, 1);
+        mesh.faces.push_back(f);
+        mesh.tvFace.emplace_back(DWORD(x), DWORD(y), DWORD(z));
+    };
     for (int r = 0; r < lengthSegs; r++) {
         for (int c = 0; c < widthSegs; c++) {
             int a = r * columns + c, b = a + 1, d = a + columns, e = d + 1;
-            // (a, b, e) and (e, d, a): the diagonal a-e is hidden in both.
-            SetFace(mesh.faces[f], a, b, e, 0, 1);
-            mesh.tvFace[f++].setTVerts(a, b, e);
-            SetFace(mesh.faces[f], e, d, a, 0, 1);
-            mesh.tvFace[f++].setTVerts(e, d, a);
+            add(a, b, e);
+            add(e, d, a);
         }
     }
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -50,6 +51,29 @@ template <class T> void AddTrackKey(Track<T>& track, TimeValue t, const T& value
         track.values.clear(); // the first key replaces the constant
     track.times.push_back(t);
     track.values.push_back(value);
+}
+
+// Appends the n items at data to `to`; `whole`, when given, holds exactly those items
+// and is moved in rather than copied when `to` is still empty.
+template <class T> void Append(std::vector<T>& to, const T* data, size_t n, std::type_identity_t<std::vector<T>>* whole)
+{
+    if (whole && to.empty())
+        to = std::move(*whole);
+    else
+        to.insert(to.end(), data, data + n);
+}
+
+// Appends n points to `to` once all are finite; `kind` is "" for the mesh's vertices,
+// "map " for a map channel's.
+void AddPoints(std::vector<Point3>& to, const Point3* points, size_t n, std::vector<Point3>* whole,
+               const std::string& kind)
+{
+    if (n > size_t(std::numeric_limits<int>::max()) - to.size())
+        throw BuildError("too many " + kind + "vertices");
+    for (size_t i = 0; i < n; i++)
+        if (!Finite(points[i]))
+            throw BuildError(kind + "vertex " + std::to_string(to.size() + i) + " is not a finite number", i);
+    Append(to, points, n, whole);
 }
 
 DWORD Corner(const Face& f, int c) { return f.v[c]; }
@@ -332,19 +356,24 @@ SceneMeshObject* SceneBuilder::AddMesh(size_t vertCount, size_t faceCount)
 
 void SceneBuilder::AddVerts(SceneMeshObject* obj, const Point3* verts, size_t n)
 {
-    std::vector<Point3>& out = obj->mesh.verts;
-    if (n > size_t(std::numeric_limits<int>::max()) - out.size())
-        throw BuildError("too many vertices");
-    for (size_t i = 0; i < n; i++)
-        if (!Finite(verts[i]))
-            throw BuildError("vertex " + std::to_string(out.size() + i) + " is not a finite number", i);
-    out.insert(out.end(), verts, verts + n);
+    AddPoints(obj->mesh.verts, verts, n, nullptr, "");
+}
+
+void SceneBuilder::AddVerts(SceneMeshObject* obj, std::vector<Point3>&& verts)
+{
+    AddPoints(obj->mesh.verts, verts.data(), verts.size(), &verts, "");
 }
 
 void SceneBuilder::AddFaces(SceneMeshObject* obj, const Face* faces, size_t n)
 {
     CheckCorners(faces, n, obj->mesh.verts.size(), "");
-    obj->mesh.faces.insert(obj->mesh.faces.end(), faces, faces + n);
+    Append(obj->mesh.faces, faces, n, nullptr);
+}
+
+void SceneBuilder::AddFaces(SceneMeshObject* obj, std::vector<Face>&& faces)
+{
+    CheckCorners(faces.data(), faces.size(), obj->mesh.verts.size(), "");
+    Append(obj->mesh.faces, faces.data(), faces.size(), &faces);
 }
 
 namespace {
@@ -372,16 +401,26 @@ SceneBuilder::Channel SceneBuilder::MapChannel(SceneMeshObject* obj, int channel
 
 void SceneBuilder::AddMapVerts(SceneMeshObject* obj, int channel, const UVVert* verts, size_t n)
 {
-    Channel map = MapChannel(obj, channel);
-    if (n > size_t(std::numeric_limits<int>::max()) - map.verts.size())
-        throw BuildError("too many map vertices");
-    for (size_t i = 0; i < n; i++)
-        if (!Finite(verts[i]))
-            throw BuildError("map vertex " + std::to_string(map.verts.size() + i) + " is not a finite number", i);
-    map.verts.insert(map.verts.end(), verts, verts + n);
+    AddPoints(MapChannel(obj, channel).verts, verts, n, nullptr, "map ");
+}
+
+void SceneBuilder::AddMapVerts(SceneMeshObject* obj, int channel, std::vector<UVVert>&& verts)
+{
+    AddPoints(MapChannel(obj, channel).verts, verts.data(), verts.size(), &verts, "map ");
 }
 
 void SceneBuilder::AddMapFaces(SceneMeshObject* obj, int channel, const TVFace* faces, size_t n)
+{
+    AddMapFacesFrom(obj, channel, faces, n, nullptr);
+}
+
+void SceneBuilder::AddMapFaces(SceneMeshObject* obj, int channel, std::vector<TVFace>&& faces)
+{
+    AddMapFacesFrom(obj, channel, faces.data(), faces.size(), &faces);
+}
+
+void SceneBuilder::AddMapFacesFrom(SceneMeshObject* obj, int channel, const TVFace* faces, size_t n,
+                                   std::vector<TVFace>* whole)
 {
     Channel map = MapChannel(obj, channel);
     CheckCorners(faces, n, map.verts.size(), channel == 1 ? "texture " : "map ");
@@ -389,7 +428,7 @@ void SceneBuilder::AddMapFaces(SceneMeshObject* obj, int channel, const TVFace* 
         throw BuildError(std::to_string(map.faces.size() + n) + " " + MapFacesName(channel) + " for " +
                              std::to_string(obj->mesh.faces.size()) + " faces",
                          BuildError::kNone, channel);
-    map.faces.insert(map.faces.end(), faces, faces + n);
+    Append(map.faces, faces, n, whole);
     if (channel == 1)
         s->textured.insert(obj);
 }

@@ -117,6 +117,12 @@ public:
     // Map faces refer to the channel's vertices added before them. Once a channel
     // has map faces (adding none counts), it needs one per face.
     void AddMapFaces(SceneMeshObject* mesh, int channel, const TVFace* faces, size_t n);
+    // The same, taking the arrays whole: into a mesh or channel that holds none yet
+    // they are moved rather than copied (a loader that gathers a whole mesh first).
+    void AddVerts(SceneMeshObject* mesh, std::vector<Point3>&& verts);
+    void AddFaces(SceneMeshObject* mesh, std::vector<Face>&& faces);
+    void AddMapVerts(SceneMeshObject* mesh, int channel, std::vector<UVVert>&& verts);
+    void AddMapFaces(SceneMeshObject* mesh, int channel, std::vector<TVFace>&& faces);
     // Completes a mesh: checks its map face counts (part: the channel at fault).
     // Finish ends the meshes left open.
     void EndMesh(SceneMeshObject* mesh);
@@ -156,6 +162,7 @@ private:
     Scene::Impl& d();
     struct Channel;
     Channel MapChannel(SceneMeshObject* mesh, int channel);
+    void AddMapFacesFrom(SceneMeshObject* mesh, int channel, const TVFace* faces, size_t n, std::vector<TVFace>* whole);
 };
 
 } // namespace vek
