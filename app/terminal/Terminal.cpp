@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 namespace vek::term {
 
@@ -58,6 +59,18 @@ struct Event {
     int row = 0, col = 0;
 };
 
+// The curses key codes that are keys of the dialog.
+struct CursesKey {
+    int code;
+    Key key;
+};
+constexpr CursesKey CursesKeys[] = {
+    {KEY_UP, Key::Up},          {KEY_DOWN, Key::Down},    {KEY_LEFT, Key::Left},
+    {KEY_RIGHT, Key::Right},    {KEY_BTAB, Key::BackTab}, {KEY_PPAGE, Key::PageUp},
+    {KEY_NPAGE, Key::PageDown}, {KEY_ENTER, Key::Enter},  {KEY_BACKSPACE, Key::Backspace},
+};
+static_assert(std::size(CursesKeys) == 9, "every special key the dialog reads");
+
 Event Read()
 {
     Event e;
@@ -69,34 +82,12 @@ Event Read()
     }
     e.kind = Event::KeyPress;
     if (rc == KEY_CODE_YES) {
+        for (const CursesKey& k : CursesKeys)
+            if (wint_t(k.code) == wch) {
+                e.key = k.key;
+                return e;
+            }
         switch (wch) {
-        case KEY_UP:
-            e.key = Key::Up;
-            return e;
-        case KEY_DOWN:
-            e.key = Key::Down;
-            return e;
-        case KEY_LEFT:
-            e.key = Key::Left;
-            return e;
-        case KEY_RIGHT:
-            e.key = Key::Right;
-            return e;
-        case KEY_BTAB:
-            e.key = Key::BackTab;
-            return e;
-        case KEY_PPAGE:
-            e.key = Key::PageUp;
-            return e;
-        case KEY_NPAGE:
-            e.key = Key::PageDown;
-            return e;
-        case KEY_ENTER:
-            e.key = Key::Enter;
-            return e;
-        case KEY_BACKSPACE:
-            e.key = Key::Backspace;
-            return e;
         case KEY_RESIZE:
             e.kind = Event::Resize;
             return e;
