@@ -74,7 +74,7 @@ format:
 	clang-format -i $(SOURCES)
 
 lint: build
-	clang-format --dry-run --Werror $(SOURCES)
+	@clang-format --dry-run --Werror $(SOURCES)
 	@run-clang-tidy -p $(BUILD) -quiet -j $(JOBS) >$(BUILD)/tidy.log 2>&1 || \
 		{ grep -E '(error|warning): ' $(BUILD)/tidy.log | sort -u; echo "clang-tidy: see $(BUILD)/tidy.log"; exit 1; }
 	@echo "clang-format and clang-tidy: clean"

@@ -23,7 +23,7 @@ constexpr struct DigitPairs {
     char text[200];
     constexpr DigitPairs() : text()
     {
-        for (int k = 0; k < 100; k++) {
+        for (size_t k = 0; k < 100; k++) {
             text[2 * k] = char('0' + k / 10);
             text[2 * k + 1] = char('0' + k % 10);
         }
