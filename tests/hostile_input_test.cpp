@@ -154,16 +154,17 @@ TEST(HostileInput, UnsafeModelFormatsAreRefused)
         {"damaged.mdl", "IDST" + std::string(4, '\n') + std::string(400, '\xff')},
         {"cut.ply", "ply\nformat ascii 1.0\nelement vertex 8\nproperty float x\n"},
         {"cut", "PLY\r\nformat binary_little_endian 1.0\r\n"},
+        {"cut.lws", "LWSC\n3\nLoadObject cube.lwo\nObjectMotion (unnamed)"},
     };
     for (const auto& [name, bytes] : cases) {
         WriteFile(dir / name, bytes);
         ExportRun run = RunVekexport(dir, {"--no-prompt", "--config-dir", "cfg", name, "out.vek"});
         EXPECT_EQ(run.status, 2) << name;
         EXPECT_NE(run.stderrText.find(name + ": "), std::string::npos) << run.stderrText;
-        EXPECT_NE(run.stderrText.find(name == "damaged.mdl" ? "Half-Life studio models are not read"
-                                                            : "the PLY header has no end_header line"),
-                  std::string::npos)
-            << run.stderrText;
+        const std::string why = name == "damaged.mdl" ? "Half-Life studio models are not read"
+                                : name == "cut.lws"   ? "LightWave scenes are not read"
+                                                      : "the PLY header has no end_header line";
+        EXPECT_NE(run.stderrText.find(why), std::string::npos) << run.stderrText;
     }
 }
 

@@ -233,7 +233,9 @@ private:
     // - its reader of Half-Life studio models ("IDST", and their sequence groups
     //   "IDSQ") follows the name offsets of a damaged file past the end of its buffer;
     // - its PLY reader never returns on a header without its end_header line, as in
-    //   a file cut short. No real header comes near the megabyte searched here.
+    //   a file cut short. No real header comes near the megabyte searched here;
+    // - its LightWave scene reader ("LWSC") never returns on a file cut short
+    //   inside a motion block. The objects such a scene loads (.lwo) are read.
     void RefuseUnsafeFormats() const
     {
         std::string head(size_t(1) << 20, '\0');
@@ -245,6 +247,9 @@ private:
         if (head.starts_with("IDST") || head.starts_with("IDSQ"))
             Fail("Half-Life studio models are not read: the model library's reader of them is unsafe on "
                  "damaged files");
+        if (head.starts_with("LWSC"))
+            Fail("LightWave scenes are not read: the model library's reader of them never returns on damaged "
+                 "files (export the objects they load, .lwo, instead)");
         bool ply = head.size() >= 3 && std::tolower((unsigned char)head[0]) == 'p' &&
                    std::tolower((unsigned char)head[1]) == 'l' && std::tolower((unsigned char)head[2]) == 'y';
         if (ply && head.find("end_header") == std::string::npos)
