@@ -10,7 +10,7 @@ JOBS ?= $(shell nproc)
 WERROR ?= OFF
 EXAMPLE ?= examples/crate.scene.json
 
-.PHONY: all deps build run test sanitize fuzz bench lint format clean
+.PHONY: all deps build run test sanitize fuzz fuzz-models bench lint format clean
 
 all: build
 
@@ -44,19 +44,28 @@ sanitize: deps $(ASAN_BUILD)/Makefile
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-# The fuzz targets, each for a fixed time: the file checker; load, export and check
-# of scene descriptions; the model loader. Seeded with the project's own files and
-# the models Debian ships with Assimp (fuzz/seeds.sh). The model target replaces the
-# allocation functions, so allocations and deallocations are not matched by kind.
+# The fuzz targets of our own readers, each for a fixed time: the file checker; load,
+# export and check of scene descriptions. make fuzz-models runs the model loader's
+# target, through Assimp: it finds faults inside Assimp's own readers within a minute
+# (a segmentation fault in its OpenGEX reader, endless loops in its LightWave scene
+# reader, ...), so it is not part of CI until the import runs apart from the export.
+# Seeded with the project's own files and the models Debian ships with Assimp
+# (fuzz/seeds.sh). The model target replaces the allocation functions, so allocations
+# and deallocations are not matched by kind.
 FUZZ_ENV = ASAN_OPTIONS=alloc_dealloc_mismatch=0 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp
 FUZZ_FLAGS = -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=30 -rss_limit_mb=4096
-fuzz: deps
+$(FUZZ_BUILD)/Makefile: | deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DVEK_FUZZ=ON -DVEK_BENCHMARKS=OFF
-	cmake --build $(FUZZ_BUILD) --target check_fuzz export_fuzz model_fuzz -j $(JOBS)
+fuzz: deps $(FUZZ_BUILD)/Makefile
+	cmake --build $(FUZZ_BUILD) --target check_fuzz export_fuzz -j $(JOBS)
 	fuzz/seeds.sh $(FUZZ_BUILD)/corpus
 	$(FUZZ_ENV) $(FUZZ_BUILD)/check_fuzz $(FUZZ_FLAGS) $(FUZZ_BUILD)/corpus/check
 	$(FUZZ_ENV) $(FUZZ_BUILD)/export_fuzz $(FUZZ_FLAGS) $(FUZZ_BUILD)/corpus/export
+
+fuzz-models: deps $(FUZZ_BUILD)/Makefile
+	cmake --build $(FUZZ_BUILD) --target model_fuzz -j $(JOBS)
+	fuzz/seeds.sh $(FUZZ_BUILD)/corpus
 	$(FUZZ_ENV) $(FUZZ_BUILD)/model_fuzz $(FUZZ_FLAGS) $(FUZZ_BUILD)/corpus/model
 
 # The in-memory benchmarks, then the whole process on generated scene files (kept in
