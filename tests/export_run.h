@@ -11,20 +11,6 @@
 
 namespace vek::test {
 
-// An AddressSanitizer build maps terabytes of shadow memory, so vekexport sets no
-// address-space budget in it: a memory bomb really takes the memory there.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool MemoryBudgetApplies = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool MemoryBudgetApplies = false;
-#else
-constexpr bool MemoryBudgetApplies = true;
-#endif
-#else
-constexpr bool MemoryBudgetApplies = true;
-#endif
-
 // The result of one run of build/vekexport.
 struct ExportRun {
     int status = -1;

@@ -2,6 +2,8 @@
 // names and paths written to change the structure of the Vek file.
 #include "export_run.h"
 
+#include "cli/MemoryBudget.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>

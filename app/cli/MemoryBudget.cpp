@@ -18,18 +18,6 @@ constexpr std::uint64_t GiB = std::uint64_t(1) << 30;
 constexpr std::uint64_t MinimumBudget = 2 * GiB;
 constexpr std::uint64_t BytesPerFileByte = 48;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool AddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool AddressSanitizer = true;
-#else
-constexpr bool AddressSanitizer = false;
-#endif
-#else
-constexpr bool AddressSanitizer = false;
-#endif
-
 // What the message names, set once by LimitMemory.
 std::string limitedFile;
 std::uint64_t limitBytes = 0;
@@ -60,7 +48,7 @@ void LimitMemory(const std::string& file, std::uint64_t bytes)
 {
     limitedFile = file;
     limitBytes = bytes;
-    if (bytes == 0 || AddressSanitizer)
+    if (bytes == 0 || !MemoryBudgetApplies)
         return;
     std::uint64_t base = MappedNow();
     rlim_t wanted = bytes > RLIM_INFINITY - base ? RLIM_INFINITY : rlim_t(base + bytes);
