@@ -413,6 +413,27 @@ TEST(SceneFiles, FilesEndingNearAPageEndLoad)
     std::remove(path.c_str());
 }
 
+// The streaming pass gives back the pages of a mapped file it has read; when a fault
+// late in the file sends it to the strict reader, that reader still sees the whole file.
+TEST(SceneFiles, AFaultPastReleasedPagesIsNamed)
+{
+    const std::string path = ::testing::TempDir() + "scene_loader_test_late.json";
+    std::string faces;
+    for (int i = 0; i < 40000; i++)
+        faces += R"({"v": [0, 1, 2], "edges": 3}, )";
+    const std::string mesh = R"("objects": {"m": {"type": "mesh", "verts": [[0,0,0],[1,0,0],[0,1,0]], "faces": [)";
+    for (const char* last : {"[0, 1, 2]", "[0, 1, 9]"}) {
+        std::ofstream(path, std::ios::binary) << Doc(mesh + faces + last + "]}}, " + R"("nodes": [{"object": "m"}])");
+        try {
+            EXPECT_EQ(TopNode(*LoadSceneFile(path), 0)->EvalWorldState(0).obj != nullptr, true);
+            EXPECT_STREQ(last, "[0, 1, 2]");
+        } catch (const SceneError& e) {
+            EXPECT_EQ(std::string(e.what()), path + ": objects.m.faces[40000][2]: vertex 9 out of range (3 vertices)");
+        }
+    }
+    std::remove(path.c_str());
+}
+
 TEST(SceneFiles, ExampleSceneLoads)
 {
     auto s = LoadSceneFile(VEK_SOURCE_DIR "/examples/crate.scene.json");

@@ -2,6 +2,7 @@
 // application's ASCII scene export, or else a model for Assimp.
 #include "SceneFormats.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -47,6 +48,17 @@ public:
     MappedFile& operator=(const MappedFile&) = delete;
 
     explicit operator bool() const { return base != nullptr; }
+
+    // Gives back the whole pages before upTo: they are the file's, so reading them
+    // again faults them in from it. A reader going once through a large file thus
+    // holds little more than the part it is at.
+    void Release(const char* upTo)
+    {
+        const size_t page = size_t(sysconf(_SC_PAGESIZE));
+        const size_t end = std::min(size_t(upTo - base), size) / page * page;
+        if (end > released && madvise(base + released, end - released, MADV_DONTNEED) == 0)
+            released = end;
+    }
     simdjson::padded_string_view View() const
     {
         return simdjson::padded_string_view(base, size, size + simdjson::SIMDJSON_PADDING);
@@ -55,6 +67,7 @@ public:
 private:
     char* base = nullptr;
     size_t size = 0, length = 0;
+    size_t released = 0; // bytes from base given back
 
     void Map(int fd, size_t bytes)
     {
@@ -98,8 +111,12 @@ std::unique_ptr<Scene> LoadSceneFile(const std::string& path, const ImportOption
     if (!mapped && simdjson::padded_string::load(path).get(copy))
         throw SceneError(path + ": cannot read: " + std::strerror(errno));
     const simdjson::padded_string_view bytes = mapped ? mapped.View() : simdjson::padded_string_view(copy);
-    if (json || IsSceneDescription(bytes))
-        return LoadSceneJson(bytes, path);
+    if (json || IsSceneDescription(bytes)) {
+        TextRead read;
+        if (mapped)
+            read = [&mapped](const char* upTo) { mapped.Release(upTo); };
+        return LoadSceneJson(bytes, path, read);
+    }
     std::string text = DecodeSceneText(std::string(bytes.data(), bytes.size()));
     if (IsAseText(text))
         return LoadAse(text, path);
