@@ -395,7 +395,10 @@ bool IsNodeKind(Kind k) { return k == Kind::Shell || k == Kind::Mesh || k == Kin
 
 class VekChecker {
 public:
-    VekChecker(CheckReport& r, const std::string& name, VekDocument* d) : out(r, name), figures(r.figures), doc(d) {}
+    VekChecker(CheckReport& r, const std::string& name, VekDocument* d, bool counting = false)
+        : out(r, name), figures(r.figures), doc(d), countOnly(counting)
+    {
+    }
 
     void Run(std::FILE* in)
     {
@@ -412,6 +415,7 @@ private:
     Reporter out;
     VekFigures& figures;
     VekDocument* doc; // filled as the lines are read, when given
+    bool countOnly;   // vertex and face lines counted, their numbers not read
     std::vector<Block> stack;
     std::vector<std::string_view> words; // of the current line
     int size = -1;                       // blanks per nesting level, once known
@@ -843,8 +847,31 @@ private:
         if ((b.kind != Kind::Mesh && b.kind != Kind::Topo) || b.hasChildren)
             return false;
         if (b.phase == Block::Vertices)
-            return QuickVertex(n, b, lead, content);
-        return b.phase == Block::Faces && b.sawMaterial && QuickFace(n, b, lead, content);
+            return countOnly ? CountVertex(b) : QuickVertex(n, b, lead, content);
+        return b.phase == Block::Faces && b.sawMaterial &&
+               (countOnly ? CountFace(b, content) : QuickFace(n, b, lead, content));
+    }
+
+    bool CountVertex(Block& b)
+    {
+        b.step++;
+        b.vertexCount++;
+        figures.vertices++;
+        return true;
+    }
+
+    // A face line by its number of fields: a vertex index, or one with two texture
+    // coordinates, or with four; the rest is read in full.
+    bool CountFace(Block& b, std::string_view content)
+    {
+        const size_t count = size_t(std::count(content.begin(), content.end(), ' ')) + (content.ends_with(' ') ? 0 : 1);
+        static constexpr size_t Triangle[] = {3, 9, 15}, Quad[] = {4, 12, 20};
+        const bool quad = std::find(std::begin(Quad), std::end(Quad), count) != std::end(Quad);
+        if (!quad && std::find(std::begin(Triangle), std::end(Triangle), count) == std::end(Triangle))
+            return false;
+        b.step++;
+        (quad ? figures.quads : figures.triangles)++;
+        return true;
     }
 
     bool QuickVertex(long n, Block& b, int lead, std::string_view content)
@@ -1208,6 +1235,12 @@ private:
 void CheckVekStream(std::FILE* in, const std::string& name, CheckReport& report, VekDocument* document)
 {
     VekChecker checker(report, name, document);
+    checker.Run(in);
+}
+
+void CountVekStream(std::FILE* in, const std::string& name, CheckReport& report)
+{
+    VekChecker checker(report, name, nullptr, true);
     checker.Run(in);
 }
 
