@@ -1,11 +1,14 @@
 // The JSON scene loader: error reporting, the interface block, materials and
 // texture maps, animated numbers and file loading.
+#include "scene/MappedFile.h"
 #include "scene/SceneBuilder.h"
 #include "scene_test_util.h"
 
 #include <cstdio>
 #include <fstream>
 #include <regex>
+
+#include <unistd.h>
 
 namespace vek::test {
 namespace {
@@ -431,6 +434,23 @@ TEST(SceneFiles, AFaultPastReleasedPagesIsNamed)
             EXPECT_EQ(std::string(e.what()), path + ": objects.m.faces[40000][2]: vertex 9 out of range (3 vertices)");
         }
     }
+    std::remove(path.c_str());
+}
+
+// A mapped scene file that another program cuts short while it is read ends the
+// process with a message naming it, not with a crash.
+TEST(SceneFilesDeathTest, AFileCutShortWhileReadIsNamed)
+{
+    const std::string path = ::testing::TempDir() + "scene_loader_test_cut.json";
+    std::ofstream(path, std::ios::binary) << std::string(3 * 4096, ' ');
+    EXPECT_EXIT(
+        {
+            MappedFile mapped(path);
+            if (!mapped || truncate(path.c_str(), 0) != 0)
+                std::_Exit(0);
+            std::_Exit(mapped.View().data()[2 * 4096] == ' ' ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(2), "scene_loader_test_cut.json: the file was cut short while it was read");
     std::remove(path.c_str());
 }
 

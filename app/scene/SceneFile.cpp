@@ -1,17 +1,12 @@
 // Choosing the loader of a scene file by its content: a JSON scene description, the
 // application's ASCII scene export, or else a model for Assimp.
+#include "MappedFile.h"
 #include "SceneFormats.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vek {
 
@@ -22,71 +17,6 @@ bool EndsWith(const std::string& s, const char* suffix)
     size_t n = std::strlen(suffix);
     return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
 }
-
-// A regular file's bytes mapped read-only, followed by the zeroed padding the JSON
-// parser reads past their end: the file is not copied, and its pages come from the
-// page cache rather than from a second buffer of its size. Empty when the file cannot
-// be mapped (not a regular file, say): the caller reads it the ordinary way.
-class MappedFile {
-public:
-    explicit MappedFile(const std::string& path)
-    {
-        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        struct stat st {};
-        if (fd < 0)
-            return;
-        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-            Map(fd, size_t(st.st_size));
-        close(fd);
-    }
-    ~MappedFile()
-    {
-        if (base)
-            munmap(base, length);
-    }
-    MappedFile(const MappedFile&) = delete;
-    MappedFile& operator=(const MappedFile&) = delete;
-
-    explicit operator bool() const { return base != nullptr; }
-
-    // Gives back the whole pages before upTo: they are the file's, so reading them
-    // again faults them in from it. A reader going once through a large file thus
-    // holds little more than the part it is at.
-    void Release(const char* upTo)
-    {
-        const size_t page = size_t(sysconf(_SC_PAGESIZE));
-        const size_t end = std::min(size_t(upTo - base), size) / page * page;
-        if (end > released && madvise(base + released, end - released, MADV_DONTNEED) == 0)
-            released = end;
-    }
-    simdjson::padded_string_view View() const
-    {
-        return simdjson::padded_string_view(base, size, size + simdjson::SIMDJSON_PADDING);
-    }
-
-private:
-    char* base = nullptr;
-    size_t size = 0, length = 0;
-    size_t released = 0; // bytes from base given back
-
-    void Map(int fd, size_t bytes)
-    {
-        // A zeroed region long enough for the padding, the file mapped over its start
-        // (the rest of the file's last page reads as zeros too), read in ahead at once.
-        const size_t page = size_t(sysconf(_SC_PAGESIZE));
-        const size_t whole = (bytes + simdjson::SIMDJSON_PADDING + page - 1) / page * page;
-        void* region = mmap(nullptr, whole, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (region == MAP_FAILED)
-            return;
-        if (mmap(region, bytes, PROT_READ, MAP_PRIVATE | MAP_FIXED | MAP_POPULATE, fd, 0) == MAP_FAILED) {
-            munmap(region, whole);
-            return;
-        }
-        base = static_cast<char*>(region);
-        size = bytes;
-        length = whole;
-    }
-};
 
 } // namespace
 
