@@ -104,7 +104,7 @@ template <class T, class Read, class Add> void Elements(od::array& a, Read read,
     block.reserve(BLOCK);
     bool tell = false;
     for (auto e : a) {
-        od::value v = Take(std::move(e));
+        od::value v = Take(e);
         const char* at = nullptr;
         if (tell && !v.current_location().get(at))
             done(at);
