@@ -442,13 +442,13 @@ TEST(SceneFiles, AFaultPastReleasedPagesIsNamed)
 TEST(SceneFilesDeathTest, AFileCutShortWhileReadIsNamed)
 {
     const std::string path = ::testing::TempDir() + "scene_loader_test_cut.json";
-    std::ofstream(path, std::ios::binary) << std::string(3 * 4096, ' ');
+    std::ofstream(path, std::ios::binary) << std::string(size_t(3) * 4096, ' ');
     EXPECT_EXIT(
         {
             MappedFile mapped(path);
             if (!mapped || truncate(path.c_str(), 0) != 0)
                 std::_Exit(0);
-            std::_Exit(mapped.View().data()[2 * 4096] == ' ' ? 0 : 1);
+            std::_Exit(mapped.View().data()[size_t(2) * 4096] == ' ' ? 0 : 1);
         },
         ::testing::ExitedWithCode(2), "scene_loader_test_cut.json: the file was cut short while it was read");
     std::remove(path.c_str());
