@@ -1,5 +1,6 @@
 #include "cli/Export.h"
 
+#include "cli/ImportGuard.h"
 #include "cli/MemoryBudget.h"
 #include "cli/ModuleHost.h"
 #include "cli/SelectionCheck.h"
@@ -79,7 +80,12 @@ std::unique_ptr<Scene> LoadScene(const Request& request)
     fs::path out = fs::absolute(request.output);
     import.embeddedTextureBase = (out.parent_path() / out.stem()).string();
     import.progress = !request.quiet;
-    std::unique_ptr<Scene> scene = LoadSceneFile(request.scenes[0], import);
+    const std::string& file = request.scenes[0];
+    import.beforeModelImport = [&request, &file] {
+        ContinueInChild(file, request.importTimeout ? *request.importTimeout : DefaultImportTimeout(file));
+    };
+    std::unique_ptr<Scene> scene = LoadSceneFile(file, import);
+    ImportEnded();
     scene->SetPluginConfigDir(request.configDir);
     // Models name their textures by absolute paths; a root that is no directory here
     // (D:\Engine, say) is taken as it is written.

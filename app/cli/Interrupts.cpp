@@ -10,7 +10,11 @@
 
 namespace vek {
 
-void WatchInterrupts(std::function<void(int signal)> restore)
+namespace {
+
+std::function<void(int signal)> restoring;
+
+void StartWatcher()
 {
     // A handler could not remove the staged files safely while the export changes
     // their list; a thread waiting for the signal can take the transaction's lock.
@@ -20,15 +24,25 @@ void WatchInterrupts(std::function<void(int signal)> restore)
     sigaddset(&set, SIGTERM);
     sigaddset(&set, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    std::thread([set, restore = std::move(restore)] {
+    std::thread([set] {
         int sig = 0;
         while (sigwait(&set, &sig) != 0) {
         }
         AbortFileTransaction();
-        if (restore)
-            restore(sig);
+        if (restoring)
+            restoring(sig);
         _exit(128 + sig);
     }).detach();
 }
+
+} // namespace
+
+void WatchInterrupts(std::function<void(int signal)> restore)
+{
+    restoring = std::move(restore);
+    StartWatcher();
+}
+
+void WatchInterruptsInChild() { StartWatcher(); }
 
 } // namespace vek

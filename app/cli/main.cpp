@@ -13,6 +13,7 @@
 #include "cli/Batch.h"
 #include "cli/CommandLine.h"
 #include "cli/Export.h"
+#include "cli/ImportGuard.h"
 #include "cli/Info.h"
 #include "cli/Interrupts.h"
 #include "terminal/Terminal.h"
@@ -77,6 +78,7 @@ int main(int argc, char** argv)
     vek::WatchInterrupts([](int signal) {
         vek::term::Terminal::Get().Close();
         vek::StopBatch(signal);
+        vek::StopChild(signal);
     });
     try {
         int status = 0;

@@ -100,9 +100,11 @@ std::unique_ptr<Scene> LoadSceneFile(const std::string& path, const ImportOption
     const simdjson::padded_string_view bytes = mapped ? mapped.View() : simdjson::padded_string_view(copy);
     if (json || IsSceneDescription(bytes))
         return LoadSceneJson(bytes, path);
-    std::string text = DecodeSceneText(std::string(bytes.data(), bytes.size()));
-    if (IsAseText(text))
-        return LoadAse(text, path);
+    {
+        std::string text = DecodeSceneText(std::string(bytes.data(), bytes.size()));
+        if (IsAseText(text))
+            return LoadAse(text, path);
+    } // a model (glTF, say) loads without this copy of its text
     return LoadModelFile(path, options);
 }
 
