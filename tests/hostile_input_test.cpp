@@ -196,6 +196,8 @@ TEST(HostileInput, ModelReaderCrashesAndHangsEndTheRunWithAMessage)
          "quad.obj: the export crashed (SIGSEGV) after the model was read: a fault of vekexport, not of the file"},
     };
     for (const auto& [args, message] : cases) {
+        if (!MemoryBudgetApplies && message.find("crashed") != std::string::npos)
+            continue; // AddressSanitizer takes the crash and reports it its own way
         WriteFile(dir / "out.vek", "precious");
         std::vector<std::string> command = {"--no-prompt", "--config-dir", "cfg", "--report", "report.json"};
         command.insert(command.end(), args.begin(), args.end());

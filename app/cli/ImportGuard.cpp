@@ -7,6 +7,7 @@
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -135,8 +136,8 @@ std::string Outcome(const std::string& file, const Watch& watch, int signal, uns
                " (see --import-timeout)";
     const std::string name = SignalName(signal);
     if (watch.importEnded)
-        return file + ": the export crashed (" + name + ") after the model was read: a fault of vekexport, not of "
-                                                         "the file";
+        return file + ": the export crashed (" + name + ") after the model was read: a fault of vekexport, " +
+               "not of the file";
     if (signal == SIGKILL) // by the system, short of memory, or by a user
         return file + ": the model reader was killed (" + name + ") while reading this file";
     return file + ": the model reader crashed (" + name + ") on this file" + why;
@@ -186,6 +187,8 @@ void ContinueInChild(const std::string& file, unsigned timeoutSeconds)
     }
     close(ends[1]);
     childPid = pid;
+    termios settings{};
+    const bool terminal = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &settings) == 0;
     Watch watch;
     const bool inTime = Follow(ends[0], timeoutSeconds, watch);
     close(ends[0]);
@@ -198,6 +201,8 @@ void ContinueInChild(const std::string& file, unsigned timeoutSeconds)
     }
     for (const std::string& path : watch.staged)
         unlink(path.c_str()); // those renamed into place are no longer there
+    if (terminal)             // as a dialog the child drew left it
+        tcsetattr(STDIN_FILENO, TCSANOW, &settings);
     throw std::runtime_error(Outcome(file, watch, inTime ? WTERMSIG(raw) : 0, timeoutSeconds));
 }
 

@@ -7,6 +7,10 @@
 // when the export ran to its end without failure; otherwise every target stays as it
 // was. The exit statuses are listed by --help (CommandLine.cpp).
 //
+// A model is read through Assimp, whose readers crash or never return on some damaged
+// files: from there on the run goes on in a child process, and this one says how it
+// ended if it crashed or overran its time (ImportGuard.h).
+//
 // On a terminal the preferences dialog, the about box and the message boxes are drawn
 // and used there; without one, or with --no-prompt, nothing is drawn and message boxes
 // go to standard error as "Caption: text".

@@ -44,4 +44,8 @@ public:
 
 DLLEXPORT int LibNumberClasses() { return 1; }
 
-DLLEXPORT ClassDesc* LibClassDesc(int) { static CrashingDesc desc; return &desc; }
+DLLEXPORT ClassDesc* LibClassDesc(int)
+{
+    static CrashingDesc desc;
+    return &desc;
+}
