@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 
 namespace vek::test {
@@ -129,6 +130,35 @@ TEST(Checker, AFileWithEveryKindOfBlockIsCleanAndCounted)
     failed.push_back("#ERROR_EXPORT_BOX");
     EXPECT_EQ(Check(Join(failed)).figures.markers,
               (std::vector<std::string>{"#ERROR_EXPORT_GEOM3D", "#ERROR_EXPORT_BOX"}));
+}
+
+// Counting a file without reading its numbers gives the figures the whole check does,
+// for every file of the golden cases.
+TEST(Checker, CountingGivesTheCheckFigures)
+{
+    auto figures = [](const VekFigures& f) {
+        return std::vector<long long>({f.shells, f.meshes, f.lights, f.cameras, f.materials, f.topologies, f.animations,
+                                       f.vertices, f.quads, f.triangles, f.ok ? 1 : 0, (long long)f.markers.size()});
+    };
+    int files = 0;
+    for (const auto& entry :
+         std::filesystem::recursive_directory_iterator(std::filesystem::path(VEK_SOURCE_DIR) / "tests" / "golden")) {
+        if (entry.path().extension() != ".vek")
+            continue;
+        CheckReport checked, counted;
+        for (bool count : {false, true}) {
+            std::FILE* f = std::fopen(entry.path().c_str(), "rb");
+            ASSERT_NE(f, nullptr);
+            if (count)
+                CountVekStream(f, "t.vek", counted);
+            else
+                CheckVekStream(f, "t.vek", checked);
+            std::fclose(f);
+        }
+        EXPECT_EQ(figures(counted.figures), figures(checked.figures)) << entry.path();
+        files++;
+    }
+    EXPECT_GT(files, 20);
 }
 
 TEST(Checker, IndentationZeroAndEightAreConsistentToo)

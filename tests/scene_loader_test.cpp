@@ -1,11 +1,14 @@
 // The JSON scene loader: error reporting, the interface block, materials and
 // texture maps, animated numbers and file loading.
+#include "scene/MappedFile.h"
 #include "scene/SceneBuilder.h"
 #include "scene_test_util.h"
 
 #include <cstdio>
 #include <fstream>
 #include <regex>
+
+#include <unistd.h>
 
 namespace vek::test {
 namespace {
@@ -410,6 +413,44 @@ TEST(SceneFiles, FilesEndingNearAPageEndLoad)
         std::ofstream(path, std::ios::binary) << text << std::string(size - text.size(), ' ');
         EXPECT_STREQ(TopNode(*LoadSceneFile(path), 0)->GetName(), "n") << size;
     }
+    std::remove(path.c_str());
+}
+
+// The streaming pass gives back the pages of a mapped file it has read; when a fault
+// late in the file sends it to the strict reader, that reader still sees the whole file.
+TEST(SceneFiles, AFaultPastReleasedPagesIsNamed)
+{
+    const std::string path = ::testing::TempDir() + "scene_loader_test_late.json";
+    std::string faces;
+    for (int i = 0; i < 40000; i++)
+        faces += R"({"v": [0, 1, 2], "edges": 3}, )";
+    const std::string mesh = R"("objects": {"m": {"type": "mesh", "verts": [[0,0,0],[1,0,0],[0,1,0]], "faces": [)";
+    for (const char* last : {"[0, 1, 2]", "[0, 1, 9]"}) {
+        std::ofstream(path, std::ios::binary) << Doc(mesh + faces + last + "]}}, " + R"("nodes": [{"object": "m"}])");
+        try {
+            EXPECT_EQ(TopNode(*LoadSceneFile(path), 0)->EvalWorldState(0).obj != nullptr, true);
+            EXPECT_STREQ(last, "[0, 1, 2]");
+        } catch (const SceneError& e) {
+            EXPECT_EQ(std::string(e.what()), path + ": objects.m.faces[40000][2]: vertex 9 out of range (3 vertices)");
+        }
+    }
+    std::remove(path.c_str());
+}
+
+// A mapped scene file that another program cuts short while it is read ends the
+// process with a message naming it, not with a crash.
+TEST(SceneFilesDeathTest, AFileCutShortWhileReadIsNamed)
+{
+    const std::string path = ::testing::TempDir() + "scene_loader_test_cut.json";
+    std::ofstream(path, std::ios::binary) << std::string(size_t(3) * 4096, ' ');
+    EXPECT_EXIT(
+        {
+            MappedFile mapped(path);
+            if (!mapped || truncate(path.c_str(), 0) != 0)
+                std::_Exit(0);
+            std::_Exit(mapped.View().data()[size_t(2) * 4096] == ' ' ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(2), "scene_loader_test_cut.json: the file was cut short while it was read");
     std::remove(path.c_str());
 }
 

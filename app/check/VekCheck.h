@@ -54,6 +54,11 @@ CheckReport CheckVekFile(const std::string& path, VekDocument* document = nullpt
 void CheckVekStream(std::FILE* in, const std::string& name, CheckReport& report, VekDocument* document = nullptr);
 void CheckBoxStream(std::FILE* in, const std::string& name, CheckReport& report, VekDocument* document = nullptr);
 
+// The figures of a Vek stream that this program has just written, as CheckVekStream
+// counts them, its vertex and face lines counted without their numbers being read:
+// the findings are not all there.
+void CountVekStream(std::FILE* in, const std::string& name, CheckReport& report);
+
 // "file:line: text", or "file: text" for a finding about the whole file.
 std::string FormatFinding(const Finding& finding);
 

@@ -176,7 +176,10 @@ void CountStaged(const std::string& output, ExportResult& result)
         if (!vek && !box)
             continue;
         if (std::FILE* f = _tfopen(name.c_str(), "rb")) {
-            (vek ? CheckVekStream : CheckBoxStream)(f, name, report, nullptr);
+            if (vek)
+                CountVekStream(f, name, report);
+            else
+                CheckBoxStream(f, name, report, nullptr);
             std::fclose(f);
         }
     }

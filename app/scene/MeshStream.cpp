@@ -96,16 +96,24 @@ Face ReadFace(od::value v)
     return face;
 }
 
-// Reads the elements of array a with read, handing them to add a block at a time.
-template <class T, class Read, class Add> void Elements(od::array& a, Read read, Add add)
+// Reads the elements of array a with read, handing them to add a block at a time;
+// done hears where each block after the first begins.
+template <class T, class Read, class Add> void Elements(od::array& a, Read read, Add add, const TextRead& done)
 {
     std::vector<T> block;
     block.reserve(BLOCK);
+    bool tell = false;
     for (auto e : a) {
-        block.push_back(read(Take(e)));
+        od::value v = Take(e);
+        const char* at = nullptr;
+        if (tell && !v.current_location().get(at))
+            done(at);
+        tell = false;
+        block.push_back(read(v));
         if (block.size() == BLOCK) {
             add(block);
             block.clear();
+            tell = bool(done);
         }
     }
     add(block);
@@ -120,7 +128,7 @@ TVFace ReadTVFace(od::value v)
 
 } // namespace
 
-SceneMeshObject* StreamMesh(od::object& object, SceneBuilder& b)
+SceneMeshObject* StreamMesh(od::object& object, SceneBuilder& b, const TextRead& read)
 {
     SceneMeshObject* mesh = b.AddMesh();
     Mesh& m = mesh->mesh;
@@ -152,21 +160,23 @@ SceneMeshObject* StreamMesh(od::object& object, SceneBuilder& b)
         const size_t n = Take(a.count_elements());
         if (k == 0) {
             m.verts.reserve(n);
-            Elements<Point3>(a, Vec3, [&](const std::vector<Point3>& p) { b.AddVerts(mesh, p.data(), p.size()); });
+            Elements<Point3>(
+                a, Vec3, [&](const std::vector<Point3>& p) { b.AddVerts(mesh, p.data(), p.size()); }, read);
         } else if (k == 1) {
             m.faces.reserve(n);
-            Elements<Face>(a, ReadFace, [&](const std::vector<Face>& p) { b.AddFaces(mesh, p.data(), p.size()); });
+            Elements<Face>(
+                a, ReadFace, [&](const std::vector<Face>& p) { b.AddFaces(mesh, p.data(), p.size()); }, read);
         } else if (k == 2) {
             m.tVerts.reserve(n);
             textured = true;
-            Elements<UVVert>(a, Vec3,
-                             [&](const std::vector<UVVert>& p) { b.AddMapVerts(mesh, 1, p.data(), p.size()); });
+            Elements<UVVert>(
+                a, Vec3, [&](const std::vector<UVVert>& p) { b.AddMapVerts(mesh, 1, p.data(), p.size()); }, read);
         } else {
             m.tvFace.reserve(n);
             if (!textured)
                 b.AddMapVerts(mesh, 1, nullptr, 0);
-            Elements<TVFace>(a, ReadTVFace,
-                             [&](const std::vector<TVFace>& p) { b.AddMapFaces(mesh, 1, p.data(), p.size()); });
+            Elements<TVFace>(
+                a, ReadTVFace, [&](const std::vector<TVFace>& p) { b.AddMapFaces(mesh, 1, p.data(), p.size()); }, read);
         }
     }
     b.EndMesh(mesh);

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "SceneBuilder.h"
+#include "SceneFormats.h"
 
 #include <simdjson.h>
 
@@ -29,7 +30,8 @@ template <class T> T Take(simdjson::simdjson_result<T> r)
 
 // Reads the fields of mesh object `object` (its "type" already known to be "mesh";
 // the object not yet iterated) into a new mesh of b: no document tree, room reserved
-// from the element counts, elements handed to the builder a block at a time.
-SceneMeshObject* StreamMesh(simdjson::ondemand::object& object, SceneBuilder& b);
+// from the element counts, elements handed to the builder a block at a time, and
+// `read` (when given) told how far the text has been read after each block.
+SceneMeshObject* StreamMesh(simdjson::ondemand::object& object, SceneBuilder& b, const TextRead& read);
 
 } // namespace vek

@@ -5,14 +5,22 @@
 
 #include <simdjson.h>
 
+#include <functional>
 #include <string>
 
 namespace vek {
 
 // Whether text is a JSON scene description rather than some other JSON (glTF, say).
 bool IsSceneDescription(simdjson::padded_string_view text);
-// LoadSceneJson of text already padded for the parser.
-std::unique_ptr<Scene> LoadSceneJson(simdjson::padded_string_view text, const std::string& fileName);
+// Told, as the streaming reader goes, that the text before a position will not be
+// read again by it. The text must stay readable all the same (the strict reader may
+// read it all again): only a mapping of the file, whose pages fault in again from it,
+// may drop them.
+using TextRead = std::function<void(const char* upTo)>;
+// LoadSceneJson of text already padded for the parser; `read`, when given, hears how
+// far the text has been read.
+std::unique_ptr<Scene> LoadSceneJson(simdjson::padded_string_view text, const std::string& fileName,
+                                     const TextRead& read = {});
 
 // A text file's bytes as UTF-8: UTF-16 with a byte-order mark, UTF-8 (a mark is
 // dropped), or else Latin-1.

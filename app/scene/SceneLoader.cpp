@@ -33,7 +33,7 @@ public:
     // null when the file needs the strict reading of Load: any fault, and anything
     // out of the usual layout (top-level keys out of their order, a mesh the
     // streaming reader does not take). The loader is spent either way.
-    std::unique_ptr<Scene> Stream(simdjson::padded_string_view text);
+    std::unique_ptr<Scene> Stream(simdjson::padded_string_view text, const TextRead& read);
 
 private:
     SceneBuilder b;
@@ -61,7 +61,7 @@ private:
     void ParseMaterials(const At& v);
     void ParseSubMaterials(const At& v);
     void ParseObjects(const At& v);
-    void StreamObjects(simdjson::ondemand::value v);
+    void StreamObjects(simdjson::ondemand::value v, const TextRead& read);
     Object* ParseObject(const At& v);
     Object* ParseLight(const At& v);
     SceneMeshObject* ParseMesh(const At& v);
@@ -621,7 +621,7 @@ std::string_view RawJson(od::value v)
     throw NotStreamed{};
 }
 
-void Loader::StreamObjects(od::value v)
+void Loader::StreamObjects(od::value v, const TextRead& read)
 {
     for (auto field : Take(v.get_object())) {
         od::field f = Take(std::move(field));
@@ -632,7 +632,7 @@ void Loader::StreamObjects(od::value v)
         std::string_view type = Take(Take(o.find_field_unordered("type")).get_string());
         Take(o.reset());
         if (type == "mesh") {
-            objects[id] = StreamMesh(o, b);
+            objects[id] = StreamMesh(o, b, read);
         } else {
             json j = json::parse(Take(o.raw_json()));
             objects[id] = ParseObject(At{j, JsonKey("objects", id)});
@@ -640,7 +640,7 @@ void Loader::StreamObjects(od::value v)
     }
 }
 
-std::unique_ptr<Scene> Loader::Stream(simdjson::padded_string_view text)
+std::unique_ptr<Scene> Loader::Stream(simdjson::padded_string_view text, const TextRead& read)
 {
     // The top-level keys in the order the strict reader takes them, "format" first:
     // each part refers only to those before it.
@@ -663,7 +663,7 @@ std::unique_ptr<Scene> Loader::Stream(simdjson::padded_string_view text)
                 if (Take(f.value().get_string()) != kFormat)
                     return nullptr;
             } else if (key == "objects") {
-                StreamObjects(f.value());
+                StreamObjects(f.value(), read);
             } else {
                 json j = json::parse(RawJson(f.value()));
                 At part{j, std::string(key)};
@@ -726,12 +726,13 @@ std::unique_ptr<Scene> LoadSceneJson(const std::string& text, const std::string&
     return LoadSceneJson(simdjson::padded_string(text), fileName);
 }
 
-std::unique_ptr<Scene> LoadSceneJson(simdjson::padded_string_view text, const std::string& fileName)
+std::unique_ptr<Scene> LoadSceneJson(simdjson::padded_string_view text, const std::string& fileName,
+                                     const TextRead& read)
 {
     // One streaming pass reads the usual file; a file it does not take (a fault, an
     // unusual layout) is read again by the strict reader, which names the fault.
     try {
-        if (auto scene = Loader(fileName).Stream(text))
+        if (auto scene = Loader(fileName).Stream(text, read))
             return scene;
         return Loader(fileName).Load(std::string_view(text));
     } catch (const json::exception& e) {

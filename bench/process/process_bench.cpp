@@ -10,9 +10,10 @@
 // system) and peak resident size come from wait4. With several runs the median time
 // and the largest peak are shown.
 //
-// For the scene description the load and the export are also timed apart, inside one
+// For every input the load and the export are also timed apart, inside one
 // child that loads the scene and runs the export module linked in: "export" is the
-// export alone, the time the whole process is compared with.
+// export alone, the time the whole process is compared with. "--render" is the
+// command drawing the file each export wrote, its time then as a share of that export's.
 #include "bench/bench_util.h"
 #include "export/SceneExporter.h"
 #include "scene/Scene.h"
@@ -389,7 +390,8 @@ int main(int argc, char** argv)
     std::printf("CPU seconds (user + system)%s, triangles per CPU second, peak resident memory\n\n",
                 o.runs > 1 ? ", medians" : "");
     std::printf("| triangles | input | file MiB | vekexport | peak MiB (of 3x raw mesh + file) | load | export | "
-                "`assimp export` | vekexport / assimp |\n|---|---|---|---|---|---|---|---|---|\n");
+                "`--render` (of vekexport) | `assimp export` | vekexport / assimp |\n"
+                "|---|---|---|---|---|---|---|---|---|---|\n");
     for (const Size& size : o.sizes) {
         Grid g{size.quads};
         const double triangles = double(g.Triangles());
@@ -401,16 +403,20 @@ int main(int argc, char** argv)
                 return Execute(
                     {vekexport, "--no-prompt", "--config-dir", config.string(), scene.string(), vek.string()});
             });
-            std::string load = "", exportOnly = "";
-            if (format.format == Format::Json) {
-                Run phases = Measure(o.runs, [&] { return Phases(scene, vek, config); });
-                char buf[64];
-                std::snprintf(buf, sizeof(buf), "%.2f s", phases.load);
-                load = buf;
-                std::snprintf(buf, sizeof(buf), "%.2f s (x%.2f)", phases.exportOnly,
-                              phases.exportOnly > 0 ? whole.cpu / phases.exportOnly : 0.0);
-                exportOnly = buf;
-            }
+            const Run phases = Measure(o.runs, [&] { return Phases(scene, vek, config); });
+            char load[32], exportOnly[64];
+            std::snprintf(load, sizeof(load), "%.2f s", phases.load);
+            std::snprintf(exportOnly, sizeof(exportOnly), "%.2f s (x%.2f)", phases.exportOnly,
+                          phases.exportOnly > 0 ? whole.cpu / phases.exportOnly : 0.0);
+            // The picture of the file written, at the default size, beside the export that wrote it.
+            const fs::path picture = out / (std::string("field-") + size.label + ".png");
+            Run drawn = Measure(o.runs, [&] {
+                return Execute({vekexport, "--render", vek.string(), picture.string()});
+            });
+            char render[64];
+            std::snprintf(render, sizeof(render), "%.2f s (%.2f)", drawn.cpu,
+                          drawn.ok && whole.ok ? drawn.cpu / whole.cpu : 0.0);
+            fs::remove(picture);
             std::string theirs = "", ratio = "";
             if (assimp) {
                 fs::path target = out / (std::string("assimp-") + size.label + "." + format.assimpFormat);
@@ -430,9 +436,8 @@ int main(int argc, char** argv)
             char peak[64];
             std::snprintf(peak, sizeof(peak), "%.0f (%.0f %%)", whole.peak,
                           100.0 * whole.peak / (3 * RawMegabytes(g) + fileMB));
-            std::printf("| %s | %s | %.0f | %s | %s | %s | %s | %s | %s |\n", size.label, format.name, fileMB,
-                        Cell(whole, triangles).c_str(), peak, load.c_str(), exportOnly.c_str(), theirs.c_str(),
-                        ratio.c_str());
+            std::printf("| %s | %s | %.0f | %s | %s | %s | %s | %s | %s | %s |\n", size.label, format.name, fileMB,
+                        Cell(whole, triangles).c_str(), peak, load, exportOnly, render, theirs.c_str(), ratio.c_str());
             std::fflush(stdout);
             fs::remove(vek);
         }
