@@ -123,8 +123,8 @@ std::optional<Request> ParseCommandLine(int argc, char** argv, int& status)
     unsigned importTimeout = 0;
     CLI::Option* importTimeoutOption =
         app.add_option("--import-timeout", importTimeout,
-                       "Seconds a model may take to read before it is taken as one its reader never finishes (0: "
-                       "no limit; default: 60 and 2 more per MiB of the file)")
+                       "Seconds a model's reader may run before the file is taken as one it never finishes (0: no "
+                       "limit; default: 60 plus 2 per MiB of the file)")
             ->type_name("SECONDS");
     app.add_option("--check", r.checkPath, "Check a Vek file and the .box file beside it; exit 1 on findings")
         ->type_name("FILE.vek");

@@ -12,8 +12,8 @@
 namespace vek {
 
 // Seconds the reading of a model may take when the user names no limit: a minute and
-// two more per MiB of the file, far more than any reader takes on a sound file (some
-// 20 MiB a second), so that only a reader that will never finish is stopped.
+// two more per MiB of the file, far more than the readers measured take on sound files
+// (some 20 MiB a second), so that only a reader that will never finish is stopped.
 unsigned DefaultImportTimeout(const std::string& file);
 
 // Forks. The child returns at once and carries on with the run (its interrupts watched
