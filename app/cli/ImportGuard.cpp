@@ -1,8 +1,8 @@
 #include "cli/ImportGuard.h"
 
-#include "cli/Interrupts.h"
 #include "transaction.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -13,14 +13,19 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
+
+extern char** environ;
 
 namespace vek {
 
@@ -28,11 +33,18 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// What the child tells its parent on their socket: that the import ended, and the path
-// of each temporary file it stages (ended by a NUL, which no path holds).
+// What the child tells its parent on their socket: that the import ended, the path of
+// each temporary file it stages (ended by a NUL, which no path holds), or that it could
+// not start vekexport anew.
 constexpr char ImportEndedMessage = 'I';
 constexpr char StagedMessage = 'S';
+constexpr char NotStartedMessage = 'X';
 
+// The child is vekexport started anew with the same command line, which finds its end
+// of the socket named here when it comes to read the model.
+constexpr const char* SocketVariable = "VEKEXPORT_MODEL_READER_SOCKET";
+
+char** commandLine = nullptr;   // as main received it
 int childSocket = -1;           // in the child: its end of the socket
 std::atomic<pid_t> childPid{0}; // in the parent: the child while it runs
 
@@ -56,19 +68,49 @@ void TellStaged(const char* tempPath)
     Send(tempPath, std::strlen(tempPath) + 1);
 }
 
-void BecomeChild(int socket, pid_t parent)
+// In the child: the socket its parent named, if it did; the variable is not passed on.
+bool FindParent()
 {
-    childSocket = socket;
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() != parent) // it died before the death signal was asked for
-        _exit(128 + SIGTERM);
-    WatchInterruptsInChild();
+    const char* value = std::getenv(SocketVariable);
+    if (!value)
+        return false;
+    int fd = -1;
+    auto [end, ec] = std::from_chars(value, value + std::strlen(value), fd);
+    bool found = ec == std::errc() && *end == '\0' && fcntl(fd, F_SETFD, FD_CLOEXEC) == 0;
+    unsetenv(SocketVariable);
+    if (!found)
+        return false;
+    childSocket = fd;
     SetStagingObserver(TellStaged);
+    return true;
+}
+
+// The environment of the child: this one, and the number of the child's end of the socket.
+std::vector<std::string> ChildEnvironment(int socket)
+{
+    std::vector<std::string> env;
+    for (char** e = environ; *e; e++)
+        if (!std::string_view(*e).starts_with(std::string(SocketVariable) + "="))
+            env.emplace_back(*e);
+    env.push_back(std::string(SocketVariable) + "=" + std::to_string(socket));
+    return env;
+}
+
+// Between fork and exec, where only system calls are safe: vekexport again, sent
+// SIGTERM should its parent die; or a word to the parent that it could not be.
+[[noreturn]] void StartAnew(int socket, pid_t parent, char* const* env)
+{
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() == parent && fcntl(socket, F_SETFD, 0) == 0)
+        execve("/proc/self/exe", commandLine, env);
+    ssize_t told = write(socket, &NotStartedMessage, 1);
+    (void)told;
+    _exit(127);
 }
 
 // What the parent has learnt from the child's messages so far.
 struct Watch {
-    bool importEnded = false;
+    bool importEnded = false, notStarted = false;
     std::vector<std::string> staged;
     std::string partial; // the start of a message still arriving
 
@@ -77,8 +119,8 @@ struct Watch {
         partial.append(bytes, n);
         size_t k = 0;
         while (k < partial.size()) {
-            if (partial[k] == ImportEndedMessage) {
-                importEnded = true;
+            if (partial[k] == ImportEndedMessage || partial[k] == NotStartedMessage) {
+                (partial[k] == ImportEndedMessage ? importEnded : notStarted) = true;
                 k++;
                 continue;
             }
@@ -167,25 +209,32 @@ unsigned DefaultImportTimeout(const std::string& file)
     return unsigned(std::min<std::uintmax_t>(Base + PerMiB * mib, UINT_MAX));
 }
 
+void KeepCommandLine(char** argv) { commandLine = argv; }
+
 void ContinueInChild(const std::string& file, unsigned timeoutSeconds)
 {
+    if (FindParent() || !commandLine)
+        return;
     int ends[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
         return;
+    std::vector<std::string> env = ChildEnvironment(ends[1]);
+    std::vector<char*> envp;
+    for (std::string& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
     std::fflush(nullptr); // else what is buffered would be written twice
     // Inherited as ignored, SIGCHLD would have the child taken away unwaited for.
     std::signal(SIGCHLD, SIG_DFL);
     const pid_t parent = getpid();
     const pid_t pid = fork();
-    if (pid <= 0) {
+    if (pid == 0)
+        StartAnew(ends[1], parent, envp.data());
+    close(ends[1]);
+    if (pid < 0) {
         close(ends[0]);
-        if (pid == 0)
-            BecomeChild(ends[1], parent);
-        else
-            close(ends[1]);
         return;
     }
-    close(ends[1]);
     childPid = pid;
     termios settings{};
     const bool terminal = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &settings) == 0;
@@ -195,6 +244,8 @@ void ContinueInChild(const std::string& file, unsigned timeoutSeconds)
     if (!inTime)
         kill(pid, SIGKILL);
     const int raw = Reap(file, pid);
+    if (watch.notStarted)
+        return; // the run goes on here
     if (WIFEXITED(raw)) {
         std::fflush(nullptr);
         _exit(WEXITSTATUS(raw));

@@ -10,11 +10,7 @@
 
 namespace vek {
 
-namespace {
-
-std::function<void(int signal)> restoring;
-
-void StartWatcher()
+void WatchInterrupts(std::function<void(int signal)> restore)
 {
     // A handler could not remove the staged files safely while the export changes
     // their list; a thread waiting for the signal can take the transaction's lock.
@@ -24,25 +20,15 @@ void StartWatcher()
     sigaddset(&set, SIGTERM);
     sigaddset(&set, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    std::thread([set] {
+    std::thread([set, restore = std::move(restore)] {
         int sig = 0;
         while (sigwait(&set, &sig) != 0) {
         }
         AbortFileTransaction();
-        if (restoring)
-            restoring(sig);
+        if (restore)
+            restore(sig);
         _exit(128 + sig);
     }).detach();
 }
-
-} // namespace
-
-void WatchInterrupts(std::function<void(int signal)> restore)
-{
-    restoring = std::move(restore);
-    StartWatcher();
-}
-
-void WatchInterruptsInChild() { StartWatcher(); }
 
 } // namespace vek

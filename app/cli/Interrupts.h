@@ -14,9 +14,4 @@ namespace vek {
 // signals blocked.
 void WatchInterrupts(std::function<void(int signal)> restore);
 
-// To be called in a child forked from this process, which has none of its threads but
-// the one that forked: the signals are taken there as WatchInterrupts takes them, with
-// the same `restore`.
-void WatchInterruptsInChild();
-
 } // namespace vek

@@ -79,6 +79,7 @@ int main(int argc, char** argv)
     // The user's locale stays in force, as in the application: the plug-in writes its
     // numbers without regard to it.
     std::setlocale(LC_ALL, "");
+    vek::KeepCommandLine(argv);
     vek::WatchInterrupts([](int signal) {
         vek::term::Terminal::Get().Close();
         vek::StopBatch(signal);
