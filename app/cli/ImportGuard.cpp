@@ -220,6 +220,7 @@ void ContinueInChild(const std::string& file, unsigned timeoutSeconds)
         return;
     std::vector<std::string> env = ChildEnvironment(ends[1]);
     std::vector<char*> envp;
+    envp.reserve(env.size() + 1);
     for (std::string& e : env)
         envp.push_back(e.data());
     envp.push_back(nullptr);
