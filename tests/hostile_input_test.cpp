@@ -143,6 +143,10 @@ TEST(HostileInput, MemoryBombsAreRefusedQuickly)
     EXPECT_EQ(small.status, 2);
     EXPECT_EQ(small.stderrText, "vekexport: scene.json: needs more than 64.0 MiB of memory (see --max-memory)\n");
     EXPECT_EQ(small.vek, "precious");
+    ExportRun batch =
+        RunVekexport(dir, {"--config-dir", "cfg", "--max-memory", "64M", "--output-dir", "out", "scene.json"});
+    EXPECT_NE(batch.stdoutText.find("vekexport: scene.json: needs more than 64.0 MiB"), std::string::npos)
+        << batch.stdoutText;
     EXPECT_EQ(RunVekexport(dir, {"--max-memory", "lots", "scene.json", "out.vek"}).status, 2);
 }
 
@@ -210,6 +214,12 @@ TEST(HostileInput, ModelReaderCrashesAndHangsEndTheRunWithAMessage)
         for (const auto& entry : fs::directory_iterator(dir))
             EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path() << " left behind";
     }
+    // A batch passes the time limit on to each of its exports.
+    ExportRun batch =
+        RunVekexport(dir, {"--config-dir", "cfg", "--import-timeout", "1", "--output-dir", "out", "cut.ogex"});
+    EXPECT_NE(batch.stdoutText.find("  2  cut.ogex -> out/cut.vek: 0 triangles, "), std::string::npos)
+        << batch.stdoutText;
+    EXPECT_NE(batch.stdoutText.find("vekexport: " + cases[1].second), std::string::npos) << batch.stdoutText;
 }
 
 // An interrupt of the run while the model reader has not returned stops the reader too.
