@@ -48,7 +48,8 @@ FUZZ_SECONDS ?= 60
 # export and check of scene descriptions. make fuzz-models runs the model loader's
 # target, through Assimp: it finds faults inside Assimp's own readers within a minute
 # (a segmentation fault in its OpenGEX reader, endless loops in its LightWave scene
-# reader, ...), so it is not part of CI until the import runs apart from the export.
+# reader, ...), so it is not part of CI: vekexport reads models in a child process that
+# may crash or be stopped (app/cli/ImportGuard.h); the target reads them in-process.
 # Seeded with the project's own files and the models Debian ships with Assimp
 # (fuzz/seeds.sh). The model target replaces the allocation functions, so allocations
 # and deallocations are not matched by kind.

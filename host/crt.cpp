@@ -36,6 +36,7 @@ struct Transaction {
     std::vector<std::shared_ptr<StagedFile>> files; // shared with the streams still writing them
     std::string error;
     mode_t umask = 022;
+    void (*observer)(const char*) = nullptr;
 };
 
 Transaction& TheTransaction()
@@ -124,6 +125,8 @@ int OpenStaged(Transaction& t, const char* name, const std::string& target, std:
     if (fd < 0)
         return -1;
     fchmod(fd, TargetMode(target, t.umask));
+    if (t.observer)
+        t.observer(temp.c_str());
     entry = std::make_shared<StagedFile>(StagedFile{name, target, temp, true});
     t.files.push_back(entry);
     return fd;
@@ -376,6 +379,13 @@ std::string FileTransactionError()
 }
 
 unsigned long long BytesWrittenToFiles() { return bytesWritten.load(std::memory_order_relaxed); }
+
+void SetStagingObserver(void (*observer)(const char* tempPath))
+{
+    Transaction& t = TheTransaction();
+    std::lock_guard<std::mutex> guard(t.lock);
+    t.observer = observer;
+}
 
 std::vector<std::string> StagedFiles()
 {

@@ -34,3 +34,7 @@ HOSTAPI unsigned long long BytesWrittenToFiles();
 // The files staged by the open transaction, named as their openers named them, in the
 // order they were first opened.
 HOSTAPI std::vector<std::string> StagedFiles();
+// Called, under the transaction's lock, with the path of each temporary file as it is
+// created: a process watching this one removes them should it die before its commit
+// or abort. nullptr for none (the default).
+HOSTAPI void SetStagingObserver(void (*observer)(const char* tempPath));

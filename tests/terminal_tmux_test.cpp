@@ -148,12 +148,13 @@ TEST(TerminalEndToEnd, MouseClickOnAnnulerCancels)
         GTEST_SKIP() << "tmux is not installed";
 
     fs::path dir = ScratchDir("tmux-mouse");
-    WriteFile(dir / "scene.json", OneNodeScene());
+    // A model: the dialog is drawn by the process that goes on once the model is read.
+    WriteFile(dir / "quad.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\n");
     WriteOptionsFile(dir / "cfg", {});
     const std::string before = ReadFile(dir / "cfg" / OPTIONS_FILE_NAME);
     const std::string vekexport = (fs::path(VEK_BINARY_DIR) / "vekexport").string();
     const std::string command = "cd '" + dir.string() + "' && LANG=C.UTF-8 '" + vekexport +
-                                "' --config-dir cfg scene.json out.vek; echo \\$? > status.txt";
+                                "' --config-dir cfg quad.obj out.vek; echo \\$? > status.txt";
 
     TmuxServer tmux;
     // An 80 by 24 screen holds the window exactly: the client area starts at row 1, column 1.

@@ -77,6 +77,10 @@ std::vector<std::string> ChildArguments(const Request& r, const std::string& con
         args.push_back("--selected-only");
     if (!r.textureRoot.empty())
         args.insert(args.end(), {"--texture-root", r.textureRoot});
+    if (r.maxMemory)
+        args.insert(args.end(), {"--max-memory", std::to_string(*r.maxMemory)});
+    if (r.importTimeout)
+        args.insert(args.end(), {"--import-timeout", std::to_string(*r.importTimeout)});
     for (const OptionSetting& s : r.settings) {
         args.push_back("--set");
         args.push_back(s.text);

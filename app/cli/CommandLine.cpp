@@ -39,7 +39,8 @@ std::string HelpFooter()
          "  0    exported; the file ends with #EXPORT_OK\n"
          "  1    exported with failure markers (#ERROR_EXPORT_...) at the end of the file\n"
          "  2    nothing written: bad command line, refused output or --set value, a scene that\n"
-         "       does not load, a file that cannot be written (the message names it and why)\n"
+         "       does not load (its reader refused it, crashed or overran --import-timeout), a file\n"
+         "       that cannot be written (the message names it and why)\n"
          "  3    cancelled in the preferences dialog, nothing written\n"
          "  4    exported, but the --preview picture could not be made\n"
          "  130  interrupted (Ctrl-C; 128 + the signal for SIGTERM and SIGHUP), nothing written\n"
@@ -119,6 +120,12 @@ std::optional<Request> ParseCommandLine(int argc, char** argv, int& status)
                        "the scene file's size)")
             ->transform(CLI::AsSizeValue(false))
             ->type_name("SIZE");
+    unsigned importTimeout = 0;
+    CLI::Option* importTimeoutOption =
+        app.add_option("--import-timeout", importTimeout,
+                       "Seconds a model's reader may run before the file is taken as one it never finishes (0: no "
+                       "limit; default: 60 plus 2 per MiB of the file)")
+            ->type_name("SECONDS");
     app.add_option("--check", r.checkPath, "Check a Vek file and the .box file beside it; exit 1 on findings")
         ->type_name("FILE.vek");
     app.add_flag("--show-options", showOptions, "Print the saved options, one NAME=VALUE a line");
@@ -137,6 +144,8 @@ std::optional<Request> ParseCommandLine(int argc, char** argv, int& status)
     }
     if (maxMemoryOption->count())
         r.maxMemory = maxMemory;
+    if (importTimeoutOption->count())
+        r.importTimeout = importTimeout;
     using A = Request::Action;
     r.action = !r.checkPath.empty()      ? A::Check
                : !r.render.files.empty() ? A::Render

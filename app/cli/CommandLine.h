@@ -31,6 +31,7 @@ struct Request {
     ImportOptions::Up up = ImportOptions::Up::Auto;
     render::RenderRequest render;           // --render, and --preview of an export
     std::optional<std::uint64_t> maxMemory; // bytes the run may take, 0 for no limit; none: the default
+    std::optional<unsigned> importTimeout;  // seconds a model may take to read, 0 for no limit; none: the default
 
     std::string OptionsPath() const { return configDir + "/" OPTIONS_FILE_NAME; }
 };

@@ -1,5 +1,6 @@
 #include "cli/Export.h"
 
+#include "cli/ImportGuard.h"
 #include "cli/MemoryBudget.h"
 #include "cli/ModuleHost.h"
 #include "cli/SelectionCheck.h"
@@ -73,13 +74,19 @@ void TerminalFrontEnd(DialogSession& session)
 
 std::unique_ptr<Scene> LoadScene(const Request& request)
 {
-    ImportOptions import;
-    import.up = request.up;
+    ImportOptions options;
+    options.up = request.up;
     // Texture paths are absolute, as the application keeps them.
     fs::path out = fs::absolute(request.output);
-    import.embeddedTextureBase = (out.parent_path() / out.stem()).string();
-    import.progress = !request.quiet;
-    std::unique_ptr<Scene> scene = LoadSceneFile(request.scenes[0], import);
+    options.embeddedTextureBase = (out.parent_path() / out.stem()).string();
+    options.progress = !request.quiet;
+    // Assimp's readers may crash or never return: the run goes on in a child process.
+    const std::string& file = request.scenes[0];
+    options.beforeModelImport = [&request, &file] {
+        ContinueInChild(file, request.importTimeout ? *request.importTimeout : DefaultImportTimeout(file));
+    };
+    std::unique_ptr<Scene> scene = LoadSceneFile(file, options);
+    ImportEnded();
     scene->SetPluginConfigDir(request.configDir);
     // Models name their textures by absolute paths; a root that is no directory here
     // (D:\Engine, say) is taken as it is written.

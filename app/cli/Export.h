@@ -28,7 +28,9 @@ struct ExportResult {
 // Runs the export a request asks for: loads the scene, runs the module's exporter as the
 // application does (dialog, message boxes) within a file transaction, and commits the
 // files when it ran to its end. The status comes from the result markers the file ends
-// with. Never throws.
+// with. Never throws. A model is read, and the run goes on, in a child process
+// (ImportGuard.h): when that child ends by itself, this process ends with its status
+// and RunExport does not return.
 ExportResult RunExport(const Request& request);
 
 // The lines that tell a user what was written: files, figures, failures.

@@ -7,12 +7,17 @@
 // when the export ran to its end without failure; otherwise every target stays as it
 // was. The exit statuses are listed by --help (CommandLine.cpp).
 //
+// A model is read through Assimp, whose readers crash or never return on some damaged
+// files: from there on the run goes on in a child process, and this one says how it
+// ended if it crashed or overran its time (ImportGuard.h).
+//
 // On a terminal the preferences dialog, the about box and the message boxes are drawn
 // and used there; without one, or with --no-prompt, nothing is drawn and message boxes
 // go to standard error as "Caption: text".
 #include "cli/Batch.h"
 #include "cli/CommandLine.h"
 #include "cli/Export.h"
+#include "cli/ImportGuard.h"
 #include "cli/Info.h"
 #include "cli/Interrupts.h"
 #include "terminal/Terminal.h"
@@ -74,9 +79,11 @@ int main(int argc, char** argv)
     // The user's locale stays in force, as in the application: the plug-in writes its
     // numbers without regard to it.
     std::setlocale(LC_ALL, "");
+    vek::KeepCommandLine(argv);
     vek::WatchInterrupts([](int signal) {
         vek::term::Terminal::Get().Close();
         vek::StopBatch(signal);
+        vek::StopChild(signal);
     });
     try {
         int status = 0;

@@ -776,6 +776,8 @@ void* RunImport(void* arg)
 
 std::unique_ptr<Scene> LoadModelFile(const std::string& path, const ImportOptions& options)
 {
+    if (options.beforeModelImport)
+        options.beforeModelImport();
     Import job{path, options, nullptr, nullptr};
     pthread_attr_t attr;
     pthread_t thread;

@@ -4,6 +4,7 @@
 
 #include "max.h"
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -76,6 +77,11 @@ struct ImportOptions {
     std::string embeddedTextureBase = "embedded";
     // A progress line on standard error (when it is a terminal) for large files.
     bool progress = false;
+    // Called on the calling thread before a model is read through Assimp (never for
+    // the formats read here), with no other thread of the loader running: the host
+    // may move the rest of its run into a process of its own there. What it throws
+    // ends the load.
+    std::function<void()> beforeModelImport = nullptr;
 };
 
 // Loads a scene file: a JSON scene description (recognised by its content, or by

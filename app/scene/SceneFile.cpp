@@ -47,9 +47,11 @@ std::unique_ptr<Scene> LoadSceneFile(const std::string& path, const ImportOption
             read = [&mapped](const char* upTo) { mapped.Release(upTo); };
         return LoadSceneJson(bytes, path, read);
     }
-    std::string text = DecodeSceneText(std::string(bytes.data(), bytes.size()));
-    if (IsAseText(text))
-        return LoadAse(text, path);
+    {
+        std::string text = DecodeSceneText(std::string(bytes.data(), bytes.size()));
+        if (IsAseText(text))
+            return LoadAse(text, path);
+    } // a model (glTF, say) loads without this copy of its text
     return LoadModelFile(path, options);
 }
 
