@@ -6,6 +6,10 @@
 // end. In ordinary pages a 100 MB file costs some 30 000 page faults, a tenth of the
 // whole export; in huge pages, sixty. Only this allocation form is replaced: the
 // library's own delete[] frees it, since both go through malloc and free.
+// AddressSanitizer keeps its own allocator, and would take malloc paired with delete[]
+// for a fault: that build keeps the library's operator.
+#ifndef __SANITIZE_ADDRESS__
+
 #include <sys/mman.h>
 
 #include <cstdint>
@@ -34,8 +38,6 @@ void* Allocate(size_t size) noexcept
 
 } // namespace
 
-// AddressSanitizer keeps its own allocator, and would take malloc paired with delete[]
-// for a fault: that build keeps the library's operator.
-#ifndef __SANITIZE_ADDRESS__
 void* operator new[](size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+
 #endif
