@@ -97,23 +97,20 @@ Face ReadFace(od::value v)
 }
 
 // Reads the elements of array a with read, handing them to add a block at a time;
-// done hears where each block after the first begins.
+// done hears where each block begins.
 template <class T, class Read, class Add> void Elements(od::array& a, Read read, Add add, const TextRead& done)
 {
     std::vector<T> block;
     block.reserve(BLOCK);
-    bool tell = false;
     for (auto e : a) {
         od::value v = Take(e);
         const char* at = nullptr;
-        if (tell && !v.current_location().get(at))
+        if (block.empty() && done && !v.current_location().get(at))
             done(at);
-        tell = false;
         block.push_back(read(v));
         if (block.size() == BLOCK) {
             add(block);
             block.clear();
-            tell = bool(done);
         }
     }
     add(block);
