@@ -6,8 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -161,38 +166,48 @@ bool WriteAll(int fd, const char* p, size_t n)
 }
 
 // Writes with every "\n" stored as "\r\n". The translated text is gathered in pieces
-// of 64 KiB, so that a stream of short lines does not cost one system call per line;
-// the text between line ends is copied a run at a time.
+// of 64 KiB, so that a stream of short lines does not cost one system call per line.
+// Lines are short: a call to memchr and memcpy per line cost more than the copy, so
+// the text is searched and copied sixteen bytes at a time where the processor can.
 bool WriteCrlf(int fd, const char* buf, size_t size)
 {
     char out[1 << 16];
-    size_t n = 0;
-    const char* const end = buf + size;
-    for (const char* p = buf; p < end;) {
-        const void* found = std::memchr(p, '\n', size_t(end - p));
-        const char* lineEnd = found ? static_cast<const char*>(found) : end;
-        // The run up to the line end, and its "\r\n", in pieces that fit.
-        while (p < lineEnd) {
-            if (n == sizeof(out)) {
-                if (!WriteAll(fd, out, n))
-                    return false;
-                n = 0;
-            }
-            size_t k = std::min(size_t(lineEnd - p), sizeof(out) - n);
-            std::memcpy(out + n, p, k);
-            n += k;
-            p += k;
+    size_t n = 0, i = 0;
+    // Room for k more bytes, the text so far written out when needed; false when that fails.
+    auto room = [&](size_t k) {
+        if (n + k <= sizeof(out))
+            return true;
+        const bool written = WriteAll(fd, out, n);
+        n = 0;
+        return written;
+    };
+#if defined(__SSE2__)
+    const __m128i lineEnd = _mm_set1_epi8('\n');
+    while (size - i >= 16) {
+        if (!room(18))
+            return false;
+        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(buf + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n), w);
+        const unsigned ends = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(w, lineEnd)));
+        if (!ends) {
+            n += 16;
+            i += 16;
+            continue;
         }
-        if (!found)
-            break;
-        if (n + 2 > sizeof(out)) {
-            if (!WriteAll(fd, out, n))
-                return false;
-            n = 0;
-        }
+        // The bytes before the first line end are in place; "\r\n" goes over it.
+        const size_t k = size_t(std::countr_zero(ends));
+        n += k;
         out[n++] = '\r';
         out[n++] = '\n';
-        p++;
+        i += k + 1;
+    }
+#endif
+    for (; i < size; i++) {
+        if (!room(2))
+            return false;
+        if (buf[i] == '\n')
+            out[n++] = '\r';
+        out[n++] = buf[i];
     }
     return WriteAll(fd, out, n);
 }

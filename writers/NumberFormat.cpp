@@ -44,9 +44,9 @@ template <int D> void FixedDigits(char* p, uint64_t f)
 // float has 24 significant bits and 5^10 fewer than 24 more), so below 2^53 its
 // nearest integer is the correctly rounded text without the point. An exact tie is
 // left to the general path, which alone decides how ties round. Returns the length
-// written to tmp, or 0 when the value is not for this path. One instance per D, so
+// written to out, or 0 when the value is not for this path. One instance per D, so
 // that the divisions by 10^D are multiplications.
-template <int D> size_t FormatScaled(char* tmp, double d)
+template <int D> size_t FormatScaled(char* out, double d)
 {
     constexpr uint64_t UNIT = [] {
         uint64_t u = 1;
@@ -62,7 +62,7 @@ template <int D> size_t FormatScaled(char* tmp, double d)
     if (rest == 0.5)
         return 0;
     const uint64_t n = uint64_t(whole) + (rest > 0.5 ? 1 : 0);
-    char* p = tmp;
+    char* p = out;
     if (std::signbit(d))
         *p++ = '-'; // printf keeps the sign of a negative value that rounds to zero
     p = Digits(p, n / UNIT);
@@ -71,7 +71,7 @@ template <int D> size_t FormatScaled(char* tmp, double d)
         FixedDigits<D>(p, n % UNIT);
         p += D;
     }
-    return size_t(p - tmp);
+    return size_t(p - out);
 }
 
 using ScaledFormatter = size_t (*)(char*, double);
@@ -104,24 +104,26 @@ bool TieWrittenTowardZero(float v, int decimals)
 size_t FormatFixed(char* buf, float v, int decimals)
 {
     double d = v;
-    char tmp[FORMAT_FIXED_MAX];
-    size_t n = FORMAT_SCALED[decimals](tmp, d);
+    // Written in place: only texts shorter than the width of 4 are moved.
+    size_t n = FORMAT_SCALED[decimals](buf, d);
     if (n == 0 && std::isnan(d)) {
         // printf shows the sign of a NaN.
         n = std::signbit(d) ? 4 : 3;
-        std::memcpy(tmp, std::signbit(d) ? "-nan" : "nan", n);
+        std::memcpy(buf, std::signbit(d) ? "-nan" : "nan", n);
     } else if (n == 0) {
         // to_chars in fixed notation is exact and correctly rounded, ties to even.
-        auto r = std::to_chars(tmp, tmp + sizeof(tmp), d, std::chars_format::fixed, decimals);
-        n = size_t(r.ptr - tmp);
+        auto r = std::to_chars(buf, buf + FORMAT_FIXED_MAX, d, std::chars_format::fixed, decimals);
+        n = size_t(r.ptr - buf);
         // The last digit of such a tie is even: one more never carries.
         if (TieWrittenTowardZero(v, decimals))
-            tmp[n - 1]++;
+            buf[n - 1]++;
     }
-    size_t pad = n < 4 ? 4 - n : 0;
+    if (n >= 4)
+        return n;
+    const size_t pad = 4 - n;
+    std::memmove(buf + pad, buf, n);
     std::memset(buf, ' ', pad);
-    std::memcpy(buf + pad, tmp, n);
-    return pad + n;
+    return 4;
 }
 
 float FiniteOrNearest(float v)
@@ -135,8 +137,10 @@ size_t CutToTen(const char* text, size_t n)
 {
     if (n <= 10)
         return n;
-    const void* point = std::memchr(text, '.', n);
-    size_t integerEnd = point ? size_t(static_cast<const char*>(point) - text) : n;
+    // The point is a few characters in: a loop costs less than a call to find it.
+    size_t integerEnd = 0;
+    while (integerEnd < n && text[integerEnd] != '.')
+        integerEnd++;
     return std::max<size_t>(10, integerEnd);
 }
 
