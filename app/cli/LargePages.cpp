@@ -1,13 +1,15 @@
-// Large arrays allocated with nothrow new[] are backed by huge pages where the system
-// gives them on request.
+// Large blocks of memory are backed by huge pages where the system gives them on
+// request.
 //
-// The JSON parser allocates the index of a scene file this way: four bytes for every
-// bracket, comma and number, about the size of the file, written once from start to
-// end. In ordinary pages a 100 MB file costs some 30 000 page faults, a tenth of the
-// whole export; in huge pages, sixty. Only this allocation form is replaced: the
-// library's own delete[] frees it, since both go through malloc and free.
-// AddressSanitizer keeps its own allocator, and would take malloc paired with delete[]
-// for a fault: that build keeps the library's operator.
+// A scene's arrays are large and written once from start to end: the JSON parser's
+// index of a scene file (four bytes for every bracket, comma and number, about the
+// size of the file), a mesh's vertices and faces, the copy of a mesh a parametric
+// object makes for the exporter. In ordinary pages a 100 MB file's index costs some
+// 30 000 page faults, a tenth of the whole export; in huge pages, sixty. Every form
+// of new goes through the one replaced here, and its blocks come from malloc, so the
+// library's delete frees them. AddressSanitizer keeps its own allocator, and
+// would take malloc paired with delete for a fault: that build keeps the library's
+// operators.
 #ifndef __SANITIZE_ADDRESS__
 
 #include <sys/mman.h>
@@ -19,9 +21,9 @@
 namespace {
 
 constexpr size_t HugePage = size_t(2) << 20;
-// Below this, the pages rounded up to whole huge pages would cost more than the
-// faults they save.
-constexpr size_t Threshold = size_t(16) << 20;
+// Only the whole huge pages inside a block are advised: a block of this size holds
+// at least one, and a smaller one is not worth the system call.
+constexpr size_t Threshold = size_t(4) << 20;
 
 void* Allocate(size_t size) noexcept
 {
@@ -38,6 +40,18 @@ void* Allocate(size_t size) noexcept
 
 } // namespace
 
-void* operator new[](size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+// The library's other forms of new (arrays, nothrow) call this one: it fails as the
+// library's does.
+void* operator new(size_t size)
+{
+    for (;;) {
+        if (void* p = Allocate(size))
+            return p;
+        std::new_handler handler = std::get_new_handler();
+        if (!handler)
+            throw std::bad_alloc();
+        handler();
+    }
+}
 
 #endif
