@@ -374,6 +374,20 @@ TEST(FormatFloat, WidthDecimalsAndTheCutToTenCharacters)
     EXPECT_EQ(ten.F(1e-10f), "0.00000000");
 }
 
+// Every digit count, and each side of every power of ten, against the library.
+TEST(FormatDigits, EightDigitsAtOnceMatchTheLibrary)
+{
+    for (uint32_t unit = 1; unit <= 10000000; unit *= 10)
+        for (uint32_t v : {unit - 1, unit, unit + 1, unit * 9 + unit / 2, unit * 10 - 1}) {
+            char want[16], got[16];
+            const size_t n = size_t(std::snprintf(want, sizeof(want), "%u", v));
+            EXPECT_EQ(std::string(got, PutDigits(got, v)), std::string(want, n));
+            const uint64_t eight = EightDigits(v);
+            std::snprintf(want, sizeof(want), "%08u", v);
+            EXPECT_EQ(std::memcmp(&eight, want, 8), 0) << v;
+        }
+}
+
 // The number of decimals comes from the configuration file, which may hold anything.
 TEST(FormatFloat, DecimalsOutsideTheDialogRangeAreClamped)
 {

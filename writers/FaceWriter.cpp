@@ -137,16 +137,26 @@ struct ByteTexts {
 };
 const ByteTexts BYTE_TEXTS;
 
-// "%d " of v at p; returns the end.
+// "%d " of v at p, for v of 256 and more or negative; returns the end.
+char* PutWideInt(char* p, int v)
+{
+    if (unsigned(v) < 100000000)
+        p = PutDigits(p, unsigned(v));
+    else
+        p = std::to_chars(p, p + INT_TEXT_MAX, v).ptr;
+    *p = ' ';
+    return p + 1;
+}
+
+// "%d " of v at p; returns the end. Inline for the texture coordinates, which are
+// nearly all from 0 to 255.
 inline char* PutInt(char* p, int v)
 {
     if (unsigned(v) < 256) {
         std::memcpy(p, BYTE_TEXTS.text[v], 4);
         return p + BYTE_TEXTS.length[v];
     }
-    p = std::to_chars(p, p + INT_TEXT_MAX, v).ptr;
-    *p = ' ';
-    return p + 1;
+    return PutWideInt(p, v);
 }
 
 // A texture coordinate as the engine reads it: times 255, truncated toward zero.
@@ -189,6 +199,10 @@ struct Corner {
     size_t face;
     int corner;
 };
+
+// Longest face line: four corners of a vertex index and two texture channels of two
+// numbers each, then the line end.
+constexpr size_t FACE_LINE_MAX = 4 * 5 * INT_TEXT_MAX + 1;
 
 } // namespace
 
@@ -296,7 +310,7 @@ void MeshWriter::FormatFace(TextBuffer& out, const Mesh& mesh, const FaceTexture
     const long long indent = (long long)indentSize * (depth + 1);
     for (int copy = 0; copy < (twoSided ? 2 : 1); copy++) {
         out.Spaces(indent);
-        char* const start = out.Reserve(size_t(4 * 5) * INT_TEXT_MAX);
+        char* const start = out.Reserve(FACE_LINE_MAX);
         char* p = start;
         for (int s = 0; s < n; s++) {
             const Corner& c = seq[copy ? n - 1 - s : s];

@@ -18,26 +18,17 @@ char* Digits(char* p, uint64_t v)
     return std::to_chars(p, p + 20, v).ptr;
 }
 
-// "00" to "99": the decimals are written two at a time.
-constexpr struct DigitPairs {
-    char text[200];
-    constexpr DigitPairs() : text()
-    {
-        for (size_t k = 0; k < 100; k++) {
-            text[2 * k] = char('0' + k / 10);
-            text[2 * k + 1] = char('0' + k % 10);
-        }
-    }
-} DIGIT_PAIRS;
-
-// The D digits of f (below 10^D) at p, leading zeros included.
+// The D digits of f (below 10^D) at p, leading zeros included; writes up to 8 bytes
+// past them.
 template <int D> void FixedDigits(char* p, uint64_t f)
 {
-    int k = D;
-    for (; k >= 2; k -= 2, f /= 100)
-        std::memcpy(p + k - 2, DIGIT_PAIRS.text + 2 * (f % 100), 2);
-    if (k == 1)
-        p[0] = char('0' + f);
+    if constexpr (D > 8) {
+        FixedDigits<D - 8>(p, f / 100000000);
+        FixedDigits<8>(p + D - 8, f % 100000000);
+    } else {
+        const uint64_t digits = EightDigits(uint32_t(f)) >> (8 * (8 - D));
+        std::memcpy(p, &digits, 8);
+    }
 }
 
 // The common case without the general conversion: v * 10^D is exact in a double (a

@@ -4,7 +4,10 @@
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 // Largest text FormatFixed produces: a float near its range widened to double has
 // 39 integer digits; with a sign, the point and 10 decimals that is 51 characters.
@@ -43,4 +46,30 @@ inline int TruncateToInt(double v)
     if (std::isnan(v))
         return 0;
     return v > 0 ? INT_MAX : INT_MIN;
+}
+
+// The eight decimal digits of v (below 10^8), leading zeros included, as the bytes of
+// a little-endian word in reading order. Each step splits every digit group of the
+// word in two at once, by multiplications that never carry from one group into the
+// next: a number costs a few operations instead of a division per pair of digits.
+inline uint64_t EightDigits(uint32_t v)
+{
+    uint64_t x = v / 10000 | uint64_t(v % 10000) << 32;              // two groups of 4
+    uint64_t q = ((x * 10486) >> 20) & 0x0000007f0000007full;           // each / 100
+    x = q | (x - q * 100) << 16;                                        // four groups of 2
+    q = ((x * 103) >> 10) & 0x000f000f000f000full;                      // each / 10
+    x = q | (x - q * 10) << 8;                                          // eight digits
+    static_assert(std::endian::native == std::endian::little, "the first digit is the lowest byte");
+    return x | 0x3030303030303030ull;
+}
+
+// "%u" of v (below 10^8) at p, which has room for 8 characters; returns the end.
+inline char* PutDigits(char* p, uint32_t v)
+{
+    const uint64_t digits = EightDigits(v);
+    // Leading zeros are the low bytes still '0'; the last digit is always kept.
+    const int skip = std::countr_zero((digits ^ 0x3030303030303030ull) | (uint64_t(1) << 56)) / 8;
+    const uint64_t text = digits >> (8 * skip);
+    std::memcpy(p, &text, 8);
+    return p + (8 - skip);
 }
