@@ -45,8 +45,10 @@ MergeGrid::MergeGrid(const Point3* parent, int m, double h, const float regionLo
             b.hi[k] = float(double(p[k]) + h);
             // A box with a NaN bound or crossed bounds holds no point; one outside
             // the region holds none of those that will be asked about.
-            if (!(b.lo[k] <= b.hi[k]) || !(b.hi[k] >= regionLo[k] && b.lo[k] <= regionHi[k]))
+            if (!(b.lo[k] <= b.hi[k]) || !(b.hi[k] >= regionLo[k] && b.lo[k] <= regionHi[k])) {
                 keep = false;
+                break;
+            }
         }
         if (!keep)
             continue;

@@ -1,6 +1,6 @@
 #include "writers/TextBuffer.h"
 
-void TextBuffer::Spaces(long long n)
+void TextBuffer::ManySpaces(long long n)
 {
     while (n > 0) {
         size_t chunk = n < 256 ? size_t(n) : 256;

@@ -20,7 +20,17 @@ public:
     TextBuffer& operator=(const TextBuffer&) = delete;
 
     // n blanks; nothing when n is 0 or less.
-    void Spaces(long long n);
+    void Spaces(long long n)
+    {
+        // Indentations are a few blanks: copied as one block, without a call.
+        if (n > 0 && n <= 16) {
+            Room(16);
+            std::memcpy(p, "                ", 16);
+            p += n;
+            return;
+        }
+        ManySpaces(n);
+    }
     void Text(const char* s, size_t n)
     {
         if (n > CAPACITY / 2)
@@ -57,6 +67,7 @@ public:
 private:
     static constexpr size_t CAPACITY = 32768;
     void TextDirect(const char* s, size_t n);
+    void ManySpaces(long long n);
     void Room(size_t n)
     {
         if (size_t(buf + CAPACITY - p) < n)
