@@ -9,6 +9,10 @@
 #include <unordered_map>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vek {
 
 namespace {
@@ -25,9 +29,6 @@ uint64_t Word(const char* p)
 }
 
 constexpr uint64_t Ones = 0x0101010101010101, Highs = 0x8080808080808080;
-
-// Whether some byte of w is zero; exact about whether, not about which.
-constexpr bool AnyZero(uint64_t w) { return ((w - Ones) & ~w & Highs) != 0; }
 
 // The bytes of s equal to c, a word at a time.
 size_t CountByte(std::string_view s, char c)
@@ -106,7 +107,8 @@ private:
     std::string spill; // a line that spans a refill
 
     // The next line when its end is in the buffer: one look at each byte finds the
-    // line feed and any carriage return or NUL byte before it.
+    // line feed and any carriage return or NUL byte before it, sixteen bytes at a time
+    // where the processor can.
     bool InBuffer()
     {
         const char* start = buf.data() + pos;
@@ -114,27 +116,29 @@ private:
         const char* p = start;
         const char* cr = nullptr;
         bool nul = false;
-        constexpr uint64_t Lf = '\n' * Ones, Cr = '\r' * Ones;
-        for (;;) {
-            if (end - p >= 8) {
-                uint64_t w = Word(p);
-                if (!AnyZero(w ^ Lf) && !AnyZero(w ^ Cr) && !AnyZero(w)) {
-                    p += 8;
-                    continue;
+        for (;; p++) {
+#if defined(__SSE2__)
+            // Past every byte that is none of the three.
+            while (end - p >= 16) {
+                const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+                const __m128i special = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(w, _mm_set1_epi8('\n')),
+                                                                  _mm_cmpeq_epi8(w, _mm_set1_epi8('\r'))),
+                                                     _mm_cmpeq_epi8(w, _mm_setzero_si128()));
+                const unsigned found = unsigned(_mm_movemask_epi8(special));
+                if (found) {
+                    p += __builtin_ctz(found);
+                    break;
                 }
-            } else if (p == end) {
+                p += 16;
+            }
+#endif
+            if (p == end)
                 return false;
-            }
-            // A word holding one of them (or the last few bytes): byte by byte up to
-            // the first line feed.
-            const char* stop = std::min(p + 8, end);
-            for (; p < stop && *p != '\n'; p++) {
-                if (*p == '\r')
-                    cr = cr ? cr : p;
-                nul = nul || *p == '\0';
-            }
-            if (p < stop)
+            if (*p == '\n')
                 break;
+            if (*p == '\r')
+                cr = cr ? cr : p;
+            nul = nul || *p == '\0';
         }
         pos = size_t(p - buf.data()) + 1;
         size_t size = size_t(p - start);
