@@ -1,10 +1,10 @@
 // The one exact path for numbers written from the scene.
 #pragma once
 
+#include <bit>
 #include <cfloat>
 #include <climits>
 #include <cmath>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -15,8 +15,8 @@ constexpr size_t FORMAT_FIXED_MAX = 64;
 
 // Writes v, widened to double, exactly as the C runtime of the plug-in's platform
 // wrote "%4.<decimals>f" (minimum width 4, right-aligned with spaces; "nan", "-nan",
-// "inf", "-inf" likewise) into buf, which holds FORMAT_FIXED_MAX characters, and
-// returns the length. decimals is 0 to 10. The text is the exact value correctly
+// "inf", "-inf" likewise) into buf, which holds FORMAT_FIXED_MAX characters (any of
+// them may be overwritten), and returns the length. decimals is 0 to 10. The text is the exact value correctly
 // rounded, and an exact tie rounds away from zero: 2.5 gives 3 and -0.5 gives -1 at
 // 0 decimals, 0.625 gives 0.63 at 2. (glibc rounds ties to even instead.)
 size_t FormatFixed(char* buf, float v, int decimals);
@@ -54,11 +54,11 @@ inline int TruncateToInt(double v)
 // next: a number costs a few operations instead of a division per pair of digits.
 inline uint64_t EightDigits(uint32_t v)
 {
-    uint64_t x = v / 10000 | uint64_t(v % 10000) << 32;              // two groups of 4
-    uint64_t q = ((x * 10486) >> 20) & 0x0000007f0000007full;           // each / 100
-    x = q | (x - q * 100) << 16;                                        // four groups of 2
-    q = ((x * 103) >> 10) & 0x000f000f000f000full;                      // each / 10
-    x = q | (x - q * 10) << 8;                                          // eight digits
+    uint64_t x = v / 10000 | uint64_t(v % 10000) << 32;       // two groups of 4
+    uint64_t q = ((x * 10486) >> 20) & 0x0000007f0000007full; // each / 100
+    x = q | (x - q * 100) << 16;                              // four groups of 2
+    q = ((x * 103) >> 10) & 0x000f000f000f000full;            // each / 10
+    x = q | (x - q * 10) << 8;                                // eight digits
     static_assert(std::endian::native == std::endian::little, "the first digit is the lowest byte");
     return x | 0x3030303030303030ull;
 }

@@ -121,10 +121,10 @@ private:
             // Past every byte that is none of the three.
             while (end - p >= 16) {
                 const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-                const __m128i special = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(w, _mm_set1_epi8('\n')),
-                                                                  _mm_cmpeq_epi8(w, _mm_set1_epi8('\r'))),
-                                                     _mm_cmpeq_epi8(w, _mm_setzero_si128()));
-                const unsigned found = unsigned(_mm_movemask_epi8(special));
+                const __m128i lfs = _mm_cmpeq_epi8(w, _mm_set1_epi8('\n'));
+                const __m128i crs = _mm_cmpeq_epi8(w, _mm_set1_epi8('\r'));
+                const __m128i nuls = _mm_cmpeq_epi8(w, _mm_setzero_si128());
+                const unsigned found = unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(lfs, crs), nuls)));
                 if (found) {
                     p += __builtin_ctz(found);
                     break;
