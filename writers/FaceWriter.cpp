@@ -202,7 +202,7 @@ struct Corner {
 
 // Longest face line: four corners of a vertex index and two texture channels of two
 // numbers each, then the line end.
-constexpr size_t FACE_LINE_MAX = 4 * 5 * INT_TEXT_MAX + 1;
+constexpr size_t FACE_LINE_MAX = size_t(4 * 5) * INT_TEXT_MAX + 1;
 
 } // namespace
 
