@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -239,6 +241,24 @@ TEST(HostileInput, InterruptStopsAModelReaderThatNeverReturns)
                                "echo $status ${state:-Z} > status.txt";
     ASSERT_EQ(std::system(script.c_str()), 0);
     EXPECT_EQ(ReadFile(dir / "status.txt"), "143 Z\n");
+}
+
+// A directory, a pipe with no writer and an endless device are refused at once,
+// as scenes and as files to check (the reading of the last two never returned).
+TEST(HostileInput, InputsThatAreNotRegularFilesAreRefusedAtOnce)
+{
+    fs::path dir = ScratchDir("hostile-not-regular");
+    fs::create_directory(dir / "folder.json");
+    ASSERT_EQ(mkfifo((dir / "pipe.obj").c_str(), 0600), 0);
+    for (const std::string name : {"folder.json", "pipe.obj", "/dev/zero"}) {
+        ExportRun run = RunVekexport(dir, {"--no-prompt", "--config-dir", "cfg", name, "out.vek"});
+        EXPECT_EQ(run.status, 2) << name;
+        EXPECT_NE(run.stderrText.find(name + ": not a regular file"), std::string::npos) << run.stderrText;
+        ExportRun check = RunVekexport(dir, {"--check", name});
+        EXPECT_EQ(check.status, 1) << name;
+        EXPECT_NE((check.stdoutText + check.stderrText).find(name + ": not a regular file"), std::string::npos)
+            << check.stdoutText << check.stderrText;
+    }
 }
 
 TEST(HostileInput, SelectedOnlyWithNothingToSelect)

@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
+
+#include <sys/stat.h>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -1388,15 +1392,34 @@ void CheckBoxStream(std::FILE* in, const std::string& name, CheckReport& report,
         out.Add(r.number, "the file ends without the terminator \"-1 -1\"");
 }
 
+namespace {
+
+// The file at path opened for reading; null, with a finding, when it cannot be, or is
+// not a regular file: opening a pipe waits for a writer and a device may never end.
+std::FILE* OpenChecked(const std::string& path, CheckReport& report)
+{
+    struct stat st {};
+    std::FILE* f = nullptr;
+    std::string why = "not a regular file: a directory, pipe or device is not read as a Vek file";
+    if (stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) {
+        f = std::fopen(path.c_str(), "rb");
+        why = std::string("cannot open the file: ") + std::strerror(errno);
+    }
+    if (!f) {
+        report.total++;
+        report.findings.push_back({path, 0, why});
+    }
+    return f;
+}
+
+} // namespace
+
 CheckReport CheckVekFile(const std::string& path, VekDocument* document)
 {
     CheckReport report;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        report.total++;
-        report.findings.push_back({path, 0, std::string("cannot open the file: ") + std::strerror(errno)});
+    std::FILE* f = OpenChecked(path, report);
+    if (!f)
         return report;
-    }
     CheckVekStream(f, path, report, document);
     std::fclose(f);
     size_t slash = path.rfind('/');
@@ -1404,7 +1427,10 @@ CheckReport CheckVekFile(const std::string& path, VekDocument* document)
     std::string boxPath =
         path.substr(0, dot != std::string::npos && (slash == std::string::npos || dot > slash) ? dot : path.size()) +
         ".box";
-    if (std::FILE* b = std::fopen(boxPath.c_str(), "rb")) {
+    std::error_code ec;
+    if (!std::filesystem::exists(boxPath, ec))
+        return report;
+    if (std::FILE* b = OpenChecked(boxPath, report)) {
         CheckBoxStream(b, boxPath, report, document);
         std::fclose(b);
     }

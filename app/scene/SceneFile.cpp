@@ -3,6 +3,8 @@
 #include "MappedFile.h"
 #include "SceneFormats.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -22,6 +24,11 @@ bool EndsWith(const std::string& s, const char* suffix)
 
 std::unique_ptr<Scene> LoadSceneFile(const std::string& path, const ImportOptions& options)
 {
+    // Opening a pipe waits for a writer and a device may never end: neither is a
+    // scene, and a directory holds none.
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        throw SceneError(path + ": not a regular file: a directory, pipe or device is not read as a scene");
     const bool json = EndsWith(path, ".json");
     if (!json) {
         // Ours begin with "{" or "*" (after a byte-order mark, perhaps); the rest
