@@ -154,7 +154,7 @@ TEST(HostileInput, MemoryBombsAreRefusedQuickly)
 
 // Files the model library mishandles never reach it: a damaged Half-Life studio
 // model (its name offsets point past the end of the file), which it over-reads, and
-// a PLY file cut short inside its header, on which it never returns.
+// PLY, LightWave scene and OpenGEX files cut short, on which it never returns.
 TEST(HostileInput, UnsafeModelFormatsAreRefused)
 {
     fs::path dir = ScratchDir("hostile-unsafe-model");
@@ -163,6 +163,8 @@ TEST(HostileInput, UnsafeModelFormatsAreRefused)
         {"cut.ply", "ply\nformat ascii 1.0\nelement vertex 8\nproperty float x\n"},
         {"cut", "PLY\r\nformat binary_little_endian 1.0\r\n"},
         {"cut.lws", "LWSC\n3\nLoadObject cube.lwo\nObjectMotion (unnamed)"},
+        // Its last structure is open, whatever the brace in the string says.
+        {"cut.ogex", "Metric {float {1.0}}\nGeometryNode $node1\n{\n\tName {string {\"}\"}}\n"},
     };
     for (const auto& [name, bytes] : cases) {
         WriteFile(dir / name, bytes);
@@ -171,14 +173,21 @@ TEST(HostileInput, UnsafeModelFormatsAreRefused)
         EXPECT_NE(run.stderrText.find(name + ": "), std::string::npos) << run.stderrText;
         const std::string why = name == "damaged.mdl" ? "Half-Life studio models are not read"
                                 : name == "cut.lws"   ? "LightWave scenes are not read"
+                                : name == "cut.ogex"  ? "the OpenGEX structures do not close"
                                                       : "the PLY header has no end_header line";
         EXPECT_NE(run.stderrText.find(why), std::string::npos) << run.stderrText;
     }
 }
 
-// A model the model library reads; cut short at 3800 bytes, after its texture
-// coordinates, its reader never returns.
+// A model the model library reads; damaged, its reader crashes.
 const fs::path OpenGexExample = "/usr/share/assimp/models/OpenGEX/Example.ogex";
+
+// A model whose material library is a pipe no one writes to: its reader waits for ever.
+void WriteWaitingModel(const fs::path& dir)
+{
+    WriteFile(dir / "waiting.obj", "mtllib pipe.mtl\nv 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\n");
+    ASSERT_EQ(mkfifo((dir / "pipe.mtl").c_str(), 0600), 0);
+}
 
 // Damaged models on which the model library's reader crashes or never returns, and an
 // export module that crashes once the model is read: the run ends with a message
@@ -191,13 +200,13 @@ TEST(HostileInput, ModelReaderCrashesAndHangsEndTheRunWithAMessage)
         GTEST_SKIP() << OpenGexExample << " is not installed";
     fs::path dir = ScratchDir("hostile-reader-faults");
     WriteFile(dir / "damaged.ogex", std::string(bytes).replace(3341, 8, 8, '\0')); // in its texture coordinates
-    WriteFile(dir / "cut.ogex", bytes.substr(0, 3800));
+    WriteWaitingModel(dir);
     WriteFile(dir / "quad.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\n");
     const std::string why = ": it is damaged or of a kind it cannot read";
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"damaged.ogex"}, "damaged.ogex: the model reader crashed (SIGSEGV) on this file" + why},
-        {{"--import-timeout", "1", "cut.ogex"},
-         "cut.ogex: the model reader did not finish within 1 s" + why + " (see --import-timeout)"},
+        {{"--import-timeout", "1", "waiting.obj"},
+         "waiting.obj: the model reader did not finish within 1 s" + why + " (see --import-timeout)"},
         {{"--module", VEK_CRASH_MODULE, "quad.obj"},
          "quad.obj: the export crashed (SIGSEGV) after the model was read: a fault of vekexport, not of the file"},
     };
@@ -218,8 +227,8 @@ TEST(HostileInput, ModelReaderCrashesAndHangsEndTheRunWithAMessage)
     }
     // A batch passes the time limit on to each of its exports.
     ExportRun batch =
-        RunVekexport(dir, {"--config-dir", "cfg", "--import-timeout", "1", "--output-dir", "out", "cut.ogex"});
-    EXPECT_NE(batch.stdoutText.find("  2  cut.ogex -> out/cut.vek: 0 triangles, "), std::string::npos)
+        RunVekexport(dir, {"--config-dir", "cfg", "--import-timeout", "1", "--output-dir", "out", "waiting.obj"});
+    EXPECT_NE(batch.stdoutText.find("  2  waiting.obj -> out/waiting.vek: 0 triangles, "), std::string::npos)
         << batch.stdoutText;
     EXPECT_NE(batch.stdoutText.find("vekexport: " + cases[1].second), std::string::npos) << batch.stdoutText;
 }
@@ -227,15 +236,12 @@ TEST(HostileInput, ModelReaderCrashesAndHangsEndTheRunWithAMessage)
 // An interrupt of the run while the model reader has not returned stops the reader too.
 TEST(HostileInput, InterruptStopsAModelReaderThatNeverReturns)
 {
-    const std::string bytes = ReadFile(OpenGexExample);
-    if (bytes.empty())
-        GTEST_SKIP() << OpenGexExample << " is not installed";
     fs::path dir = ScratchDir("hostile-reader-interrupt");
-    WriteFile(dir / "cut.ogex", bytes.substr(0, 3800));
+    WriteWaitingModel(dir);
     // The reader's process, a child of the run's first thread, is still there afterwards
     // only as a zombie not yet collected, if at all.
     const std::string script = "cd '" + dir.string() + "' || exit; '" + VEK_BINARY_DIR +
-                               "/vekexport' --no-prompt --config-dir cfg cut.ogex out.vek 2>/dev/null & pid=$!; "
+                               "/vekexport' --no-prompt --config-dir cfg waiting.obj out.vek 2>/dev/null & pid=$!; "
                                "sleep 1; child=$(cat /proc/$pid/task/$pid/children); kill -TERM $pid; wait $pid; "
                                "status=$?; state=$(awk '{print $3}' /proc/$child/stat 2>/dev/null); "
                                "echo $status ${state:-Z} > status.txt";

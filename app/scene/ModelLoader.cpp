@@ -20,6 +20,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <new>
 #include <unordered_map>
@@ -163,7 +164,7 @@ public:
         importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
         if (options.progress && isatty(STDERR_FILENO) && fs::file_size(path, ec) > (1u << 20) && !ec)
             importer.SetProgressHandler(new Progress(fs::path(path).filename().string()));
-        RefuseUnsafeFormats();
+        RefuseUnsafeFormats(importer);
         ai = importer.ReadFile(path, aiProcess_ValidateDataStructure | aiProcess_SortByPType);
         if (!ai) {
             RethrowOutOfMemory(importer.GetException());
@@ -235,8 +236,10 @@ private:
     // - its PLY reader never returns on a header without its end_header line, as in
     //   a file cut short. No real header comes near the megabyte searched here;
     // - its LightWave scene reader ("LWSC") never returns on a file cut short
-    //   inside a motion block. The objects such a scene loads (.lwo) are read.
-    void RefuseUnsafeFormats() const
+    //   inside a motion block. The objects such a scene loads (.lwo) are read;
+    // - its OpenGEX reader never returns on a file cut short inside a structure.
+    //   Such a file is one whose braces or brackets do not close.
+    void RefuseUnsafeFormats(const Assimp::Importer& importer) const
     {
         std::string head(size_t(1) << 20, '\0');
         std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -254,6 +257,65 @@ private:
                    std::tolower((unsigned char)head[1]) == 'l' && std::tolower((unsigned char)head[2]) == 'y';
         if (ply && head.find("end_header") == std::string::npos)
             Fail("the PLY header has no end_header line: the file is cut short or damaged");
+        if (IsOpenGex(importer, head) && !DdlStructuresClose())
+            Fail("the OpenGEX structures do not close: the file is cut short or damaged");
+    }
+
+    // The model library reads a file as OpenGEX by its extension, or by one of these
+    // words near its start when the extension is none it knows.
+    bool IsOpenGex(const Assimp::Importer& importer, const std::string& head) const
+    {
+        std::string ext = fs::path(path).extension().string();
+        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        if (ext == ".ogex")
+            return true;
+        if (!ext.empty() && importer.IsExtensionSupported(ext))
+            return false;
+        std::string start = head.substr(0, 200);
+        std::transform(start.begin(), start.end(), start.begin(),
+                       [](unsigned char c) { return char(std::tolower(c)); });
+        static constexpr const char* WORDS[] = {"metric", "geometrynode", "vertexarray", "geometryobject",
+                                                "indexarray"};
+        static_assert(std::size(WORDS) == 5);
+        return std::any_of(std::begin(WORDS), std::end(WORDS),
+                           [&](const char* w) { return start.find(w) != std::string::npos; });
+    }
+
+    // Whether every brace and bracket of the file closes, outside its strings,
+    // character literals and comments (the file is read once, a piece at a time).
+    bool DdlStructuresClose() const
+    {
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        if (!f)
+            return true; // Assimp names the fault
+        enum class In { Text, Slash, LineComment, BlockComment, BlockStar, String, Char };
+        In in = In::Text;
+        bool escaped = false;
+        long long braces = 0, brackets = 0; // open ones; below zero, one closed too many
+        char buf[1 << 16];
+        size_t n = 0;
+        while (braces >= 0 && brackets >= 0 && (n = std::fread(buf, 1, sizeof(buf), f)) > 0) {
+            for (size_t i = 0; i < n && braces >= 0 && brackets >= 0; i++) {
+                const char c = buf[i];
+                if (in == In::String || in == In::Char) {
+                    if (!escaped && c == (in == In::String ? '"' : '\''))
+                        in = In::Text;
+                    escaped = !escaped && c == '\\';
+                } else if (in == In::LineComment) {
+                    in = c == '\n' ? In::Text : in;
+                } else if (in == In::BlockComment || in == In::BlockStar) {
+                    in = c == '*' ? In::BlockStar : in == In::BlockStar && c == '/' ? In::Text : In::BlockComment;
+                } else if (in == In::Slash && (c == '/' || c == '*')) {
+                    in = c == '/' ? In::LineComment : In::BlockComment;
+                } else {
+                    in = c == '"' ? In::String : c == '\'' ? In::Char : c == '/' ? In::Slash : In::Text;
+                    braces += (c == '{') - (c == '}');
+                    brackets += (c == '[') - (c == ']');
+                }
+            }
+        }
+        std::fclose(f);
+        return braces == 0 && brackets == 0 && (in == In::Text || in == In::Slash || in == In::LineComment);
     }
 
     // Runs f, naming `place` ("mesh \"Box\"") in a refusal of the scene builder.
