@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <filesystem>
 #include <limits>
 #include <string_view>
 #include <unordered_map>
@@ -1396,12 +1395,16 @@ namespace {
 
 // The file at path opened for reading; null, with a finding, when it cannot be, or is
 // not a regular file: opening a pipe waits for a writer and a device may never end.
-std::FILE* OpenChecked(const std::string& path, CheckReport& report)
+// A file that may be absent is, when absent, null without a finding.
+std::FILE* OpenChecked(const std::string& path, CheckReport& report, bool mayBeAbsent = false)
 {
     struct stat st {};
+    const bool found = stat(path.c_str(), &st) == 0;
+    if (!found && mayBeAbsent && errno == ENOENT)
+        return nullptr;
     std::FILE* f = nullptr;
     std::string why = "not a regular file: a directory, pipe or device is not read as a Vek file";
-    if (stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) {
+    if (!found || S_ISREG(st.st_mode)) {
         f = std::fopen(path.c_str(), "rb");
         why = std::string("cannot open the file: ") + std::strerror(errno);
     }
@@ -1427,10 +1430,7 @@ CheckReport CheckVekFile(const std::string& path, VekDocument* document)
     std::string boxPath =
         path.substr(0, dot != std::string::npos && (slash == std::string::npos || dot > slash) ? dot : path.size()) +
         ".box";
-    std::error_code ec;
-    if (!std::filesystem::exists(boxPath, ec))
-        return report;
-    if (std::FILE* b = OpenChecked(boxPath, report)) {
+    if (std::FILE* b = OpenChecked(boxPath, report, true)) {
         CheckBoxStream(b, boxPath, report, document);
         std::fclose(b);
     }

@@ -31,6 +31,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// s in lower case, as the model library compares extensions and the words it looks for.
+std::string Lowercase(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return s;
+}
+
 constexpr int TicksPerFrame = 160;
 constexpr double TicksPerSecond = 160.0 * 30.0; // 30 frames a second
 
@@ -253,9 +260,7 @@ private:
         if (head.starts_with("LWSC"))
             Fail("LightWave scenes are not read: the model library's reader of them never returns on damaged "
                  "files (export the objects they load, .lwo, instead)");
-        bool ply = head.size() >= 3 && std::tolower((unsigned char)head[0]) == 'p' &&
-                   std::tolower((unsigned char)head[1]) == 'l' && std::tolower((unsigned char)head[2]) == 'y';
-        if (ply && head.find("end_header") == std::string::npos)
+        if (Lowercase(head.substr(0, 3)) == "ply" && head.find("end_header") == std::string::npos)
             Fail("the PLY header has no end_header line: the file is cut short or damaged");
         if (IsOpenGex(importer, head) && !DdlStructuresClose())
             Fail("the OpenGEX structures do not close: the file is cut short or damaged");
@@ -265,15 +270,12 @@ private:
     // words near its start when the extension is none it knows.
     bool IsOpenGex(const Assimp::Importer& importer, const std::string& head) const
     {
-        std::string ext = fs::path(path).extension().string();
-        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        const std::string ext = Lowercase(fs::path(path).extension().string());
         if (ext == ".ogex")
             return true;
         if (!ext.empty() && importer.IsExtensionSupported(ext))
             return false;
-        std::string start = head.substr(0, 200);
-        std::transform(start.begin(), start.end(), start.begin(),
-                       [](unsigned char c) { return char(std::tolower(c)); });
+        const std::string start = Lowercase(head.substr(0, 200));
         static constexpr const char* WORDS[] = {"metric", "geometrynode", "vertexarray", "geometryobject",
                                                 "indexarray"};
         static_assert(std::size(WORDS) == 5);
@@ -330,10 +332,9 @@ private:
 
     void ChooseUpAxis()
     {
-        std::string ext = fs::path(path).extension().string();
+        std::string ext = Lowercase(fs::path(path).extension().string());
         if (!ext.empty())
             ext.erase(0, 1);
-        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
         gltf = ext == "gltf" || ext == "glb";
         if (options.up == ImportOptions::Up::Auto) {
             yUp = std::find(std::begin(YUpExtensions), std::end(YUpExtensions), ext) != std::end(YUpExtensions);
