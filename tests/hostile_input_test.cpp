@@ -182,11 +182,12 @@ TEST(HostileInput, UnsafeModelFormatsAreRefused)
 // A model the model library reads; damaged, its reader crashes.
 const fs::path OpenGexExample = "/usr/share/assimp/models/OpenGEX/Example.ogex";
 
-// A model whose material library is a pipe no one writes to: its reader waits for ever.
+// A model its reader takes hours over: a triangle, then a terabyte of NUL bytes (a
+// hole in the file, taking no room on disk), each of them an empty line to it.
 void WriteWaitingModel(const fs::path& dir)
 {
-    WriteFile(dir / "waiting.obj", "mtllib pipe.mtl\nv 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\n");
-    ASSERT_EQ(mkfifo((dir / "pipe.mtl").c_str(), 0600), 0);
+    WriteFile(dir / "waiting.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\n");
+    fs::resize_file(dir / "waiting.obj", uintmax_t(1) << 40);
 }
 
 // Damaged models on which the model library's reader crashes or never returns, and an
@@ -251,11 +252,18 @@ TEST(HostileInput, InterruptStopsAModelReaderThatNeverReturns)
 
 // A directory, a pipe with no writer and an endless device are refused at once,
 // as scenes and as files to check (the reading of the last two never returned).
+// Named by a model as its material library, they are taken as missing.
 TEST(HostileInput, InputsThatAreNotRegularFilesAreRefusedAtOnce)
 {
     fs::path dir = ScratchDir("hostile-not-regular");
     fs::create_directory(dir / "folder.json");
     ASSERT_EQ(mkfifo((dir / "pipe.obj").c_str(), 0600), 0);
+    for (const std::string library : {"pipe.obj", "/dev/zero"}) {
+        WriteFile(dir / "quad.obj", "mtllib " + library + "\nv 0 0 0\nv 1 0 0\nv 1 1 0\nusemtl a\nf 1 2 3\n");
+        ExportRun run =
+            RunVekexport(dir, {"--no-prompt", "--config-dir", "cfg", "--import-timeout", "20", "quad.obj", "out.vek"});
+        EXPECT_EQ(run.status, 0) << library << run.stderrText;
+    }
     for (const std::string name : {"folder.json", "pipe.obj", "/dev/zero"}) {
         ExportRun run = RunVekexport(dir, {"--no-prompt", "--config-dir", "cfg", name, "out.vek"});
         EXPECT_EQ(run.status, 2) << name;

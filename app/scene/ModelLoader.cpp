@@ -4,13 +4,17 @@
 // nodes of several materials, linear key controllers for the first animation.
 #include "SceneBuilder.h"
 
+#include <assimp/DefaultIOStream.h>
+#include <assimp/DefaultIOSystem.h>
 #include <assimp/Importer.hpp>
 #include <assimp/ProgressHandler.hpp>
 #include <assimp/importerdesc.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include <fcntl.h>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -159,6 +163,44 @@ private:
     size_t mask = 0;
 };
 
+// The files the model library opens by itself (material libraries, textures, the
+// parts of a scene) are read only when they are regular files. A pipe no one writes
+// to would hold the reader for ever, and a device would feed it without end; such a
+// file is treated as missing, which every reader copes with.
+class RegularFilesOnly : public Assimp::DefaultIOSystem {
+public:
+    // The library's own test opens the file, which waits on a pipe.
+    bool Exists(const char* file) const override
+    {
+        struct stat st {};
+        return stat(file, &st) == 0 && S_ISREG(st.st_mode);
+    }
+
+    Assimp::IOStream* Open(const char* file, const char* mode) override
+    {
+        if (std::strpbrk(mode, "wa+"))
+            return DefaultIOSystem::Open(file, mode);
+        // Opened without waiting for a writer, then looked at: a file put in the
+        // place of another between a look and the opening is still looked at.
+        const int fd = open(file, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        struct stat st {};
+        if (fd < 0)
+            return nullptr;
+        FILE* f = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? fdopen(fd, "rb") : nullptr;
+        if (!f) {
+            close(fd);
+            return nullptr;
+        }
+        return new Stream(f, file);
+    }
+
+private:
+    // The library's own stream over the file opened here.
+    struct Stream : Assimp::DefaultIOStream {
+        Stream(FILE* f, const char* name) : DefaultIOStream(f, name) {}
+    };
+};
+
 class ModelLoader {
 public:
     ModelLoader(const std::string& path, const ImportOptions& options) : path(path), options(options) {}
@@ -166,6 +208,7 @@ public:
     std::unique_ptr<Scene> Load()
     {
         Assimp::Importer importer;
+        importer.SetIOHandler(new RegularFilesOnly); // the importer owns it
         importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
         // Points and lines have no place in the host's meshes.
         importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
