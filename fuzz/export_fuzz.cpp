@@ -1,15 +1,16 @@
-// Loads a scene description, exports it through the plug-in and checks what it
-// wrote: whatever scene loads, the export must give files in which the checker
-// finds nothing.
+// Loads a scene description or an ASCII scene export, exports it through the plug-in
+// and checks what it wrote: whatever scene loads, the export must give files in which
+// the checker finds nothing.
 //
 // The input is "name=value" option lines (the option table's names, and
-// "selectedOnly"), an empty line, then the scene's JSON. The files go to a directory
-// in shared memory.
+// "selectedOnly"), an empty line, then the scene's text, read as vekexport reads a
+// scene file that is not a model. The files go to a directory in shared memory.
 #include "check/VekCheck.h"
 #include "export/SceneExporter.h"
 #include "options/ExportOptions.h"
 #include "plugin/Plugin.h"
 #include "scene/Scene.h"
+#include "scene/SceneFormats.h"
 #include "win32.h"
 
 #include <unistd.h>
@@ -87,11 +88,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     ExportOptions options = DefaultExportOptions;
     bool selectedOnly = false;
-    std::string_view json =
-        ReadOptions(std::string_view(reinterpret_cast<const char*>(data), size), options, selectedOnly);
+    const std::string text(
+        ReadOptions(std::string_view(reinterpret_cast<const char*>(data), size), options, selectedOnly));
     std::unique_ptr<vek::Scene> scene;
     try {
-        scene = vek::LoadSceneJson(std::string(json), "fuzz.json");
+        const std::string decoded = vek::DecodeSceneText(text);
+        scene = vek::IsAseText(decoded) ? vek::LoadAse(decoded, "fuzz.ase") : vek::LoadSceneJson(text, "fuzz.json");
     } catch (const vek::SceneError&) {
         return 0;
     }

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Fills DIR/check, DIR/export and DIR/model with the fuzz targets' seeds: the golden
-# files, the golden scenes with their options, and the models Debian ships with Assimp.
+# files, the golden scenes (JSON and .ase) with their options, and the models Debian
+# ships with Assimp.
 set -eu
 dir=$1
 rm -rf "$dir" && mkdir -p "$dir/check" "$dir/export" "$dir/model"
@@ -10,7 +11,7 @@ for f in tests/golden/*/expected.box; do
   if [ -f "$f" ]; then printf '\001' | cat - "$f" > "$dir/check/$(name "$f")"; fi
 done
 # The export target reads "name=value" option lines, an empty line, then the scene.
-for f in tests/golden/*/scene.json examples/*.json; do
+for f in tests/golden/*/scene.json tests/golden/*/scene.ase examples/*.json; do
   src=$(dirname "$f")
   {
     if [ -f "$src/options" ]; then sed -e '$a\' "$src/options"; fi
