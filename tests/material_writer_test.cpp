@@ -10,7 +10,9 @@ namespace {
 const char* const Texmaps = R"(
     "dalle": {"class": "bitmap", "file": "D:\\Engine\\Partition\\maps\\dalle.bmp"},
     "mousse": {"class": "bitmap", "file": "D:\\Engine\\Partition\\maps\\mousse.bmp"},
-    "noise": {"class": "other"})";
+    "noise": {"class": "other"},
+    "nameless": {"class": "bitmap", "file": ""},
+    "partition": {"class": "bitmap", "file": "D:\\Engine\\Partition\\"})";
 
 // Plain materials the blends below are made of.
 const char* const Plain = R"(
@@ -96,7 +98,9 @@ TEST(MaterialWriter, PlainMaterials)
         "glass": {"diffuse": [0.2, 0.2, 0.2], "transparency": 0.5},
         "faint": {"transparency": 0.003},
         "opaque": {"transparency": 1},
-        "procedural": {"diffuseMap": "noise", "transparency": 0.5})";
+        "procedural": {"diffuseMap": "noise", "transparency": 0.5},
+        "nameless": {"diffuseMap": "nameless", "diffuse": [1, 0, 0]},
+        "partition": {"diffuseMap": "partition", "diffuse": [1, 0, 0]})";
     // A bitmap map is the texture; no FLAT line.
     EXPECT_EQ(Block(m, "wood"), "material Old_wood {\n color ff8000\n texture maps/dalle.bmp\n"
                                 " type NOLIGHT\n type TEXTURED\n}\n");
@@ -110,6 +114,11 @@ TEST(MaterialWriter, PlainMaterials)
     // A map that is not a bitmap gives neither texture nor face colour.
     EXPECT_EQ(Block(m, "procedural"), "material procedural {\n color 808080\n"
                                       " type FLAT\n type NOLIGHT\n type TRANSPARENCY127\n}\n");
+    // A bitmap whose texture line would name no file leaves its material unmapped.
+    for (const char* id : {"nameless", "partition"})
+        EXPECT_EQ(Block(m, id),
+                  "material " + std::string(id) +
+                      " {\n color ff0000\n facecolor1 ff0000\n type FLAT\n type NOLIGHT\n type COLOR1\n}\n");
 }
 
 TEST(MaterialWriter, ShadingFlagsComeFirstInTheirOrder)

@@ -16,11 +16,13 @@ bool IsBitmap(Texmap* map) { return map && map->ClassID() == Class_ID(BMTEX_CLAS
 
 const TCHAR* MapFileName(Texmap* map) { return static_cast<BitmapTex*>(map)->GetMapName(); }
 
-// A bitmap without a file name has nothing to show: the material counts as unmapped.
-Texmap* DiffuseMap(Mtl* mtl)
+// A bitmap whose texture line would name no file has nothing to show: one without a
+// file name, or naming only the directory textures are written relative to (the
+// partition, the texture root). The material counts as unmapped.
+Texmap* DiffuseMap(NodeWriter& writer, Mtl* mtl)
 {
     Texmap* map = mtl->GetSubTexmap(ID_DI);
-    if (IsBitmap(map) && !(MapFileName(map) && *MapFileName(map)))
+    if (IsBitmap(map) && writer.FormatMapPath(MapFileName(map)).Length() == 0)
         return nullptr;
     return map;
 }
@@ -34,14 +36,14 @@ struct Pair {
     Color color;
 };
 
-bool FormsPair(Mtl* blend, Pair& pair)
+bool FormsPair(NodeWriter& writer, Mtl* blend, Pair& pair)
 {
     Mtl* sub0 = blend->GetSubMtl(0);
     Mtl* sub1 = blend->GetSubMtl(1);
     if (!sub0 || !sub1)
         return false;
-    Texmap* map0 = DiffuseMap(sub0);
-    Texmap* map1 = DiffuseMap(sub1);
+    Texmap* map0 = DiffuseMap(writer, sub0);
+    Texmap* map1 = DiffuseMap(writer, sub1);
     if ((map0 != nullptr) == (map1 != nullptr))
         return false;
     Texmap* map = map0 ? map0 : map1;
@@ -128,7 +130,7 @@ bool MaterialWriter::DeriveLayout(Mtl* mtl, Layout& layout)
 {
     if (IsBlend(mtl))
         return DeriveBlendLayout(mtl, layout);
-    Texmap* map = DiffuseMap(mtl);
+    Texmap* map = DiffuseMap(*this, mtl);
     if (!map) {
         // The face colour of an unmapped material is its own diffuse colour.
         layout.hasFaceColor1 = true;
@@ -151,7 +153,7 @@ bool MaterialWriter::DeriveBlendLayout(Mtl* blend, Layout& layout)
     Layout derived;
     Pair pair0, pair1;
     if (IsBlend(sub0) && IsBlend(sub1)) {
-        if (FormsPair(sub0, pair0) && FormsPair(sub1, pair1)) {
+        if (FormsPair(*this, sub0, pair0) && FormsPair(*this, sub1, pair1)) {
             derived.firstTexture = pair0.texture;
             derived.hasFaceColor1 = true;
             derived.faceColor1 = pair0.color;
@@ -163,18 +165,18 @@ bool MaterialWriter::DeriveBlendLayout(Mtl* blend, Layout& layout)
         Mtl* nested = IsBlend(sub0) ? sub0 : sub1;
         Mtl* plain = IsBlend(sub0) ? sub1 : sub0;
         mixWeighsSecond = plain == sub1;
-        Texmap* map = DiffuseMap(plain);
+        Texmap* map = DiffuseMap(*this, plain);
         if (IsBitmap(map)) {
             derived.secondTexture = map;
-            if (FormsPair(nested, pair0)) {
+            if (FormsPair(*this, nested, pair0)) {
                 derived.firstTexture = pair0.texture;
                 derived.hasFaceColor1 = true;
                 derived.faceColor1 = pair0.color;
             }
         }
     } else {
-        Texmap* map0 = DiffuseMap(sub0);
-        Texmap* map1 = DiffuseMap(sub1);
+        Texmap* map0 = DiffuseMap(*this, sub0);
+        Texmap* map1 = DiffuseMap(*this, sub1);
         if (map0 && map1) {
             if (IsBitmap(map0) && IsBitmap(map1)) {
                 derived.firstTexture = map0;
