@@ -45,7 +45,8 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
 # The fuzz targets of our own readers, each for a fixed time: the file checker; load,
-# export and check of scene descriptions. make fuzz-models runs the model loader's
+# export and check of scene descriptions and .ase exports (with a dictionary of the
+# words their readers look for). make fuzz-models runs the model loader's
 # target, through Assimp: it finds faults inside Assimp's own readers within a minute
 # (a segmentation fault in its OpenGEX reader, endless loops in its LightWave scene
 # reader, ...), so it is not part of CI: vekexport reads models in a child process that
@@ -62,7 +63,8 @@ fuzz: deps $(FUZZ_BUILD)/Makefile
 	cmake --build $(FUZZ_BUILD) --target check_fuzz export_fuzz -j $(JOBS)
 	fuzz/seeds.sh $(FUZZ_BUILD)/corpus
 	$(FUZZ_ENV) $(FUZZ_BUILD)/check_fuzz $(FUZZ_FLAGS) $(FUZZ_BUILD)/corpus/check
-	$(FUZZ_ENV) $(FUZZ_BUILD)/export_fuzz $(FUZZ_FLAGS) $(FUZZ_BUILD)/corpus/export
+	$(FUZZ_ENV) $(FUZZ_BUILD)/export_fuzz $(FUZZ_FLAGS) -dict=$(FUZZ_BUILD)/corpus/export.dict \
+		$(FUZZ_BUILD)/corpus/export
 
 fuzz-models: deps $(FUZZ_BUILD)/Makefile
 	cmake --build $(FUZZ_BUILD) --target model_fuzz -j $(JOBS)
