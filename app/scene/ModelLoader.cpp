@@ -169,7 +169,8 @@ private:
 // file is treated as missing, which every reader copes with.
 class RegularFilesOnly : public Assimp::DefaultIOSystem {
 public:
-    // The library's own test opens the file, which waits on a pipe.
+    // The library's own test of whether a file is there opens it, which waits on a
+    // pipe; a look at it does not.
     bool Exists(const char* file) const override
     {
         struct stat st {};
@@ -180,8 +181,8 @@ public:
     {
         if (std::strpbrk(mode, "wa+"))
             return DefaultIOSystem::Open(file, mode);
-        // Opened without waiting for a writer, then looked at: a file put in the
-        // place of another between a look and the opening is still looked at.
+        // Opened without waiting for a writer, and what was opened is looked at: no
+        // file can take another's place between the look and the opening.
         const int fd = open(file, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         struct stat st {};
         if (fd < 0)
