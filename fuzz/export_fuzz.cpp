@@ -92,7 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         ReadOptions(std::string_view(reinterpret_cast<const char*>(data), size), options, selectedOnly));
     std::unique_ptr<vek::Scene> scene;
     try {
-        const std::string decoded = vek::DecodeSceneText(text);
+        std::string converted;
+        const std::string_view decoded = vek::DecodeSceneText(text, converted);
         scene = vek::IsAseText(decoded) ? vek::LoadAse(decoded, "fuzz.ase") : vek::LoadSceneJson(text, "fuzz.json");
     } catch (const vek::SceneError&) {
         return 0;

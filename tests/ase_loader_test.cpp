@@ -85,7 +85,8 @@ TEST(AseLoader, ReadsUtf8Latin1AndUtf16)
         utf16be += char(code >> 8), utf16be += char(code & 0xff);
     }
     for (const std::string& bytes : {utf8, "\xef\xbb\xbf" + utf8, latin1, utf16le, utf16be}) {
-        std::string text = DecodeSceneText(bytes);
+        std::string converted;
+        const std::string_view text = DecodeSceneText(bytes, converted);
         ASSERT_TRUE(IsAseText(text));
         EXPECT_STREQ(TopNode(*LoadAse(text, "scene.ase"), 0)->GetName(), "Pièce");
     }

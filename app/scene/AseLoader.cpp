@@ -92,28 +92,28 @@ bool ValidUtf8(std::string_view s)
 
 } // namespace
 
-std::string DecodeSceneText(const std::string& bytes)
+std::string_view DecodeSceneText(std::string_view b, std::string& converted)
 {
-    std::string_view b(bytes);
     if (b.size() >= 2 && uint8_t(b[0]) == 0xff && uint8_t(b[1]) == 0xfe)
-        return FromUtf16(b.substr(2), false);
+        return converted = FromUtf16(b.substr(2), false);
     if (b.size() >= 2 && uint8_t(b[0]) == 0xfe && uint8_t(b[1]) == 0xff)
-        return FromUtf16(b.substr(2), true);
+        return converted = FromUtf16(b.substr(2), true);
     if (b.substr(0, 3) == "\xef\xbb\xbf")
         b.remove_prefix(3);
+    // Read where it lies: a scene of hundreds of megabytes is not copied.
     if (ValidUtf8(b))
-        return std::string(b);
-    std::string out; // Latin-1
-    out.reserve(b.size() * 2);
+        return b;
+    converted.clear(); // Latin-1
+    converted.reserve(b.size() * 2);
     for (char c : b)
-        AppendUtf8(out, uint8_t(c));
-    return out;
+        AppendUtf8(converted, uint8_t(c));
+    return converted;
 }
 
-bool IsAseText(const std::string& text)
+bool IsAseText(std::string_view text)
 {
     size_t start = text.find_first_not_of(" \t\r\n");
-    return start != std::string::npos && text.compare(start, 19, "*3DSMAX_ASCIIEXPORT") == 0 &&
+    return start != std::string_view::npos && text.compare(start, 19, "*3DSMAX_ASCIIEXPORT") == 0 &&
            (text.size() == start + 19 || std::isspace(static_cast<unsigned char>(text[start + 19])));
 }
 
@@ -196,7 +196,7 @@ constexpr int kMaxMaterialDepth = 100;
 
 class AseLoader {
 public:
-    AseLoader(const std::string& text, const std::string& fileName) : lex(text), file(fileName), size(text.size()) {}
+    AseLoader(std::string_view text, const std::string& fileName) : lex(text), file(fileName), size(text.size()) {}
 
     std::unique_ptr<Scene> Load();
 
@@ -932,7 +932,7 @@ std::unique_ptr<Scene> AseLoader::Load()
 
 } // namespace
 
-std::unique_ptr<Scene> LoadAse(const std::string& text, const std::string& fileName)
+std::unique_ptr<Scene> LoadAse(std::string_view text, const std::string& fileName)
 {
     return AseLoader(text, fileName).Load();
 }

@@ -55,10 +55,11 @@ std::unique_ptr<Scene> LoadSceneFile(const std::string& path, const ImportOption
         return LoadSceneJson(bytes, path, read);
     }
     {
-        std::string text = DecodeSceneText(std::string(bytes.data(), bytes.size()));
+        std::string converted;
+        const std::string_view text = DecodeSceneText(std::string_view(bytes.data(), bytes.size()), converted);
         if (IsAseText(text))
             return LoadAse(text, path);
-    } // a model (glTF, say) loads without this copy of its text
+    } // a model (glTF, say) loads without a converted copy of its text
     return LoadModelFile(path, options);
 }
 

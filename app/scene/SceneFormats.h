@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace vek {
 
@@ -22,12 +23,13 @@ using TextRead = std::function<void(const char* upTo)>;
 std::unique_ptr<Scene> LoadSceneJson(simdjson::padded_string_view text, const std::string& fileName,
                                      const TextRead& read = {});
 
-// A text file's bytes as UTF-8: UTF-16 with a byte-order mark, UTF-8 (a mark is
-// dropped), or else Latin-1.
-std::string DecodeSceneText(const std::string& bytes);
+// A text file's bytes as UTF-8: UTF-8 is the bytes themselves (a byte-order mark
+// dropped); UTF-16 with a byte-order mark, and anything else read as Latin-1, are
+// converted into `converted`. The result views `bytes` or `converted`.
+std::string_view DecodeSceneText(std::string_view bytes, std::string& converted);
 // Whether decoded text is the application's ASCII scene export.
-bool IsAseText(const std::string& text);
+bool IsAseText(std::string_view text);
 // Reads an ASCII scene export from decoded text; `fileName` names it in errors.
-std::unique_ptr<Scene> LoadAse(const std::string& text, const std::string& fileName);
+std::unique_ptr<Scene> LoadAse(std::string_view text, const std::string& fileName);
 
 } // namespace vek
