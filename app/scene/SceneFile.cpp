@@ -30,13 +30,13 @@ std::unique_ptr<Scene> LoadSceneFile(const std::string& path, const ImportOption
     if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
         throw SceneError(path + ": not a regular file: a directory, pipe or device is not read as a scene");
     const bool json = EndsWith(path, ".json");
+    char c = '{';
     if (!json) {
         // Ours begin with "{" or "*" (after a byte-order mark, perhaps); the rest
         // goes to Assimp unread.
         std::ifstream in(path, std::ios::binary);
         if (!in)
             throw SceneError(path + ": cannot read: " + std::strerror(errno));
-        char c = 0;
         while (in.get(c) && (std::isspace(static_cast<unsigned char>(c)) || (c & 0x80) || c == 0)) {
         }
         if (!in || (c != '{' && c != '*'))
@@ -48,7 +48,9 @@ std::unique_ptr<Scene> LoadSceneFile(const std::string& path, const ImportOption
     if (!mapped && simdjson::padded_string::load(path).get(copy))
         throw SceneError(path + ": cannot read: " + std::strerror(errno));
     const simdjson::padded_string_view bytes = mapped ? mapped.View() : simdjson::padded_string_view(copy);
-    if (json || IsSceneDescription(bytes)) {
+    // Only a text that opens with a brace is tried as JSON: the parser's first pass
+    // goes over the whole file.
+    if (json || (c == '{' && IsSceneDescription(bytes))) {
         TextRead read;
         if (mapped)
             read = [&mapped](const char* upTo) { mapped.Release(upTo); };
