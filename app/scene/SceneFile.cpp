@@ -30,16 +30,16 @@ std::unique_ptr<Scene> LoadSceneFile(const std::string& path, const ImportOption
     if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
         throw SceneError(path + ": not a regular file: a directory, pipe or device is not read as a scene");
     const bool json = EndsWith(path, ".json");
-    char c = '{';
+    char first = '{'; // the first byte that is not a blank, a mark or a NUL
     if (!json) {
         // Ours begin with "{" or "*" (after a byte-order mark, perhaps); the rest
         // goes to Assimp unread.
         std::ifstream in(path, std::ios::binary);
         if (!in)
             throw SceneError(path + ": cannot read: " + std::strerror(errno));
-        while (in.get(c) && (std::isspace(static_cast<unsigned char>(c)) || (c & 0x80) || c == 0)) {
+        while (in.get(first) && (std::isspace(static_cast<unsigned char>(first)) || (first & 0x80) || first == 0)) {
         }
-        if (!in || (c != '{' && c != '*'))
+        if (!in || (first != '{' && first != '*'))
             return LoadModelFile(path, options);
     }
     // Read once, with the padding the JSON parser needs.
@@ -50,7 +50,7 @@ std::unique_ptr<Scene> LoadSceneFile(const std::string& path, const ImportOption
     const simdjson::padded_string_view bytes = mapped ? mapped.View() : simdjson::padded_string_view(copy);
     // Only a text that opens with a brace is tried as JSON: the parser's first pass
     // goes over the whole file.
-    if (json || (c == '{' && IsSceneDescription(bytes))) {
+    if (json || (first == '{' && IsSceneDescription(bytes))) {
         TextRead read;
         if (mapped)
             read = [&mapped](const char* upTo) { mapped.Release(upTo); };
