@@ -182,12 +182,12 @@ TEST(HostileInput, UnsafeModelFormatsAreRefused)
 // A model the model library reads; damaged, its reader crashes.
 const fs::path OpenGexExample = "/usr/share/assimp/models/OpenGEX/Example.ogex";
 
-// A model its reader takes minutes over: a triangle, then 64 GiB of NUL bytes (a hole
-// in the file, taking no room on disk), each of them an empty line to it.
+// A model its reader takes most of a minute over: a triangle, then 4 GiB of NUL bytes
+// (a hole in the file, taking no room on disk), each of them an empty line to it.
 void WriteWaitingModel(const fs::path& dir)
 {
     WriteFile(dir / "waiting.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\n");
-    fs::resize_file(dir / "waiting.obj", uintmax_t(64) << 30);
+    fs::resize_file(dir / "waiting.obj", uintmax_t(4) << 30);
 }
 
 // Damaged models on which the model library's reader crashes or never returns, and an
