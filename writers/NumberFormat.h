@@ -16,9 +16,10 @@ constexpr size_t FORMAT_FIXED_MAX = 64;
 // Writes v, widened to double, exactly as the C runtime of the plug-in's platform
 // wrote "%4.<decimals>f" (minimum width 4, right-aligned with spaces; "nan", "-nan",
 // "inf", "-inf" likewise) into buf, which holds FORMAT_FIXED_MAX characters (any of
-// them may be overwritten), and returns the length. decimals is 0 to 10. The text is the exact value correctly
-// rounded, and an exact tie rounds away from zero: 2.5 gives 3 and -0.5 gives -1 at
-// 0 decimals, 0.625 gives 0.63 at 2. (glibc rounds ties to even instead.)
+// them may be overwritten), and returns the length. decimals is 0 to 10. The text is
+// the exact value correctly rounded, and an exact tie rounds away from zero: 2.5
+// gives 3 and -0.5 gives -1 at 0 decimals, 0.625 gives 0.63 at 2. (glibc rounds ties
+// to even instead.)
 size_t FormatFixed(char* buf, float v, int decimals);
 
 // v when it is finite; otherwise the nearest finite float (FLT_MAX or -FLT_MAX for an

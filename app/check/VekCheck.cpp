@@ -1398,20 +1398,20 @@ namespace {
 // A file that may be absent is, when absent, null without a finding.
 std::FILE* OpenChecked(const std::string& path, CheckReport& report, bool mayBeAbsent = false)
 {
+    auto finding = [&](std::string why) {
+        report.total++;
+        report.findings.push_back({path, 0, std::move(why)});
+        return nullptr;
+    };
     struct stat st {};
     const bool found = stat(path.c_str(), &st) == 0;
     if (!found && mayBeAbsent && errno == ENOENT)
         return nullptr;
-    std::FILE* f = nullptr;
-    std::string why = "not a regular file: a directory, pipe or device is not read as a Vek file";
-    if (!found || S_ISREG(st.st_mode)) {
-        f = std::fopen(path.c_str(), "rb");
-        why = std::string("cannot open the file: ") + std::strerror(errno);
-    }
-    if (!f) {
-        report.total++;
-        report.findings.push_back({path, 0, why});
-    }
+    if (found && !S_ISREG(st.st_mode))
+        return finding("not a regular file: a directory, pipe or device is not read as a Vek file");
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return finding(std::string("cannot open the file: ") + std::strerror(errno));
     return f;
 }
 

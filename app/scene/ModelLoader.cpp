@@ -184,9 +184,9 @@ public:
         // Opened without waiting for a writer, and what was opened is looked at: no
         // file can take another's place between the look and the opening.
         const int fd = open(file, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        struct stat st {};
         if (fd < 0)
             return nullptr;
+        struct stat st {};
         FILE* f = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? fdopen(fd, "rb") : nullptr;
         if (!f) {
             close(fd);
