@@ -1,6 +1,9 @@
 # make run   installs what is missing, builds vekexport and its module only, exports
 #            the bundled example scene and draws the file written into build/crate.png
 # make test  installs what is missing, builds everything, and runs the whole test suite
+# make install  builds vekexport and installs it under PREFIX (default /usr/local; DESTDIR
+#            stages the tree elsewhere, as for a package)
+# make package  the Debian package of that tree, in build/ (vekexport_<version>_<arch>.deb)
 # make sanitize  the test suite again, built with AddressSanitizer and UBSan
 # make lint  checks the formatting and clang-tidy's findings; make format applies the formatting
 BUILD ?= build
@@ -10,7 +13,7 @@ JOBS ?= $(shell nproc)
 WERROR ?= OFF
 EXAMPLE ?= examples/crate.scene.json
 
-.PHONY: all deps build run test sanitize fuzz fuzz-models bench lint format clean
+.PHONY: all deps build run install package test sanitize fuzz fuzz-models bench lint format clean
 
 all: build
 
@@ -28,6 +31,17 @@ run: deps $(BUILD)/Makefile
 	@mkdir -p $(BUILD)/config
 	$(BUILD)/vekexport --no-prompt --config-dir $(BUILD)/config $(EXAMPLE) $(BUILD)/crate.vek \
 		--preview $(BUILD)/crate.png --wire
+
+PREFIX ?= /usr/local
+# Only what is installed is built; cmake --install honours DESTDIR from the environment.
+INSTALLED_TARGETS = vekexport vekexport_man
+install: deps $(BUILD)/Makefile
+	cmake --build $(BUILD) --target $(INSTALLED_TARGETS) -j $(JOBS)
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+package: deps $(BUILD)/Makefile
+	cmake --build $(BUILD) --target $(INSTALLED_TARGETS) -j $(JOBS)
+	cd $(BUILD) && cpack -G DEB
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -214,6 +214,8 @@ TEST(Checker, EachDamageGivesItsFindingAtItsLine)
         {"closing brace indentation", [](auto& l) { Set(l, 56, "   }"); }, 56, "closing brace indented by 3"},
         {"body indentation", [](auto& l) { Set(l, 46, "    1.000000 0.000000 0.000000"); }, 46,
          "indented by 4 blanks, expected 2"},
+        {"short number unpadded", [](auto& l) { Set(l, 33, " 1.0 2.0 3.0"); }, 33,
+         "first number narrower than its field of 4 characters"},
         {"child indentation", [](auto& l) { Set(l, 65, "mesh Rock_copy {"); }, 65, "does not match the nesting"},
         {"transform", [](auto& l) { Set(l, 42, " 0.000000 0.000000 0.000000 0.000000 0.000000 65535.0000"); }, 42,
          "transform line should hold 7 numbers"},
@@ -336,6 +338,28 @@ TEST(Checker, LineEndsAndHostileBytes)
     for (size_t cut = 0; cut < crlf.size(); cut += 7)
         Check(crlf.substr(0, cut));
     EXPECT_FALSE(Check("").Clean());
+}
+
+// A file of another kind is said to be one, once, and not read line by line; a Vek
+// file with a damaged header still gets its findings.
+TEST(Checker, ForeignFilesAreOneFinding)
+{
+    const std::string foreign[] = {
+        "<?xml version=\"1.0\"?>\r\n<COLLADA>\r\n<asset/>\r\n</COLLADA>\r\n",
+        "# Blender OBJ\n# www.blender.org\nmtllib box.mtl\no Box\nv 1.0 2.0 3.0\nf 1 2 3\n",
+        std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) + std::string(2 << 20, 'x'),
+        "# Vek Version: 2\r\n",
+    };
+    for (const std::string& bytes : foreign) {
+        CheckReport r = Check(bytes);
+        ASSERT_EQ(r.total, 1) << FormatReport(r);
+        EXPECT_EQ(FormatFinding(r.findings[0]), "t.vek: not a Vek file");
+    }
+    std::vector<std::string> lines = ValidVek;
+    Set(lines, 1, "Export To Vek");
+    Set(lines, 3, "# Version: four");
+    CheckReport r = Check(Join(lines));
+    EXPECT_EQ(r.total, 2) << FormatReport(r);
 }
 
 TEST(Checker, FindingsAreCappedButCounted)
@@ -513,9 +537,16 @@ TEST(Checker, CommandLineChecksTheVekFileAndTheBoxBesideIt)
     EXPECT_NE(bad.stdoutText.find("level.box:18: more boxes than the 2 the count announces"), std::string::npos)
         << bad.stdoutText;
 
+    // A file that cannot be read is an error of the run, not a finding.
     ExportRun missing = RunVekexport(dir, {"--check", "nowhere.vek"});
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.stdoutText.find("nowhere.vek: cannot open the file"), std::string::npos);
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.stderrText.find("nowhere.vek: cannot open the file"), std::string::npos) << missing.stderrText;
+    ExportRun render = RunVekexport(dir, {"--render", "nowhere.vek", "nowhere.png"});
+    EXPECT_EQ(render.status, 2);
+
+    ExportRun model = RunVekexport(dir, {"--check", "/usr/share/assimp/models/Collada/duck.dae"});
+    EXPECT_EQ(model.status, 1);
+    EXPECT_EQ(model.stdoutText, "/usr/share/assimp/models/Collada/duck.dae: not a Vek file\n");
 }
 
 } // namespace

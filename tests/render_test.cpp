@@ -1,6 +1,8 @@
 // Pictures of exported files: a red cube and a collision box seen through the
-// default view and through camera blocks, drawn by the command line into PNG files.
+// default view and through camera blocks, drawn by the command line into PNG files;
+// a textured square, and where its texture is looked for.
 #include "export_run.h"
+#include "render/Texture.h"
 #include "render/VekRender.h"
 
 #include <gtest/gtest.h>
@@ -151,6 +153,96 @@ TEST(CubePictures, ADamagedFileIsRefusedWithTheCheckersFirstFinding)
                                   ": unknown line after the result markers: \"#EXPORT_KO\" (and 1 more: --check "
                                   "lists them)\n");
     EXPECT_FALSE(fs::exists(dir / "bad.png"));
+}
+
+// A square of 2 units standing in front of the "Front" camera of CubeScene, mapped
+// with the whole of a texture; its material's own colour is black, as in many
+// models whose colour is all in their texture.
+std::string TexturedScene(const fs::path& texture)
+{
+    return R"({"format": "vek-scene/1",
+    "texmaps": {"checker": {"class": "bitmap", "file": ")" +
+           texture.string() + R"("}},
+    "materials": {"checker": {"name": "Checker", "diffuse": [0, 0, 0], "diffuseMap": "checker"}},
+    "objects": {"square": {"type": "mesh", "verts": [[-1, 0, 0], [1, 0, 0], [1, 0, 2], [-1, 0, 2]],
+                           "faces": [{"v": [0, 1, 2], "edges": 3}, {"v": [2, 3, 0], "edges": 3}],
+                           "tverts": [[0, 0, 0], [1, 0, 0], [1, 1, 0], [0, 1, 0]],
+                           "tvfaces": [[0, 1, 2], [2, 3, 0]]},
+                "lens": {"type": "camera", "fov": 0.785398}},
+    "nodes": [{"name": "Square", "object": "square", "material": "checker"},
+              {"name": "Front", "object": "lens",
+               "transform": {"position": [0, -10, 1], "rotation": {"axis": [1, 0, 0], "angle": 1.5707963}}}]})";
+}
+
+// An uncompressed 24-bit TGA picture of 2 x 2 texels, rows from the top.
+std::string Tga2x2(const std::array<Rgb, 4>& texels)
+{
+    std::string s = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 24, 0x20};
+    for (const Rgb& t : texels)
+        s += {char(t.b), char(t.g), char(t.r)};
+    return s;
+}
+
+// The square seen through the camera covers columns 24 to 39 and rows 16 to 31 of the
+// 64 x 48 picture: each quarter shows its quarter of the texture, the right way up.
+TEST(TexturedPictures, FacesShowTheirTextureOrTheirColourWhenItCannotBeRead)
+{
+    const fs::path dir = fs::path(VEK_BINARY_DIR) / "test-scratch" / "render-textured";
+    ExportRun run = ExportScene("render-textured", TexturedScene(dir / "checker.tga"), {{"exportCameras", 1}});
+    ASSERT_EQ(run.status, 0) << run.stderrText;
+    const Rgb green{0, 255, 0}, blue{0, 0, 255}, yellow{255, 255, 0}, white{255, 255, 255};
+    WriteFile(dir / "checker.tga", Tga2x2({green, blue, yellow, white}));
+    Picture picture = Render(dir, "textured", {"--camera", "Front"});
+    ASSERT_EQ(picture.width, 64);
+    const Rgb topLeft = picture.At(28, 20), topRight = picture.At(36, 20), bottomLeft = picture.At(28, 28),
+              bottomRight = picture.At(36, 28);
+    EXPECT_TRUE(topLeft.r == 0 && topLeft.g > 0 && topLeft.b == 0) << int(topLeft.g);
+    EXPECT_TRUE(topRight.r == 0 && topRight.g == 0 && topRight.b > 0);
+    EXPECT_TRUE(bottomLeft.r > 0 && bottomLeft.r == bottomLeft.g && bottomLeft.b == 0);
+    EXPECT_TRUE(bottomRight.r > 0 && bottomRight.r == bottomRight.g && bottomRight.g == bottomRight.b);
+    EXPECT_EQ(picture.At(2, 2), render::Background);
+
+    // Not a picture: a warning, and the square in its material's colour.
+    WriteFile(dir / "checker.tga", "not a picture");
+    ExportRun damaged;
+    Picture plain = Render(dir, "plain", {"--camera", "Front"}, &damaged);
+    EXPECT_EQ(damaged.status, 0);
+    EXPECT_EQ(damaged.stderrText.rfind("vekexport: warning: out.vek: texture \"" + (dir / "checker.tga").string() +
+                                           "\" of material \"Checker\": ",
+                                       0),
+              0u)
+        << damaged.stderrText;
+    EXPECT_NE(damaged.stderrText.find("drawn in the material's colour"), std::string::npos);
+    EXPECT_EQ(plain.At(28, 20), (Rgb{0, 0, 0}));
+    EXPECT_EQ(plain.At(36, 28), (Rgb{0, 0, 0}));
+}
+
+// Relative texture paths lie under the Partition directory the file is in, or else
+// under the texture root; then beside the file. Absolute ones are taken as written;
+// last comes the file's own name beside the Vek file.
+TEST(TexturedPictures, TexturePathsAreLookedForWhereTheEngineLooks)
+{
+    const struct {
+        const char *written, *vek, *root;
+        std::vector<std::string> candidates;
+    } cases[] = {
+        {"maps/wood.bmp",
+         "/game/Partition/levels/hall.vek",
+         "",
+         {"/game/Partition/maps/wood.bmp", "/game/Partition/levels/maps/wood.bmp", "/game/Partition/levels/wood.bmp"}},
+        {"maps/wood.bmp",
+         "/game/PARTITION/hall.vek",
+         "/elsewhere",
+         {"/game/PARTITION/maps/wood.bmp", "/game/PARTITION/wood.bmp"}},
+        {"maps/wood.bmp",
+         "/out/hall.vek",
+         "/data/game",
+         {"/data/game/maps/wood.bmp", "/out/maps/wood.bmp", "/out/wood.bmp"}},
+        {"wood.bmp", "/out/hall.vek", "", {"/out/wood.bmp"}},
+        {"/models/truck/wood.png", "/out/hall.vek", "/data", {"/models/truck/wood.png", "/out/wood.png"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(render::TextureCandidates(c.written, c.vek, c.root), c.candidates) << c.written << " " << c.vek;
 }
 
 } // namespace

@@ -209,6 +209,19 @@ private:
 class Reporter {
 public:
     Reporter(CheckReport& r, const std::string& f) : report(r), file(f) {}
+
+    // Where the findings stand now, to go back to.
+    struct Mark {
+        long total;
+        size_t kept;
+    };
+    Mark Here() const { return {report.total, report.findings.size()}; }
+    void Rewind(Mark m)
+    {
+        report.total = m.total;
+        report.findings.resize(std::min(report.findings.size(), m.kept));
+    }
+
     void Add(long line, std::string text)
     {
         report.total++;
@@ -429,11 +442,15 @@ public:
     void Run(std::FILE* in)
     {
         LineReader r(in);
+        const Reporter::Mark start = out.Here();
         while (r.Next()) {
-            if (!out.LineEnds(r))
-                continue;
-            Line(r.number, r.line);
+            if (out.LineEnds(r))
+                Line(r.number, r.line);
+            if (r.number == HeaderProbe && !StartsLikeVek())
+                return Foreign(start);
         }
+        if (r.number > 0 && r.number < HeaderProbe && !StartsLikeVek())
+            return Foreign(start);
         Finish(r.number);
     }
 
@@ -467,6 +484,19 @@ private:
     std::vector<std::pair<long, std::string>> pendingMaterials;
 
     void Add(long line, std::string text) { out.Add(line, std::move(text)); }
+
+    // A file of another kind (a model, a picture, a text) would give a finding on
+    // nearly every line: once its first lines show that it is no Vek file at all,
+    // that is its only finding, and the rest is not read. The third or fourth line of
+    // a Vek file, however damaged the rest of its header, is one of its version lines.
+    static constexpr long HeaderProbe = 4;
+    bool sawVersion = false; // among the first HeaderProbe lines
+    bool StartsLikeVek() const { return sawVersion; }
+    void Foreign(Reporter::Mark start)
+    {
+        out.Rewind(start);
+        Add(0, "not a Vek file");
+    }
 
     // A number field, its value into `value`. A NaN or an infinity is written like a
     // number but the engine cannot read it: Data reports it once for the line.
@@ -509,6 +539,8 @@ private:
 
     void Header(long n, std::string_view line)
     {
+        sawVersion =
+            sawVersion || (n == 3 && line.starts_with("# Version:")) || (n == 4 && line.starts_with("# Vek Version:"));
         switch (n) {
         case 1:
         case 2:
@@ -625,7 +657,7 @@ private:
     bool CheckLead(long n, const Block& b, int lead, int padding)
     {
         if (b.kind == Kind::Material || b.loose)
-            return Expect(n, lead, 1 + padding);
+            return Expect(n, lead, 1 + padding, padding);
         if (size < 0) {
             size = lead - padding - b.lead;
             if (size < 0 || size > 64) {
@@ -635,13 +667,19 @@ private:
             }
             return true;
         }
-        return Expect(n, lead, b.lead + size + padding);
+        return Expect(n, lead, b.lead + size + padding, padding);
     }
 
-    bool Expect(long n, int lead, int expected)
+    bool Expect(long n, int lead, int expected, int padding = 0)
     {
         if (lead == expected)
             return true;
+        if (padding > 0 && lead == expected - padding) {
+            // The line stands where its block puts it; only the blanks that widen a
+            // short first number to its field are missing.
+            Add(n, "first number narrower than its field of 4 characters, and not padded to it with blanks");
+            return false;
+        }
         Add(n, "indented by " + std::to_string(lead) + " blanks, expected " + std::to_string(expected));
         return false;
     }
@@ -679,7 +717,7 @@ private:
                     Add(n, "material block after the material section");
                 if (doc) {
                     b.model = int(doc->materials.size());
-                    doc->materials.push_back({name, 0});
+                    doc->materials.push_back({name, 0, {}});
                 }
                 materials.emplace(name, b.model);
             } else {
@@ -693,7 +731,7 @@ private:
                 b.phase = Block::Vertices;
                 if (doc) {
                     b.model = int(doc->meshes.size());
-                    doc->meshes.push_back({name, {}, {}});
+                    doc->meshes.push_back({name, {}, {}, {}});
                 }
             }
             stack.push_back(std::move(b));
@@ -778,7 +816,7 @@ private:
             return nullptr;
         if (node->mesh < 0) {
             node->mesh = int(doc->meshes.size());
-            doc->meshes.push_back({node->name, {}, {}});
+            doc->meshes.push_back({node->name, {}, {}, {}});
         }
         return &doc->meshes[size_t(node->mesh)];
     }
@@ -972,9 +1010,20 @@ private:
         (count / stride == 4 ? figures.quads : figures.triangles)++;
         if (VekMesh* mesh = Body(b)) {
             face.material = b.faceMaterial;
+            if (stride > 1 && (face.uv = UvStart(*mesh)) >= 0)
+                for (size_t k = 0; k < count; k += stride)
+                    for (size_t j = k + 1; j < k + 3; j++)
+                        mesh->uvs.push_back(int32_t(std::min<long long>(field[j], INT32_MAX)) * (sign[j] ? -1 : 1));
             mesh->faces.push_back(face);
         }
         return true;
+    }
+
+    // Where the next face's texture coordinates go; -1, for none, once there are more
+    // than an index can name.
+    static int32_t UvStart(const VekMesh& mesh)
+    {
+        return mesh.uvs.size() < INT32_MAX / 2 ? int32_t(mesh.uvs.size()) : -1;
     }
 
     void Data(long n, int lead, std::string_view content)
@@ -1144,6 +1193,10 @@ private:
         }
         if (VekMesh* mesh = Body(b)) {
             face.material = b.faceMaterial;
+            if (stride > 1 && (face.uv = UvStart(*mesh)) >= 0)
+                for (size_t k = 0; k < count; k += stride)
+                    for (size_t j = k + 1; j < k + 3; j++)
+                        mesh->uvs.push_back(int32_t(std::clamp<long long>(ToLong(t[j]), -INT32_MAX, INT32_MAX)));
             mesh->faces.push_back(face);
         }
     }
@@ -1213,6 +1266,8 @@ private:
         if (key == "texture") {
             order = 2;
             ok = !rest.empty();
+            if (doc && b.model >= 0)
+                doc->materials[size_t(b.model)].texture = rest;
         } else if (key == "texturebis") {
             order = 3;
             size_t cut = rest.rfind(' ');
@@ -1421,6 +1476,7 @@ CheckReport CheckVekFile(const std::string& path, VekDocument* document)
 {
     CheckReport report;
     std::FILE* f = OpenChecked(path, report);
+    report.unreadable = !f;
     if (!f)
         return report;
     CheckVekStream(f, path, report, document);

@@ -38,14 +38,16 @@ struct CheckReport {
     std::vector<Finding> findings; // the first MaxFindings of them
     long total = 0;                // all findings, kept or not
     VekFigures figures;
+    bool unreadable = false; // the Vek file itself could not be opened: nothing was checked
     bool Clean() const { return total == 0; }
     static constexpr size_t MaxFindings = 1000;
 };
 
 // Checks the Vek file at path and, when one exists beside it, its ".box" file (the
 // path with its extension replaced by ".box", or ".box" added when it has none). A
-// file that cannot be opened is one finding. When `document` is given it receives
-// what both files hold.
+// file that cannot be opened is one finding (and, for the Vek file, `unreadable`). A
+// file whose first lines are not a Vek header is one finding, "not a Vek file", and is
+// read no further. When `document` is given it receives what both files hold.
 CheckReport CheckVekFile(const std::string& path, VekDocument* document = nullptr);
 
 // Checks one Vek or ".box" stream; `name` names it in the findings. The report's

@@ -23,17 +23,23 @@ struct VekFace {
     // merged with the parent's.
     std::array<int32_t, 4> corners{-1, -1, -1, -1};
     int32_t material = -1; // in VekDocument::materials; -1 without a material block
+    // Where the face's texture coordinates begin in VekMesh::uvs, -1 for a face written
+    // without them: u and v of each corner in turn (of the first mapping channel), as
+    // the file writes them, the coordinate times 255.
+    int32_t uv = -1;
 };
 
 struct VekMesh {
     std::string name; // "TOPO_..." for a topology block, the node's name otherwise
     std::vector<VekVector> vertices;
     std::vector<VekFace> faces;
+    std::vector<int32_t> uvs;
 };
 
 struct VekMaterial {
     std::string name;
-    uint32_t color = 0; // 0xrrggbb, from the "color" line
+    uint32_t color = 0;  // 0xrrggbb, from the "color" line
+    std::string texture; // the path of the "texture" line as written, "" for none
 };
 
 struct VekNode {

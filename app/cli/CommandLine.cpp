@@ -44,7 +44,8 @@ std::string HelpFooter()
          "  3    cancelled in the preferences dialog, nothing written\n"
          "  4    exported, but the --preview picture could not be made\n"
          "  130  interrupted (Ctrl-C; 128 + the signal for SIGTERM and SIGHUP), nothing written\n"
-         "  A batch ends with the worst status of its scenes. --check: 0 clean, 1 findings.\n"
+         "  A batch ends with the worst status of its scenes. --check: 0 clean, 1 findings,\n"
+         "  2 the file cannot be read.\n"
          "  --render: 0 drawn, 1 findings (the first is shown), 2 nothing drawn.";
     return s;
 }
@@ -106,7 +107,8 @@ std::optional<Request> ParseCommandLine(int argc, char** argv, int& status)
     app.add_option("-j,--jobs", r.jobs, "Exports of a batch running at once (default: the number of cores)")
         ->check(CLI::Range(1, 1024));
     app.add_option("--config-dir", r.configDir, "Directory of the options file (default below)")->type_name("DIR");
-    app.add_option("--module", r.modulePath, "Export module to load (default: ExportToVek.dle beside vekexport)");
+    app.add_option("--module", r.modulePath,
+                   "Export module to load (default: the ExportToVek.dle installed with vekexport)");
     app.add_option("--texture-root", r.textureRoot,
                    "Write the paths of textures under DIR relative to it, as those inside a Partition directory")
         ->type_name("DIR");
@@ -155,6 +157,7 @@ std::optional<Request> ParseCommandLine(int argc, char** argv, int& status)
                : about                   ? A::About
                                          : A::Export;
     r.up = upAxis == "y" ? ImportOptions::Up::Y : upAxis == "z" ? ImportOptions::Up::Z : ImportOptions::Up::Auto;
+    r.render.settings.textureRoot = r.textureRoot; // pictures find textures where the paths point
     if (r.configDir.empty())
         r.configDir = DefaultConfigDir();
     if (r.modulePath.empty())

@@ -72,6 +72,10 @@ std::string VersionLines(const std::string& modulePath, const ExportModule& modu
 int RunCheck(const Request& request)
 {
     CheckReport report = CheckVekFile(request.checkPath);
+    if (report.unreadable) { // an error of the run, not a finding in a file
+        std::fprintf(stderr, "vekexport: %s", FormatReport(report).c_str());
+        return EXIT_NOTHING;
+    }
     std::fputs(FormatReport(report).c_str(), stdout);
     if (report.Clean())
         std::printf("%s: no finding\n", request.checkPath.c_str());

@@ -5,7 +5,15 @@
 
 #include <stdexcept>
 
+#ifndef VEK_INSTALLED_MODULE_DIR
+#define VEK_INSTALLED_MODULE_DIR "../lib/vekexport"
+#endif
+
 namespace vek {
+
+namespace {
+constexpr char ModuleFileName[] = "ExportToVek.dle";
+}
 
 ExportModule::ExportModule(const std::string& path)
 {
@@ -48,7 +56,9 @@ std::string DefaultModulePath()
         if (slash != std::string::npos)
             dir = exe.substr(0, slash);
     }
-    return dir + "/ExportToVek.dle";
+    const std::string beside = dir + "/" + ModuleFileName;
+    const std::string installed = dir + "/" VEK_INSTALLED_MODULE_DIR "/" + ModuleFileName;
+    return access(beside.c_str(), F_OK) != 0 && access(installed.c_str(), F_OK) == 0 ? installed : beside;
 }
 
 } // namespace vek

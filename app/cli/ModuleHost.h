@@ -27,7 +27,10 @@ private:
     ClassDesc* desc = nullptr;
 };
 
-// The module beside the running executable.
+// The module of the running executable: beside it, as in the build tree, or in the
+// library directory of the installed tree (VEK_INSTALLED_MODULE_DIR, relative to the
+// executable's directory), whichever holds one; beside it when neither does. Found
+// from the executable's own place, so that a moved or copied tree keeps working.
 std::string DefaultModulePath();
 
 } // namespace vek

@@ -60,7 +60,10 @@ bool AnyCentre(float low, float high, int count)
 
 ViewPoint Between(const ViewPoint& a, const ViewPoint& b, float t)
 {
-    return {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t};
+    ViewPoint p{a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t};
+    p.u = a.u + (b.u - a.u) * t;
+    p.v = a.v + (b.v - a.v) * t;
+    return p;
 }
 
 // Edge function of the edge p -> q: positive on the inner side of a triangle whose
@@ -127,21 +130,35 @@ bool Rasterizer::Fill(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c
 {
     if (!FacesCamera(a, b, c))
         return false;
-    Triangle({a, b, c}, color, 1.0f, Mode::Opaque);
+    Cut({a, b, c}, [&](const ViewPoint& p, const ViewPoint& q, const ViewPoint& r) {
+        Raster(p, q, r, color, 1.0f, Mode::Opaque);
+    });
+    return true;
+}
+
+bool Rasterizer::FillTextured(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c, const Texture& texture,
+                              float light)
+{
+    if (!FacesCamera(a, b, c))
+        return false;
+    Cut({a, b, c},
+        [&](const ViewPoint& p, const ViewPoint& q, const ViewPoint& r) { Textured(p, q, r, texture, light); });
     return true;
 }
 
 void Rasterizer::Blend(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c, Rgb color, float alpha)
 {
-    Triangle({a, b, c}, color, alpha, Mode::Translucent);
+    Cut({a, b, c}, [&](const ViewPoint& p, const ViewPoint& q, const ViewPoint& r) {
+        Raster(p, q, r, color, alpha, Mode::Translucent);
+    });
 }
 
-// Cuts the triangle at the near distance, then draws what remains as a fan.
-void Rasterizer::Triangle(const ViewPoint (&v)[3], Rgb color, float alpha, Mode mode)
+// Cuts the triangle at the near distance, then hands what remains to draw as a fan.
+template <typename Draw> void Rasterizer::Cut(const ViewPoint (&v)[3], Draw draw) const
 {
     const float n = camera.nearDistance;
     if (v[0].z >= n && v[1].z >= n && v[2].z >= n) {
-        Raster(v[0], v[1], v[2], color, alpha, mode);
+        draw(v[0], v[1], v[2]);
         return;
     }
     ViewPoint kept[4];
@@ -159,10 +176,15 @@ void Rasterizer::Triangle(const ViewPoint (&v)[3], Rgb color, float alpha, Mode 
     for (int i = 0; i < count; i++)
         kept[i] = Project(kept[i]);
     for (int i = 1; i + 1 < count; i++)
-        Raster(kept[0], kept[i], kept[i + 1], color, alpha, mode);
+        draw(kept[0], kept[i], kept[i + 1]);
 }
 
-void Rasterizer::Raster(const ViewPoint& a, const ViewPoint& b0, const ViewPoint& c0, Rgb color, float alpha, Mode mode)
+// Calls paint(i, x, y, w, pa, pb, pc) for each pixel (x, y), at index i, whose centre
+// lies inside the triangle: pa, pb and pc are the weights of the corners a, b and c
+// there, each divided by the corner's distance, so that their sum w is 1 / distance
+// of the surface at the pixel, and pa / w the share of a, in perspective.
+template <typename Paint>
+void Rasterizer::Scan(const ViewPoint& a, const ViewPoint& b0, const ViewPoint& c0, Paint paint)
 {
     float area = (b0.column - a.column) * (c0.row - a.row) - (b0.row - a.row) * (c0.column - a.column);
     if (!(std::fabs(area) > 0) || !std::isfinite(area))
@@ -192,17 +214,42 @@ void Rasterizer::Raster(const ViewPoint& a, const ViewPoint& b0, const ViewPoint
         for (int x = x0; x <= x1; x++, i++, fa += ea.a, fb += eb.a, fc += ec.a) {
             if (!ea.Inside(fa) || !eb.Inside(fb) || !ec.Inside(fc))
                 continue;
-            float w = fa * wa + fb * wb + fc * wc;
-            if (mode == Mode::Opaque) {
-                if (w > depth[i]) {
-                    depth[i] = w;
-                    image.Set(x, y, color);
-                }
-            } else if (w >= depth[i]) {
-                image.Set(x, y, Mix(image.At(x, y), color, alpha));
-            }
+            const float pa = fa * wa, pb = fb * wb, pc = fc * wc;
+            if (flip)
+                paint(i, x, y, pa + pb + pc, pa, pc, pb);
+            else
+                paint(i, x, y, pa + pb + pc, pa, pb, pc);
         }
     }
+}
+
+void Rasterizer::Raster(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c, Rgb color, float alpha, Mode mode)
+{
+    if (mode == Mode::Opaque)
+        Scan(a, b, c, [&](size_t i, int x, int y, float w, float, float, float) {
+            if (w > depth[i]) {
+                depth[i] = w;
+                image.Set(x, y, color);
+            }
+        });
+    else
+        Scan(a, b, c, [&](size_t i, int x, int y, float w, float, float, float) {
+            if (w >= depth[i])
+                image.Set(x, y, Mix(image.At(x, y), color, alpha));
+        });
+}
+
+void Rasterizer::Textured(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c, const Texture& texture,
+                          float light)
+{
+    const auto scale = [light](uint8_t channel) { return uint8_t(float(channel) * light + 0.5f); };
+    Scan(a, b, c, [&](size_t i, int x, int y, float w, float pa, float pb, float pc) {
+        if (!(w > depth[i]))
+            return;
+        depth[i] = w;
+        const Texel t = texture.At((pa * a.u + pb * b.u + pc * c.u) / w, (pa * a.v + pb * b.v + pc * c.v) / w);
+        image.Set(x, y, {scale(t.r), scale(t.g), scale(t.b)});
+    });
 }
 
 void Rasterizer::Line(const ViewPoint& a0, const ViewPoint& b0, Rgb color)

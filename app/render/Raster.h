@@ -3,6 +3,7 @@
 #pragma once
 
 #include "geom.h"
+#include "render/Texture.h"
 
 #include <cstdint>
 #include <vector>
@@ -39,10 +40,12 @@ struct Camera {
 
 // A point in the camera's frame: x to the right, y up, z the distance ahead; and,
 // when it is no nearer than the near distance, its place in the picture: pixel
-// column and row and 1 / z.
+// column and row and 1 / z. A corner of a textured face also carries its texture
+// coordinates.
 struct ViewPoint {
     float x, y, z;
     float column = 0, row = 0, w = 0;
+    float u = 0, v = 0;
 };
 
 class Rasterizer {
@@ -73,6 +76,9 @@ public:
 
     // An opaque triangle, drawn when it faces the camera; returns whether it did.
     bool Fill(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c, Rgb color);
+    // The same with the texture mapped by the corners' texture coordinates (in
+    // perspective), its texels taken at `light` of their brightness (0 to 1).
+    bool FillTextured(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c, const Texture& texture, float light);
     // A translucent triangle, both sides, behind nothing opaque; it hides nothing.
     void Blend(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c, Rgb color, float alpha);
     // A line, visible where it lies on or in front of the opaque surfaces.
@@ -80,8 +86,10 @@ public:
 
 private:
     enum class Mode { Opaque, Translucent };
-    void Triangle(const ViewPoint (&v)[3], Rgb color, float alpha, Mode mode);
+    template <typename Draw> void Cut(const ViewPoint (&v)[3], Draw draw) const;
+    template <typename Paint> void Scan(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c, Paint paint);
     void Raster(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c, Rgb color, float alpha, Mode mode);
+    void Textured(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c, const Texture& texture, float light);
     ViewPoint Project(ViewPoint p) const;
 
     Image& image;

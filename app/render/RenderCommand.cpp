@@ -26,7 +26,11 @@ bool ParseSize(const std::string& text, RenderSettings& settings)
 bool Picture(const RenderSettings& settings, const std::string& vekPath, const std::string& imagePath, bool& damaged)
 {
     try {
-        WritePng(imagePath, DrawVekFile(vekPath, settings));
+        std::vector<std::string> warnings;
+        Image image = DrawVekFile(vekPath, settings, &warnings);
+        for (const std::string& w : warnings)
+            std::fprintf(stderr, "vekexport: warning: %s\n", w.c_str());
+        WritePng(imagePath, image);
     } catch (const RenderError& e) {
         damaged = dynamic_cast<const DamagedFile*>(&e) != nullptr;
         std::fprintf(stderr, "vekexport: %s\n", e.what());

@@ -208,15 +208,36 @@ Camera ChooseView(const Scene& s, const RenderSettings& settings)
     throw RenderError("no camera block named \"" + settings.camera + "\"");
 }
 
-// A face's colour in the light; normal by the right-hand cross product of camera
-// coordinates, which, the camera's frame being left-handed, points inwards.
-Rgb Shade(uint32_t color, const Point3& normal, const Point3& light)
+// The share of its colour a face shows in the light; normal by the right-hand cross
+// product of camera coordinates, which, the camera's frame being left-handed, points
+// inwards.
+float Lightness(const Point3& normal, const Point3& light)
 {
     float length = normal.Length();
     float lit = length > 0 ? std::max(0.0f, -(normal % light) / length) : 0.0f;
-    float k = Ambient + (1.0f - Ambient) * lit;
+    return Ambient + (1.0f - Ambient) * lit;
+}
+
+Rgb Shade(uint32_t color, float k)
+{
     auto channel = [k](uint32_t c) { return uint8_t(std::lround(float(c & 0xff) * k)); };
     return {channel(color >> 16), channel(color >> 8), channel(color)};
+}
+
+// The texture a face shows, with its corners' texture coordinates put into v; null
+// when it shows its material's colour.
+const Texture* FaceTexture(const VekMesh& mesh, const VekFace& face, int n, const MaterialTextures& textures,
+                           ViewPoint* v)
+{
+    if (face.uv < 0 || face.material < 0 || size_t(face.material) >= textures.size() ||
+        !textures[size_t(face.material)])
+        return nullptr;
+    const int32_t* uv = &mesh.uvs[size_t(face.uv)];
+    for (int k = 0; k < n; k++) {
+        v[k].u = float(uv[2 * k]) / 255.0f;
+        v[k].v = float(uv[2 * k + 1]) / 255.0f;
+    }
+    return textures[size_t(face.material)].get();
 }
 
 // The normal of a face: for a four-vertex face, the sum of its two triangles'.
@@ -231,9 +252,9 @@ Point3 FaceNormal(const ViewPoint* v, int n)
     return sum;
 }
 
-// Calls draw(face, corners, count) with the corners in the camera's frame, for every
-// face whose corners all name vertices: its mesh's own, or, beyond them, those of
-// the enclosing mesh block (merged vertices).
+// Calls draw(mesh, face, corners, count) with the corners in the camera's frame, for
+// every face whose corners all name vertices: its mesh's own, or, beyond them, those
+// of the enclosing mesh block (merged vertices).
 template <typename F> void ForEachFace(const Scene& s, const Rasterizer& raster, F draw)
 {
     const Matrix3 toView = raster.ViewMatrix();
@@ -264,7 +285,7 @@ template <typename F> void ForEachFace(const Scene& s, const Rasterizer& raster,
                     v[k] = raster.Place(SceneAxes(up->vertices[index - view.size()]) * placeUp);
             }
             if (whole)
-                draw(face, v, n);
+                draw(s.doc.meshes[size_t(mesh)], face, v, n);
         }
     }
 }
@@ -298,23 +319,31 @@ void DrawBoxes(const Scene& s, Rasterizer& raster)
 
 } // namespace
 
-Image Draw(const VekDocument& doc, const RenderSettings& settings)
+Image Draw(const VekDocument& doc, const RenderSettings& settings, const MaterialTextures& textures)
 {
     Scene s = Gather(doc);
     Camera camera = ChooseView(s, settings);
     Image image(settings.width, settings.height, Background);
     Rasterizer raster(image, camera);
     const Point3 light(Light % camera.right, Light % camera.up, Light % camera.forward);
-    ForEachFace(s, raster, [&](const VekFace& face, const ViewPoint* v, int n) {
+    ForEachFace(s, raster, [&](const VekMesh& mesh, const VekFace& face, ViewPoint* v, int n) {
         if (!raster.MayCover(v, n))
             return;
         bool first = Rasterizer::FacesCamera(v[0], v[1], v[2]),
              second = n == 4 && Rasterizer::FacesCamera(v[0], v[2], v[3]);
         if (!first && !second)
             return;
+        const float lightness = Lightness(FaceNormal(v, n), light);
+        if (const Texture* texture = FaceTexture(mesh, face, n, textures, v)) {
+            if (first)
+                raster.FillTextured(v[0], v[1], v[2], *texture, lightness);
+            if (second)
+                raster.FillTextured(v[0], v[2], v[3], *texture, lightness);
+            return;
+        }
         uint32_t color = face.material >= 0 ? doc.materials[size_t(face.material)].color
                                             : uint32_t(Unknown.r) << 16 | Unknown.g << 8 | Unknown.b;
-        Rgb shaded = Shade(color, FaceNormal(v, n), light);
+        Rgb shaded = Shade(color, lightness);
         if (first)
             raster.Fill(v[0], v[1], v[2], shaded);
         if (second)
@@ -322,7 +351,7 @@ Image Draw(const VekDocument& doc, const RenderSettings& settings)
     });
     // Outlines go over every face, and only round faces turned to the camera.
     if (settings.outlines)
-        ForEachFace(s, raster, [&](const VekFace&, const ViewPoint* v, int n) {
+        ForEachFace(s, raster, [&](const VekMesh&, const VekFace&, const ViewPoint* v, int n) {
             if (!Rasterizer::FacesCamera(v[0], v[1], v[2]) && !(n == 4 && Rasterizer::FacesCamera(v[0], v[2], v[3])))
                 return;
             for (int k = 0; k < n; k++)
@@ -332,16 +361,22 @@ Image Draw(const VekDocument& doc, const RenderSettings& settings)
     return image;
 }
 
-Image DrawVekFile(const std::string& path, const RenderSettings& settings)
+Image DrawVekFile(const std::string& path, const RenderSettings& settings, std::vector<std::string>* warnings)
 {
     VekDocument doc;
     CheckReport report = CheckVekFile(path, &doc);
+    if (report.unreadable) // nothing to draw, rather than a damaged file
+        throw RenderError(FormatFinding(report.findings.front()));
     if (!report.Clean()) {
         std::string more =
             report.total > 1 ? " (and " + std::to_string(report.total - 1) + " more: --check lists them)" : "";
         throw DamagedFile(FormatFinding(report.findings.front()) + more);
     }
-    return Draw(doc, settings);
+    std::vector<std::string> unread;
+    MaterialTextures textures = LoadTextures(doc, path, settings.textureRoot, unread);
+    if (warnings)
+        warnings->insert(warnings->end(), unread.begin(), unread.end());
+    return Draw(doc, settings, textures);
 }
 
 } // namespace vek::render

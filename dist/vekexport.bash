@@ -1,0 +1,77 @@
+# bash completion of vekexport: its options, the option names --set takes, and file
+# names (Vek files after --check and --render, pictures after --preview, directories
+# where a directory is asked for). Needs nothing of the bash-completion package.
+
+_vekexport_options='--no-prompt --selected-only --set --quiet -q --report --output-dir --jobs -j --config-dir
+--module --texture-root --up --render --preview --size --camera --wire --max-memory --import-timeout --check
+--show-options --about --version --list-formats --help -h'
+
+_vekexport_settings='legacyFormat exportDummies exportGeometry quadFaces exportLights exportCameras
+exportMaterials mergeVertices exportTopology exportAnimation currentFrame exportBoxes gouraud lighting
+frameNumber decimals indentation mergePrecision'
+
+# Files whose name ends with one of the extensions (any case), and directories.
+_vekexport_files()
+{
+    local IFS=$'\n' pattern="$1"
+    compopt -o filenames 2>/dev/null
+    COMPREPLY=($(compgen -d -- "$cur"))
+    COMPREPLY+=($(shopt -s nocasematch; compgen -f -- "$cur" | while read -r f; do
+        [[ ! -d $f && $f =~ $pattern ]] && printf '%s\n' "$f"
+    done))
+}
+
+_vekexport()
+{
+    local cur="${COMP_WORDS[COMP_CWORD]}" prev="${COMP_WORDS[COMP_CWORD - 1]}"
+    COMPREPLY=()
+    # After --render FILE.vek comes the picture.
+    if ((COMP_CWORD >= 2)) && [[ ${COMP_WORDS[COMP_CWORD - 2]} == --render ]]; then
+        _vekexport_files '\.png$'
+        return
+    fi
+    case "$prev" in
+    --set)
+        compopt -o nospace 2>/dev/null
+        COMPREPLY=($(compgen -S = -W "$_vekexport_settings" -- "$cur"))
+        return
+        ;;
+    --up)
+        COMPREPLY=($(compgen -W 'auto y z' -- "$cur"))
+        return
+        ;;
+    --config-dir | --output-dir | --texture-root)
+        compopt -o filenames 2>/dev/null
+        COMPREPLY=($(compgen -d -- "$cur"))
+        return
+        ;;
+    --check | --render)
+        _vekexport_files '\.vek$'
+        return
+        ;;
+    --preview)
+        _vekexport_files '\.png$'
+        return
+        ;;
+    --report)
+        _vekexport_files '\.json$'
+        return
+        ;;
+    --module)
+        _vekexport_files '\.dle$'
+        return
+        ;;
+    --size | --camera | --max-memory | --import-timeout | --jobs | -j | =)
+        return
+        ;;
+    esac
+    if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W "$_vekexport_options" -- "$cur"))
+        return
+    fi
+    compopt -o filenames 2>/dev/null
+    local IFS=$'\n'
+    COMPREPLY=($(compgen -f -- "$cur"))
+}
+
+complete -F _vekexport vekexport
