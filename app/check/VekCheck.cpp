@@ -1010,7 +1010,7 @@ private:
         (count / stride == 4 ? figures.quads : figures.triangles)++;
         if (VekMesh* mesh = Body(b)) {
             face.material = b.faceMaterial;
-            if (stride > 1 && (face.uv = UvStart(*mesh)) >= 0)
+            if (stride > 1 && (face.uv = UvStart(*mesh, b)) >= 0)
                 for (size_t k = 0; k < count; k += stride)
                     for (size_t j = k + 1; j < k + 3; j++)
                         mesh->uvs.push_back(int32_t(std::min<long long>(field[j], INT32_MAX)) * (sign[j] ? -1 : 1));
@@ -1019,11 +1019,13 @@ private:
         return true;
     }
 
-    // Where the next face's texture coordinates go; -1, for none, once there are more
-    // than an index can name.
-    static int32_t UvStart(const VekMesh& mesh)
+    // Where the next face's texture coordinates go; -1, for none, when its material
+    // has no texture to map with them (they are not kept), or once there are more than
+    // an index can name.
+    int32_t UvStart(const VekMesh& mesh, const Block& b) const
     {
-        return mesh.uvs.size() < INT32_MAX / 2 ? int32_t(mesh.uvs.size()) : -1;
+        const bool mapped = b.faceMaterial >= 0 && !doc->materials[size_t(b.faceMaterial)].texture.empty();
+        return mapped && mesh.uvs.size() < INT32_MAX / 2 ? int32_t(mesh.uvs.size()) : -1;
     }
 
     void Data(long n, int lead, std::string_view content)
@@ -1193,7 +1195,7 @@ private:
         }
         if (VekMesh* mesh = Body(b)) {
             face.material = b.faceMaterial;
-            if (stride > 1 && (face.uv = UvStart(*mesh)) >= 0)
+            if (stride > 1 && (face.uv = UvStart(*mesh, b)) >= 0)
                 for (size_t k = 0; k < count; k += stride)
                     for (size_t j = k + 1; j < k + 3; j++)
                         mesh->uvs.push_back(int32_t(std::clamp<long long>(ToLong(t[j]), -INT32_MAX, INT32_MAX)));

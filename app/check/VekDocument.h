@@ -23,9 +23,10 @@ struct VekFace {
     // merged with the parent's.
     std::array<int32_t, 4> corners{-1, -1, -1, -1};
     int32_t material = -1; // in VekDocument::materials; -1 without a material block
-    // Where the face's texture coordinates begin in VekMesh::uvs, -1 for a face written
-    // without them: u and v of each corner in turn (of the first mapping channel), as
-    // the file writes them, the coordinate times 255.
+    // Where the face's texture coordinates begin in VekMesh::uvs: u and v of each
+    // corner in turn (of the first mapping channel), as the file writes them, the
+    // coordinate times 255. -1 for a face written without them, or whose material has
+    // no texture.
     int32_t uv = -1;
 };
 

@@ -242,7 +242,9 @@ void Rasterizer::Raster(const ViewPoint& a, const ViewPoint& b, const ViewPoint&
 void Rasterizer::Textured(const ViewPoint& a, const ViewPoint& b, const ViewPoint& c, const Texture& texture,
                           float light)
 {
-    const auto scale = [light](uint8_t channel) { return uint8_t(float(channel) * light + 0.5f); };
+    // Light in 256ths, so that each channel is scaled without a rounding call.
+    const int k = std::clamp(int(light * 256.0f), 0, 256);
+    const auto scale = [k](uint8_t channel) { return uint8_t((channel * k) >> 8); };
     Scan(a, b, c, [&](size_t i, int x, int y, float w, float pa, float pb, float pc) {
         if (!(w > depth[i]))
             return;

@@ -124,9 +124,12 @@ std::vector<std::shared_ptr<const Texture>> LoadTextures(const VekDocument& doc,
             } else {
                 it->second = ReadTexture(*found, why);
             }
-            if (!it->second)
-                warnings.push_back(vekPath + ": texture \"" + written + "\" of material \"" + doc.materials[m].name +
-                                   "\": " + why + "; drawn in the material's colour");
+            if (!it->second) {
+                std::string warning = vekPath;
+                warning.append(": texture \"").append(written).append("\" of material \"");
+                warning.append(doc.materials[m].name).append("\": ").append(why);
+                warnings.push_back(warning.append("; drawn in the material's colour"));
+            }
         }
         textures[m] = it->second;
     }

@@ -234,8 +234,8 @@ const Texture* FaceTexture(const VekMesh& mesh, const VekFace& face, int n, cons
         return nullptr;
     const int32_t* uv = &mesh.uvs[size_t(face.uv)];
     for (int k = 0; k < n; k++) {
-        v[k].u = float(uv[2 * k]) / 255.0f;
-        v[k].v = float(uv[2 * k + 1]) / 255.0f;
+        v[k].u = float(uv[size_t(k) * 2]) / 255.0f;
+        v[k].v = float(uv[size_t(k) * 2 + 1]) / 255.0f;
     }
     return textures[size_t(face.material)].get();
 }
