@@ -39,7 +39,8 @@ root=$scratch/root/usr
 for elf in "$root/bin/vekexport" "$root/lib/vekexport/ExportToVek.dle"; do
     for soname in $(readelf -d "$elf" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
         [[ $soname == libvekhost.so ]] && continue
-        path=$(ldd "$elf" | awk -v so="$soname" '$1 == so { print $3 }')
+        # "libz.so.1 => /lib/.../libz.so.1 (0x...)", or the loader's "/lib64/ld-linux-x86-64.so.2 (0x...)"
+        path=$(ldd "$elf" | awk -v so="$soname" '$1 == so { print $3 } $1 ~ "/" so "$" { print $1 }')
         package=$(dpkg -S "$path" 2>/dev/null || dpkg -S "$(realpath "$path")") || fail "$soname: no package holds $path"
         package=${package%%:*}
         [[ ", $depends," == *", $package "* || ", $depends," == *", $package,"* ]] ||
