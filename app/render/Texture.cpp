@@ -18,6 +18,7 @@
 #include <cctype>
 #include <filesystem>
 #include <map>
+#include <new>
 
 namespace vek::render {
 
@@ -91,11 +92,19 @@ std::shared_ptr<const Texture> ReadTexture(const std::string& path, std::string&
         why = stbi_failure_reason();
         return nullptr;
     }
-    auto texture = std::make_shared<Texture>();
-    texture->width = width;
-    texture->height = height;
-    texture->texels.resize(size_t(width) * size_t(height));
-    std::copy_n(pixels, texture->texels.size() * 3, reinterpret_cast<uint8_t*>(texture->texels.data()));
+    // Within the run's memory budget, a texture too large for what is left is one that
+    // cannot be read, not the end of the picture.
+    std::shared_ptr<Texture> texture;
+    try {
+        texture = std::make_shared<Texture>();
+        texture->width = width;
+        texture->height = height;
+        texture->texels.resize(size_t(width) * size_t(height));
+        std::copy_n(pixels, texture->texels.size() * 3, reinterpret_cast<uint8_t*>(texture->texels.data()));
+    } catch (const std::bad_alloc&) {
+        why = "not enough memory";
+        texture.reset();
+    }
     stbi_image_free(pixels);
     return texture;
 }
