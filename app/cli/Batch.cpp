@@ -200,7 +200,11 @@ std::string FailedNodes(const nlohmann::ordered_json& report)
         if (count++ >= Named)
             continue;
         std::string m = failure.value("marker", ""), name = failure.value("node", failure.value("material", ""));
-        s += m == marker ? ", " + name : "; " + m + " " + name;
+        if (m != marker)
+            s.append("; ").append(m).append(" ");
+        else
+            s += ", ";
+        s += name;
         marker = m;
     }
     if (count > Named)
