@@ -311,7 +311,7 @@ std::string Plural(long long n, const char* one, const char* many)
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-// "decimals=2, exportCameras=1" for the options that differ from their defaults.
+// "exportCameras=1, decimals=2": the options that differ from their defaults, in file order.
 std::string ChangedOptions(const ExportOptions& options)
 {
     std::string s;
