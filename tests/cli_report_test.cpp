@@ -175,6 +175,10 @@ TEST(ExportBatch, AFolderIsMirroredAndItsUpToDateScenesAreSkipped)
     EXPECT_NE(set.stdoutText.find("3 exported, 1 with failure markers, 1 not exported;"), std::string::npos);
     ExportRun forced = RunTree(dir, {"--force"});
     EXPECT_NE(forced.stdoutText.find("3 exported, 1 with failure markers, 1 not exported;"), std::string::npos);
+    // Pictures that cannot be made leave the scenes exported; the status says so.
+    ExportRun noPicture = RunTree(dir, {"--force", "--camera", "Nope"});
+    EXPECT_EQ(noPicture.status, 4);
+    EXPECT_NE(noPicture.stdoutText.find("3 exported, 1 with failure markers, 1 not exported;"), std::string::npos);
 }
 
 } // namespace

@@ -266,10 +266,12 @@ std::vector<Job> PlanJobs(const Request& r, const std::string& scratch)
     return jobs;
 }
 
+// Counted by what became of its files (a picture that could not be made leaves them
+// exported); the worst status is the process's.
 void Record(Tally& tally, size_t k, int status, nlohmann::ordered_json report)
 {
     tally.worst = std::max(tally.worst, status);
-    tally.counts[std::min(status, 2)]++;
+    tally.counts[std::clamp(report.value("status", status), 0, 2)]++;
     tally.triangles += Triangles(report);
     tally.reports[k] = std::move(report);
 }
