@@ -129,6 +129,7 @@ TEST(ExportBatch, AFolderIsMirroredAndItsUpToDateScenesAreSkipped)
     WriteNested(dir / "assets/level/crate.json", GoodScene); // shares its stem with crate.obj
     WriteNested(dir / "assets/level/crate.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
     WriteNested(dir / "assets/level/deep/broken.json", BrokenScene);
+    WriteNested(dir / "assets/level/room.txt", "*3DSMAX_ASCIIEXPORT\t200\r\n*SCENE {\r\n}\r\n"); // by its content
     // No scenes: quietly left alone.
     WriteNested(dir / "assets/level/notes.txt", "to do\n");
     WriteNested(dir / "assets/level/wood.png", "\x89PNG\r\n");
@@ -142,10 +143,11 @@ TEST(ExportBatch, AFolderIsMirroredAndItsUpToDateScenesAreSkipped)
               std::string::npos)
         << first.stdoutText;
     EXPECT_NE(first.stdoutText.find(" s; #ERROR_EXPORT_BOX BOX_7\n"), std::string::npos);
-    EXPECT_NE(first.stdoutText.find("vekexport: 5 scenes: 3 exported, 1 with failure markers, 1 not exported; "),
+    EXPECT_NE(first.stdoutText.find("vekexport: 6 scenes: 4 exported, 1 with failure markers, 1 not exported; "),
               std::string::npos);
     EXPECT_EQ(first.stderrText, "  2  assets/level/deep/broken.json: nodes[0].object: unknown object \"none\"\n");
-    for (const char* file : {"good.vek", "level/failing.vek", "level/crate.json.vek", "level/crate.obj.vek"}) {
+    for (const char* file :
+         {"good.vek", "level/failing.vek", "level/crate.json.vek", "level/crate.obj.vek", "level/room.vek"}) {
         EXPECT_TRUE(fs::exists(dir / "out" / file)) << file;
         EXPECT_TRUE(fs::exists(dir / "out" / (std::string(file) + ".png"))) << file;
     }
@@ -158,7 +160,7 @@ TEST(ExportBatch, AFolderIsMirroredAndItsUpToDateScenesAreSkipped)
     EXPECT_NE(again.stdoutText.find("  0  assets/level/crate.obj -> out/level/crate.obj.vek: up to date\n"),
               std::string::npos)
         << again.stdoutText;
-    EXPECT_NE(again.stdoutText.find("5 scenes: 0 exported, 0 with failure markers, 1 not exported, 4 up to date;"),
+    EXPECT_NE(again.stdoutText.find("6 scenes: 0 exported, 0 with failure markers, 1 not exported, 5 up to date;"),
               std::string::npos);
     EXPECT_EQ(nlohmann::json::parse(ReadFile(dir / "again.json"))["scenes"][0]["upToDate"], true);
     ExportRun quiet = RunTree(dir, {"--quiet"});
@@ -168,17 +170,17 @@ TEST(ExportBatch, AFolderIsMirroredAndItsUpToDateScenesAreSkipped)
     // A changed scene, or changed options, or --force: exported again.
     WriteNested(dir / "assets/level/crate.json", GoodScene);
     ExportRun changed = RunTree(dir);
-    EXPECT_NE(changed.stdoutText.find("1 exported, 0 with failure markers, 1 not exported, 3 up to date;"),
+    EXPECT_NE(changed.stdoutText.find("1 exported, 0 with failure markers, 1 not exported, 4 up to date;"),
               std::string::npos)
         << changed.stdoutText;
     ExportRun set = RunTree(dir, {"--set", "decimals=3", "--no-save"});
-    EXPECT_NE(set.stdoutText.find("3 exported, 1 with failure markers, 1 not exported;"), std::string::npos);
+    EXPECT_NE(set.stdoutText.find("4 exported, 1 with failure markers, 1 not exported;"), std::string::npos);
     ExportRun forced = RunTree(dir, {"--force"});
-    EXPECT_NE(forced.stdoutText.find("3 exported, 1 with failure markers, 1 not exported;"), std::string::npos);
+    EXPECT_NE(forced.stdoutText.find("4 exported, 1 with failure markers, 1 not exported;"), std::string::npos);
     // Pictures that cannot be made leave the scenes exported; the status says so.
     ExportRun noPicture = RunTree(dir, {"--force", "--camera", "Nope"});
     EXPECT_EQ(noPicture.status, 4);
-    EXPECT_NE(noPicture.stdoutText.find("3 exported, 1 with failure markers, 1 not exported;"), std::string::npos);
+    EXPECT_NE(noPicture.stdoutText.find("4 exported, 1 with failure markers, 1 not exported;"), std::string::npos);
 }
 
 } // namespace
