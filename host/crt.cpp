@@ -411,3 +411,16 @@ std::vector<std::string> StagedFiles()
         names.push_back(f->name);
     return names;
 }
+
+bool DiscardStagedFile(const std::string& name)
+{
+    Transaction& t = TheTransaction();
+    std::lock_guard<std::mutex> guard(t.lock);
+    auto it = std::find_if(t.files.begin(), t.files.end(),
+                           [&name](const std::shared_ptr<StagedFile>& f) { return f->name == name; });
+    if (t.state != TransactionState::Open || it == t.files.end() || (*it)->open)
+        return false; // a stream still writing it would write on into nothing
+    unlink((*it)->temp.c_str());
+    t.files.erase(it);
+    return true;
+}

@@ -34,6 +34,10 @@ HOSTAPI unsigned long long BytesWrittenToFiles();
 // The files staged by the open transaction, named as their openers named them, in the
 // order they were first opened.
 HOSTAPI std::vector<std::string> StagedFiles();
+// Takes the file staged for `name` (as StagedFiles names it) out of the open
+// transaction: what was written is removed and a commit leaves the target as it was.
+// False when no closed file is staged under that name.
+HOSTAPI bool DiscardStagedFile(const std::string& name);
 // Called, under the transaction's lock, with the path of each temporary file as it is
 // created: a process watching this one removes them should it die before its commit
 // or abort. nullptr for none (the default).

@@ -49,6 +49,29 @@ TEST(CommandLineSettings, SetChangesTheControlsAndPersistsAsAfterOk)
     EXPECT_EQ(std::count(shown.stdoutText.begin(), shown.stdoutText.end(), '\n'), 18);
 }
 
+TEST(CommandLineSettings, NoSaveExportsWithTheValuesAndLeavesTheOptionsFileAsItWas)
+{
+    const fs::path cfg = fs::path(VEK_BINARY_DIR) / "test-scratch" / "cli-no-save" / "cfg" / OPTIONS_FILE_NAME;
+    for (bool noConfig : {false, true}) {
+        auto run = RunLightScene(
+            "cli-no-save", {"--set", "exportLights=1", "--set", "decimals=3", "--no-save", "scene.json", "out.vek"},
+            noConfig);
+        EXPECT_EQ(run.status, 0) << run.stderrText;
+        ASSERT_TRUE(run.vek);
+        EXPECT_NE(run.vek->find("colorlight Lamp {"), std::string::npos);
+        EXPECT_NE(run.stdoutText.find("\n  options: exportLights=1, decimals=3; the others at their defaults\n"),
+                  std::string::npos)
+            << run.stdoutText;
+        if (noConfig)
+            EXPECT_FALSE(fs::exists(cfg));
+        else {
+            ExportOptions saved = ReadOptionsBytes(ReadFile(cfg));
+            EXPECT_EQ(saved.exportLights, 0);
+            EXPECT_EQ(saved.decimals, 6);
+        }
+    }
+}
+
 TEST(CommandLineSettings, SetReachesDisabledControls)
 {
     auto run =

@@ -19,6 +19,10 @@ const char* const FailingScene = R"({"format": "vek-scene/1",
   "nodes": [{"name": "BOX_7", "object": "p"}, {"name": "Helper", "object": "d",
              "children": [{"name": "Crate", "object": "b"}]}]})";
 
+const char* const GoodScene = R"({"format": "vek-scene/1", "objects": {"b": {"type": "box"}},
+  "nodes": [{"name": "Crate", "object": "b"}]})";
+const char* const BrokenScene = R"({"format": "vek-scene/1", "nodes": [{"object": "none"}]})";
+
 TEST(ExportReport, SummaryAndReportNameTheNodeBehindEachMarker)
 {
     ExportRun run = ExportScene("report-failing", FailingScene, {{"exportBoxes", 1}}, {"--report", "r.json"});
@@ -36,6 +40,9 @@ TEST(ExportReport, SummaryAndReportNameTheNodeBehindEachMarker)
     EXPECT_EQ(report["files"][0]["bytes"], run.vek->size());
     EXPECT_EQ(report["markers"], nlohmann::json::array({"#ERROR_EXPORT_BOX"}));
     EXPECT_EQ(report["failures"], nlohmann::json::parse(R"([{"marker": "#ERROR_EXPORT_BOX", "node": "BOX_7"}])"));
+    ASSERT_EQ(report["options"].size(), size_t(ExportOptions::Count));
+    EXPECT_EQ(report["options"]["exportBoxes"], 1);
+    EXPECT_EQ(report["options"]["decimals"], 6);
 
     // Only errors: the result message and the summary are left out.
     ExportRun quiet = ExportScene("report-quiet", FailingScene, {{"exportBoxes", 1}}, {"--quiet"});
@@ -61,10 +68,9 @@ TEST(TextureRoot, PathsUnderItAreWrittenRelativeToIt)
 TEST(ExportBatch, EachSceneInItsOwnProcessTheWorstStatusWins)
 {
     fs::path dir = ScratchDir("batch");
-    WriteFile(dir / "good.scene.json", R"({"format": "vek-scene/1", "objects": {"b": {"type": "box"}},
-                                           "nodes": [{"name": "Crate", "object": "b"}]})");
+    WriteFile(dir / "good.scene.json", GoodScene);
     WriteFile(dir / "failing.json", FailingScene);
-    WriteFile(dir / "broken.json", R"({"format": "vek-scene/1", "nodes": [{"object": "none"}]})");
+    WriteFile(dir / "broken.json", BrokenScene);
     ExportRun run =
         RunVekexport(dir, {"--config-dir", "cfg", "--set", "decimals=2", "--set", "exportBoxes=1", "--output-dir",
                            "out", "-j", "2", "--report", "all.json", "good.scene.json", "failing.json", "broken.json"});
@@ -72,9 +78,9 @@ TEST(ExportBatch, EachSceneInItsOwnProcessTheWorstStatusWins)
     EXPECT_NE(run.stdoutText.find("  0  good.scene.json -> out/good.vek: 12 triangles, "), std::string::npos)
         << run.stdoutText;
     EXPECT_NE(run.stdoutText.find("  1  failing.json -> out/failing.vek: 12 triangles, "), std::string::npos);
-    EXPECT_NE(run.stdoutText.find("  2  broken.json -> out/broken.vek: 0 triangles, "), std::string::npos);
-    EXPECT_NE(run.stdoutText.find("\n       vekexport: broken.json: nodes[0].object: unknown object"),
-              std::string::npos);
+    // A scene not exported says why in one line, on standard error.
+    EXPECT_EQ(run.stdoutText.find("broken"), std::string::npos);
+    EXPECT_EQ(run.stderrText, "  2  broken.json: nodes[0].object: unknown object \"none\"\n");
     EXPECT_NE(run.stdoutText.find("vekexport: 3 scenes: 1 exported, 1 with failure markers, 1 not exported; "
                                   "24 triangles\n"),
               std::string::npos);
@@ -86,16 +92,95 @@ TEST(ExportBatch, EachSceneInItsOwnProcessTheWorstStatusWins)
     EXPECT_EQ(report["status"], 2);
     ASSERT_EQ(report["scenes"].size(), 3u);
     EXPECT_EQ(report["scenes"][1]["failures"][0]["node"], "BOX_7");
+    EXPECT_EQ(report["scenes"][1]["options"]["decimals"], 2);
     EXPECT_EQ(report["scenes"][2]["status"], 2);
 
-    // Two scenes that would write the same file are refused before anything is written.
+    // A scene whose output another one takes is refused; the others are exported.
     fs::create_directory(dir / "sub");
-    WriteFile(dir / "sub/good.json", "{}");
+    WriteFile(dir / "sub/good.json", GoodScene);
     ExportRun clash =
         RunVekexport(dir, {"--config-dir", "cfg", "--output-dir", "out2", "good.scene.json", "sub/good.json"});
     EXPECT_EQ(clash.status, 2);
-    EXPECT_NE(clash.stderrText.find("would both be written to out2/good.vek"), std::string::npos);
-    EXPECT_TRUE(fs::is_empty(dir / "out2"));
+    EXPECT_EQ(clash.stderrText, "  2  sub/good.json: out2/good.vek is the output of good.scene.json already\n");
+    EXPECT_TRUE(fs::exists(dir / "out2/good.vek"));
+}
+
+void WriteNested(const fs::path& path, const std::string& bytes)
+{
+    fs::create_directories(path.parent_path());
+    WriteFile(path, bytes);
+}
+
+// Runs a batch of the folder "assets" of dir into "out", with pictures beside the outputs.
+ExportRun RunTree(const fs::path& dir, std::vector<std::string> extra = {})
+{
+    std::vector<std::string> args = {"--config-dir", "cfg",    "--output-dir", "out", "--preview",
+                                     "out",          "--size", "64x48",        "-j",  "2"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back("assets");
+    return RunVekexport(dir, args);
+}
+
+TEST(ExportBatch, AFolderIsMirroredAndItsUpToDateScenesAreSkipped)
+{
+    fs::path dir = ScratchDir("batch-tree");
+    WriteNested(dir / "assets/good.scene.json", GoodScene);
+    WriteNested(dir / "assets/level/failing.json", FailingScene);
+    WriteNested(dir / "assets/level/crate.json", GoodScene); // shares its stem with crate.obj
+    WriteNested(dir / "assets/level/crate.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    WriteNested(dir / "assets/level/deep/broken.json", BrokenScene);
+    WriteNested(dir / "assets/level/room.txt", "*3DSMAX_ASCIIEXPORT\t200\r\n*SCENE {\r\n}\r\n"); // by its content
+    // No scenes: quietly left alone.
+    WriteNested(dir / "assets/level/notes.txt", "to do\n");
+    WriteNested(dir / "assets/level/wood.png", "\x89PNG\r\n");
+    WriteNested(dir / "assets/package.json", R"({"name": "assets"})");
+    WriteNested(dir / "assets/.cache/old.obj", "v 0 0 0\n");
+    WriteOptionsFile(dir / "cfg", {{"exportBoxes", 1}});
+
+    ExportRun first = RunTree(dir);
+    EXPECT_EQ(first.status, 2) << first.stdoutText << first.stderrText;
+    EXPECT_NE(first.stdoutText.find("  1  assets/level/failing.json -> out/level/failing.vek: 12 triangles, "),
+              std::string::npos)
+        << first.stdoutText;
+    EXPECT_NE(first.stdoutText.find(" s; #ERROR_EXPORT_BOX BOX_7\n"), std::string::npos);
+    EXPECT_NE(first.stdoutText.find("vekexport: 6 scenes: 4 exported, 1 with failure markers, 1 not exported; "),
+              std::string::npos);
+    EXPECT_EQ(first.stderrText, "  2  assets/level/deep/broken.json: nodes[0].object: unknown object \"none\"\n");
+    for (const char* file :
+         {"good.vek", "level/failing.vek", "level/crate.json.vek", "level/crate.obj.vek", "level/room.vek"}) {
+        EXPECT_TRUE(fs::exists(dir / "out" / file)) << file;
+        EXPECT_TRUE(fs::exists(dir / "out" / (std::string(file) + ".png"))) << file;
+    }
+    for (const auto& entry : fs::recursive_directory_iterator(dir / "out"))
+        for (const char* other : {"notes", "wood", "package", "old"})
+            EXPECT_EQ(entry.path().filename().string().find(other), std::string::npos) << entry.path();
+
+    // Again: only the scene not exported runs; --quiet leaves only its error.
+    ExportRun again = RunTree(dir, {"--report", "again.json"});
+    EXPECT_NE(again.stdoutText.find("  0  assets/level/crate.obj -> out/level/crate.obj.vek: up to date\n"),
+              std::string::npos)
+        << again.stdoutText;
+    EXPECT_NE(again.stdoutText.find("6 scenes: 0 exported, 0 with failure markers, 1 not exported, 5 up to date;"),
+              std::string::npos);
+    EXPECT_EQ(nlohmann::json::parse(ReadFile(dir / "again.json"))["scenes"][0]["upToDate"], true);
+    ExportRun quiet = RunTree(dir, {"--quiet"});
+    EXPECT_EQ(quiet.stdoutText, "");
+    EXPECT_EQ(quiet.stderrText, first.stderrText);
+
+    // A changed scene, or changed options, or --force: exported again.
+    WriteNested(dir / "assets/level/crate.json", GoodScene);
+    ExportRun changed = RunTree(dir);
+    EXPECT_NE(changed.stdoutText.find("1 exported, 0 with failure markers, 1 not exported, 4 up to date;"),
+              std::string::npos)
+        << changed.stdoutText;
+    ExportRun set = RunTree(dir, {"--set", "decimals=3", "--no-save"});
+    EXPECT_NE(set.stdoutText.find("4 exported, 1 with failure markers, 1 not exported;"), std::string::npos);
+    ExportRun forced = RunTree(dir, {"--force"});
+    EXPECT_NE(forced.stdoutText.find("4 exported, 1 with failure markers, 1 not exported;"), std::string::npos);
+    // Pictures that cannot be made leave the scenes exported; the status says so.
+    ExportRun noPicture = RunTree(dir, {"--force", "--camera", "Nope"});
+    EXPECT_EQ(noPicture.status, 4);
+    EXPECT_NE(noPicture.stdoutText.find("4 exported, 1 with failure markers, 1 not exported;"), std::string::npos);
 }
 
 } // namespace

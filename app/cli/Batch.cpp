@@ -1,4 +1,5 @@
 #include "cli/Batch.h"
+#include "cli/BatchPlan.h"
 #include "cli/Export.h"
 
 #include "transaction.h"
@@ -32,10 +33,21 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 struct Job {
-    std::string scene, output;
+    std::string scene, output, preview;
+    std::string refusal;        // why it is not exported, known before it would start
+    bool upToDate = false;      // not exported again
     std::string report, errors; // what the child process leaves in the batch's scratch directory
     pid_t pid = 0;
     Clock::time_point start;
+};
+
+// What the scenes came to, in the order of the jobs.
+struct Tally {
+    int worst = EXIT_EXPORTED;
+    int counts[3] = {0, 0, 0}; // exported, with failure markers, not exported
+    int upToDate = 0;
+    long long triangles = 0;
+    std::vector<nlohmann::ordered_json> reports;
 };
 
 // The children running, for an interrupt to stop.
@@ -47,15 +59,6 @@ std::string SelfPath()
     char buf[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
     return n > 0 ? std::string(buf, size_t(n)) : "vekexport";
-}
-
-std::string Stem(const std::string& scene)
-{
-    fs::path p(scene);
-    std::string stem = p.stem().string();
-    if (p.extension() == ".json" && stem.ends_with(".scene"))
-        stem.resize(stem.size() - 6);
-    return stem;
 }
 
 std::string ReadText(const std::string& path)
@@ -84,6 +87,17 @@ std::vector<std::string> ChildArguments(const Request& r, const std::string& con
     for (const OptionSetting& s : r.settings) {
         args.push_back("--set");
         args.push_back(s.text);
+    }
+    if (r.noSave)
+        args.push_back("--no-save");
+    if (!job.preview.empty()) {
+        const render::RenderSettings& picture = r.render.settings;
+        args.insert(args.end(), {"--preview", job.preview, "--size",
+                                 std::to_string(picture.width) + "x" + std::to_string(picture.height)});
+        if (!picture.camera.empty())
+            args.insert(args.end(), {"--camera", picture.camera});
+        if (picture.outlines)
+            args.push_back("--wire");
     }
     args.insert(args.end(), {"--", job.scene, job.output});
     return args;
@@ -144,15 +158,20 @@ bool CopyOptions(const Request& r, const std::string& scratch)
     return true;
 }
 
-// Saves the options the exports ended with, once, as every export saves them.
-bool SaveOptions(const Request& r, const std::string& scratch)
+// Saves the options the exports ended with, once, as every export saves them; a file
+// that holds them already is left as it is. A new file is dated from the start of the
+// batch, whose exports all ran with these options: their files count as newer than it.
+bool SaveOptions(const Request& r, const std::string& scratch, fs::file_time_type started)
 {
     std::string bytes = ReadText(scratch + "/" OPTIONS_FILE_NAME);
-    if (bytes.empty())
+    if (bytes.empty() || bytes == ReadText(r.OptionsPath()))
         return true;
     std::error_code ec;
     fs::create_directories(r.configDir, ec);
-    return WriteFileStaged(r.OptionsPath(), bytes);
+    if (!WriteFileStaged(r.OptionsPath(), bytes))
+        return false;
+    fs::last_write_time(r.OptionsPath(), started, ec);
+    return true;
 }
 
 // The triangles of an export's faces, a four-vertex face counting two.
@@ -161,31 +180,84 @@ long long Triangles(const nlohmann::ordered_json& report)
     return report.is_object() ? report.value("triangles", 0LL) + 2 * report.value("quads", 0LL) : 0;
 }
 
-// The line of one scene, and what went wrong below it.
-void PrintOutcome(const Job& job, int status, const nlohmann::ordered_json& report, double seconds)
+std::vector<std::string> Lines(const std::string& text)
 {
-    std::printf("%3d  %s -> %s: %lld triangles, %.2f s\n", status, job.scene.c_str(), job.output.c_str(),
-                Triangles(report), seconds);
-    std::istringstream errors(ReadText(job.errors));
-    for (std::string line; std::getline(errors, line);)
-        std::printf("       %s\n", line.c_str());
-    if (status > EXIT_CANCELLED && status != 130 && report.is_null())
-        std::printf("       the export process ended with status %d\n", status);
-    std::fflush(stdout);
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
 }
 
-std::vector<Job> PlanJobs(const Request& r, const std::string& scratch, std::string& error)
+// "; #ERROR_EXPORT_BOX BOX_7, BOX_9; #ERROR_EXPORT_GEOM3D Smoke": the nodes (or
+// materials) of the report's failures by marker, the first dozen of them.
+std::string FailedNodes(const nlohmann::ordered_json& report)
+{
+    constexpr int Named = 12;
+    std::string s, marker;
+    int count = 0;
+    for (const auto& failure : report.value("failures", nlohmann::ordered_json::array())) {
+        if (count++ >= Named)
+            continue;
+        std::string m = failure.value("marker", ""), name = failure.value("node", failure.value("material", ""));
+        if (m != marker)
+            s.append("; ").append(m).append(" ");
+        else
+            s += ", ";
+        s += name;
+        marker = m;
+    }
+    if (count > Named)
+        s += " and " + std::to_string(count - Named) + " more";
+    return s;
+}
+
+// Why a scene was not exported, in one line: the export's error, without the scene's
+// name it begins with; else the first thing the process said, else how it ended.
+std::string Reason(const Job& job, int status, const nlohmann::ordered_json& report,
+                   const std::vector<std::string>& said)
+{
+    std::string why = report.is_object() ? report.value("error", "") : "";
+    if (why.empty() && !said.empty())
+        why = said[0].starts_with("vekexport: ") ? said[0].substr(11) : said[0];
+    if (why.empty())
+        why = status > 128 ? "the export process was ended by signal " + std::to_string(status - 128)
+                           : "the export process ended with status " + std::to_string(status);
+    return why.starts_with(job.scene + ": ") ? why.substr(job.scene.size() + 2) : why;
+}
+
+// The line of one scene as its process ended: on standard output when its files are in
+// place (unless --quiet), with its failures; on standard error when they are not, with
+// the reason. What the process said on its standard error follows, there, indented.
+void PrintOutcome(const Request& r, const Job& job, int status, const nlohmann::ordered_json& report, double seconds)
+{
+    std::vector<std::string> said = Lines(ReadText(job.errors));
+    std::string reason;
+    if (report.is_object() && report.value("status", int(EXIT_NOTHING)) <= EXIT_MARKERS) {
+        if (!r.quiet)
+            std::printf("%3d  %s -> %s: %lld triangles, %.2f s%s\n", status, job.scene.c_str(), job.output.c_str(),
+                        Triangles(report), seconds, FailedNodes(report).c_str());
+    } else {
+        reason = Reason(job, status, report, said);
+        std::fflush(stdout);
+        std::fprintf(stderr, "%3d  %s: %s\n", status, job.scene.c_str(), reason.c_str());
+    }
+    std::fflush(stdout);
+    for (const std::string& line : said)
+        if (line != "vekexport: " + reason && line != "vekexport: " + job.scene + ": " + reason)
+            std::fprintf(stderr, "       %s\n", line.c_str());
+}
+
+std::vector<Job> PlanJobs(const Request& r, const std::string& scratch)
 {
     std::vector<Job> jobs;
-    std::map<std::string, std::string> outputs;
-    for (const std::string& scene : r.scenes) {
+    for (PlannedScene& planned : PlanBatch(r)) {
         Job job;
-        job.scene = scene;
-        job.output = (fs::path(r.outputDir) / (Stem(scene) + ".vek")).string();
-        if (auto [it, fresh] = outputs.emplace(job.output, scene); !fresh) {
-            error = it->second + " and " + scene + " would both be written to " + job.output;
-            return {};
-        }
+        job.scene = std::move(planned.scene);
+        job.output = std::move(planned.output);
+        job.preview = std::move(planned.preview);
+        job.refusal = std::move(planned.refusal);
+        job.upToDate = planned.upToDate;
         const std::string base = scratch + "/" + std::to_string(jobs.size());
         job.report = base + ".json";
         job.errors = base + ".err";
@@ -194,47 +266,102 @@ std::vector<Job> PlanJobs(const Request& r, const std::string& scratch, std::str
     return jobs;
 }
 
-// Runs the jobs, `parallel` at once; the worst status, and the children's reports in order.
+// Counted by what became of its files (a picture that could not be made leaves them
+// exported); the worst status is the process's.
+void Record(Tally& tally, size_t k, int status, nlohmann::ordered_json report)
+{
+    tally.worst = std::max(tally.worst, status);
+    tally.counts[std::clamp(report.value("status", status), 0, 2)]++;
+    tally.triangles += Triangles(report);
+    tally.reports[k] = std::move(report);
+}
+
+// A scene decided before it would start: up to date, or refused.
+void Settle(const Request& r, const Job& job, size_t k, Tally& tally)
+{
+    nlohmann::ordered_json report = {{"scene", job.scene}, {"output", job.output}};
+    if (job.upToDate) {
+        if (!r.quiet)
+            std::printf("  0  %s -> %s: up to date\n", job.scene.c_str(), job.output.c_str());
+        std::fflush(stdout);
+        report["status"] = EXIT_EXPORTED;
+        report["upToDate"] = true;
+        tally.upToDate++;
+        tally.reports[k] = std::move(report);
+        return;
+    }
+    std::fprintf(stderr, "%3d  %s: %s\n", int(EXIT_NOTHING), job.scene.c_str(), job.refusal.c_str());
+    report["status"] = EXIT_NOTHING;
+    report["error"] = job.refusal;
+    Record(tally, k, EXIT_NOTHING, std::move(report));
+}
+
+// Starts the export of a scene, in the folders its files go to; false when it is
+// decided without one.
+bool Start(const Request& r, const std::string& scratch, Job& job)
+{
+    if (job.upToDate || !job.refusal.empty())
+        return false;
+    for (const std::string& file : {job.output, job.preview}) {
+        std::error_code ec;
+        fs::path folder = fs::path(file).parent_path();
+        if (!file.empty() && !folder.empty() && !fs::create_directories(folder, ec) && ec) {
+            job.refusal = folder.string() + ": cannot create the folder: " + ec.message();
+            return false;
+        }
+    }
+    job.start = Clock::now();
+    job.pid = Spawn(ChildArguments(r, scratch, job), job.errors);
+    return true;
+}
+
+// A scene whose process ended.
+void Finish(const Request& r, const Job& job, size_t k, int status, Tally& tally)
+{
+    nlohmann::ordered_json report = nlohmann::ordered_json::parse(ReadText(job.report), nullptr, false);
+    if (!report.is_object())
+        report = nullptr;
+    PrintOutcome(r, job, status, report, std::chrono::duration<double>(Clock::now() - job.start).count());
+    if (report.is_null()) // the process ended before its report
+        report = {{"scene", job.scene}, {"output", job.output}, {"status", status}};
+    Record(tally, k, status, std::move(report));
+}
+
+// Runs the jobs, `r.jobs` at once; the worst status, and the reports in order.
 int RunJobs(const Request& r, const std::string& scratch, std::vector<Job>& jobs, nlohmann::ordered_json& reports)
 {
     std::deque<size_t> pending;
     for (size_t k = 0; k < jobs.size(); k++)
         pending.push_back(k);
     std::map<pid_t, size_t> running;
-    int worst = EXIT_EXPORTED, counts[3] = {0, 0, 0};
-    long long triangles = 0;
-    reports = nlohmann::ordered_json::array();
-    std::vector<nlohmann::ordered_json> ordered(jobs.size());
+    Tally tally;
+    tally.reports.resize(jobs.size());
     while (!pending.empty() || !running.empty()) {
         while (!pending.empty() && int(running.size()) < r.jobs) {
-            Job& job = jobs[pending.front()];
-            job.start = Clock::now();
-            job.pid = Spawn(ChildArguments(r, scratch, job), job.errors);
-            running[job.pid] = pending.front();
+            size_t k = pending.front();
             pending.pop_front();
+            if (Start(r, scratch, jobs[k]))
+                running[jobs[k].pid] = k;
+            else
+                Settle(r, jobs[k], k, tally);
         }
-        auto [pid, status] = WaitForChild();
-        auto it = running.find(pid);
-        if (it == running.end())
+        if (running.empty())
             continue;
-        Job& job = jobs[it->second];
-        running.erase(it);
-        nlohmann::ordered_json report = nlohmann::ordered_json::parse(ReadText(job.report), nullptr, false);
-        if (!report.is_object())
-            report = nullptr;
-        PrintOutcome(job, status, report, std::chrono::duration<double>(Clock::now() - job.start).count());
-        if (report.is_null()) // the process ended before its report
-            report = {{"scene", job.scene}, {"output", job.output}, {"status", status}};
-        ordered[size_t(&job - jobs.data())] = report;
-        worst = std::max(worst, status);
-        counts[std::min(status, 2)]++;
-        triangles += Triangles(report);
+        auto [pid, status] = WaitForChild();
+        if (auto it = running.find(pid); it != running.end()) {
+            Finish(r, jobs[it->second], it->second, status, tally);
+            running.erase(it);
+        }
     }
-    for (auto& report : ordered)
+    reports = nlohmann::ordered_json::array();
+    for (auto& report : tally.reports)
         reports.push_back(std::move(report));
-    std::printf("vekexport: %zu scenes: %d exported, %d with failure markers, %d not exported; %lld triangles\n",
-                jobs.size(), counts[0], counts[1], counts[2], triangles);
-    return worst;
+    if (!r.quiet) {
+        std::string fresh = tally.upToDate ? ", " + std::to_string(tally.upToDate) + " up to date" : "";
+        std::printf("vekexport: %zu scenes: %d exported, %d with failure markers, %d not exported%s; %lld triangles\n",
+                    jobs.size(), tally.counts[0], tally.counts[1], tally.counts[2], fresh.c_str(), tally.triangles);
+    }
+    return tally.worst;
 }
 
 } // namespace
@@ -242,6 +369,7 @@ int RunJobs(const Request& r, const std::string& scratch, std::vector<Job>& jobs
 int RunBatch(const Request& r)
 {
     auto start = Clock::now();
+    const fs::file_time_type started = fs::file_time_type::clock::now();
     std::error_code ec;
     fs::create_directories(r.outputDir, ec);
     if (ec) {
@@ -254,18 +382,17 @@ int RunBatch(const Request& r)
         std::fprintf(stderr, "vekexport: %s: %s\n", scratch.c_str(), std::strerror(errno));
         return EXIT_NOTHING;
     }
-    std::string error;
-    std::vector<Job> jobs = PlanJobs(r, scratch, error);
+    std::vector<Job> jobs = PlanJobs(r, scratch);
     int worst = EXIT_NOTHING;
-    nlohmann::ordered_json reports;
-    if (!error.empty())
-        std::fprintf(stderr, "vekexport: %s\n", error.c_str());
+    nlohmann::ordered_json reports = nlohmann::ordered_json::array();
+    if (jobs.empty())
+        std::fprintf(stderr, "vekexport: no scene to export\n");
     else if (CopyOptions(r, scratch)) {
         worst = RunJobs(r, scratch, jobs, reports);
         bool anyExported = std::any_of(reports.begin(), reports.end(), [](const nlohmann::ordered_json& j) {
-            return j.value("status", int(EXIT_NOTHING)) <= EXIT_MARKERS;
+            return j.value("status", int(EXIT_NOTHING)) <= EXIT_MARKERS && !j.value("upToDate", false);
         });
-        if (anyExported && !SaveOptions(r, scratch))
+        if (anyExported && !r.noSave && !SaveOptions(r, scratch, started))
             worst = std::max(worst, int(EXIT_NOTHING));
     }
     fs::remove_all(scratch, ec);

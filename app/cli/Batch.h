@@ -6,11 +6,12 @@
 
 namespace vek {
 
-// Exports every scene of the request to outputDir/<stem>.vek (the scene's file name
-// without its extension, and without ".scene" for NAME.scene.json), `jobs` at once,
-// without the dialog. Prints a line per scene as it ends (status, triangles, seconds,
-// and what went wrong) and a total line; the options are read once before and saved
-// once after. Returns the worst status of the scenes.
+// Exports every scene of the request's files and folders where PlanBatch (BatchPlan.h)
+// puts it, `jobs` at once, without the dialog, leaving out those up to date. Prints a
+// line per scene as it ends: status, triangles, seconds and failed nodes on standard
+// output, or, for a scene not exported, why on standard error (with --quiet, only
+// those); then a total line. The options are read once before and saved once after
+// (not with --no-save). Returns the worst status of the scenes.
 int RunBatch(const Request& request);
 
 // Stops the running exports of the batch with the signal (an interrupt of the batch).

@@ -83,7 +83,7 @@ std::optional<Request> ParseCommandLine(int argc, char** argv, int& status)
 {
     CLI::App app{"Exports a scene to the Vek format of the KELM 3D engine (with its .box collision file).\n"
                  "  vekexport [OPTIONS] SCENE OUTPUT.vek\n"
-                 "  vekexport [OPTIONS] SCENE... --output-dir DIR [-j N]\n"
+                 "  vekexport [OPTIONS] SCENE|FOLDER... --output-dir DIR [-j N] [--force]\n"
                  "  vekexport --check FILE.vek | --show-options | --about | --version | --list-formats",
                  "vekexport"};
     app.footer(HelpFooter());
@@ -99,11 +99,15 @@ std::optional<Request> ParseCommandLine(int argc, char** argv, int& status)
                    "(e.g. decimals=3; repeatable; names below)")
         ->allow_extra_args(false)
         ->type_name("NAME=VALUE");
+    app.add_flag("--no-save", r.noSave, "Export with the --set values without saving the options");
     app.add_flag("--quiet,-q", r.quiet, "Print only errors: no summary, message boxes only when nothing is written");
     app.add_option("--report", r.reportPath, "Write the export's figures and failures to FILE.json")
         ->type_name("FILE.json");
-    app.add_option("--output-dir", r.outputDir, "Export every SCENE to DIR/<stem>.vek, each in its own process")
+    app.add_option("--output-dir", r.outputDir,
+                   "Export every SCENE to DIR/<stem>.vek, and the scenes of every FOLDER to the same places under "
+                   "DIR, each in its own process")
         ->type_name("DIR");
+    app.add_flag("--force", r.force, "In a batch, export the scenes whose outputs are up to date as well");
     app.add_option("-j,--jobs", r.jobs, "Exports of a batch running at once (default: the number of cores)")
         ->check(CLI::Range(1, 1024));
     app.add_option("--config-dir", r.configDir, "Directory of the options file (default below)")->type_name("DIR");
@@ -135,8 +139,8 @@ std::optional<Request> ParseCommandLine(int argc, char** argv, int& status)
     app.add_flag("--version", version, "Print the versions of vekexport and of its export module");
     app.add_flag("--list-formats", listFormats, "Print the scene and model formats that can be read");
     app.add_option("files", files,
-                   "SCENE OUTPUT.vek, or the scenes of a batch; a scene is a JSON scene description, an ASCII "
-                   "scene export (.ase) or any model Assimp reads")
+                   "SCENE OUTPUT.vek, or the scenes and folders of a batch; a scene is a JSON scene description, "
+                   "an ASCII scene export (.ase) or any model Assimp reads")
         ->type_name("");
     try {
         app.parse(argc, argv);

@@ -28,6 +28,8 @@ struct Request {
     std::string textureRoot; // texture paths under it are written relative to it; "" for none
     std::vector<OptionSetting> settings;
     bool noPrompt = false, selectedOnly = false, quiet = false;
+    bool noSave = false; // the export's options are not saved; the options file stays as it was
+    bool force = false;  // a batch exports scenes whose outputs are up to date as well
     ImportOptions::Up up = ImportOptions::Up::Auto;
     render::RenderRequest render;           // --render, and --preview of an export
     std::optional<std::uint64_t> maxMemory; // bytes the run may take, 0 for no limit; none: the default

@@ -194,6 +194,22 @@ int StatusFromMarkers(const VekFigures& figures)
     return figures.markers.empty() ? EXIT_NOTHING : EXIT_MARKERS;
 }
 
+// The options the exporter ran with, as it saved them at its end (staged with the other
+// files). With --no-save that file leaves the transaction: the options file stays as it was.
+void TakeOptionsUsed(const Request& request, ExportResult& result)
+{
+    for (const std::string& name : StagedFiles()) {
+        if (fs::path(name).filename() != OPTIONS_FILE_NAME)
+            continue;
+        if (std::FILE* f = _tfopen(name.c_str(), "rb")) {
+            result.options = ReadOptionsStream(f);
+            std::fclose(f);
+        }
+        if (request.noSave)
+            DiscardStagedFile(name);
+    }
+}
+
 // Commits the staged files when the exporter ran to its end; otherwise nothing stays behind.
 void Conclude(const Request& request, int exporterResult, const ScriptResult& script, ExportResult& result)
 {
@@ -282,6 +298,8 @@ void Export(const Request& request, ExportResult& result)
     term::Terminal::Get().Close();
     SetMessageBoxHandler(nullptr);
     SetDialogFrontEnd(nullptr);
+    if (exporterResult && !script.refused)
+        TakeOptionsUsed(request, result);
     Conclude(request, exporterResult, script, result);
     if (result.status == EXIT_NOTHING)
         for (const std::string& box : held)
@@ -291,6 +309,16 @@ void Export(const Request& request, ExportResult& result)
 std::string Plural(long long n, const char* one, const char* many)
 {
     return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// "exportCameras=1, decimals=2": the options that differ from their defaults, in file order.
+std::string ChangedOptions(const ExportOptions& options)
+{
+    std::string s;
+    for (int k = 0; k < ExportOptions::Count; k++)
+        if (options[k] != DefaultExportOptions[k])
+            s += (s.empty() ? "" : ", ") + std::string(ExportOptionTable[k].name) + "=" + std::to_string(options[k]);
+    return s.empty() ? "all at their defaults" : s + "; the others at their defaults";
 }
 
 // Nothing of an export that did not end stays behind.
@@ -363,6 +391,8 @@ std::string FormatSummary(const ExportResult& r)
                 s += " " + failure.name;
         s += "\n";
     }
+    if (r.options)
+        s += "  options: " + ChangedOptions(*r.options) + "\n";
     return s;
 }
 
@@ -395,6 +425,11 @@ std::string FormatJsonReport(const Request& request, const ExportResult& r)
     for (const ExportFailure& failure : r.failures)
         j["failures"].push_back(
             {{"marker", failure.marker}, {failure.marker == "#ERROR_EXPORT_MTL" ? "material" : "node", failure.name}});
+    if (r.options) {
+        nlohmann::ordered_json& options = j["options"] = nlohmann::ordered_json::object();
+        for (int k = 0; k < ExportOptions::Count; k++)
+            options[ExportOptionTable[k].name] = (*r.options)[k];
+    }
     return j.dump(2) + "\n";
 }
 

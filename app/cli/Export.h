@@ -5,6 +5,7 @@
 #include "check/VekCheck.h"
 #include "cli/CommandLine.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ struct ExportResult {
     std::vector<std::pair<std::string, long long>> files; // the files written (not the options), with their bytes
     std::vector<ExportFailure> failures;
     double seconds = 0;
+    std::optional<ExportOptions> options; // those the exporter ran with, once it ran to its end
 };
 
 // Runs the export a request asks for: loads the scene, runs the module's exporter as the
@@ -33,10 +35,11 @@ struct ExportResult {
 // and RunExport does not return.
 ExportResult RunExport(const Request& request);
 
-// The lines that tell a user what was written: files, figures, failures.
+// The lines that tell a user what was written: files, figures, failures, and the
+// options that differ from their defaults.
 std::string FormatSummary(const ExportResult& result);
 
-// The same as a JSON document, with the scene and the status.
+// The same as a JSON document, with the scene, the status and all eighteen options.
 std::string FormatJsonReport(const Request& request, const ExportResult& result);
 
 // Writes a whole file (a report, the options of a batch) as an export writes its own:

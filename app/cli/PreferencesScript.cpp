@@ -161,12 +161,18 @@ bool ReadOptionsFile(const std::string& path, ExportOptions& options)
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
         return false;
-    options = DefaultExportOptions;
+    options = ReadOptionsStream(f);
+    std::fclose(f);
+    return true;
+}
+
+ExportOptions ReadOptionsStream(std::FILE* f)
+{
+    ExportOptions options = DefaultExportOptions;
     unsigned char b[4];
     for (int i = 0; i < ExportOptions::Count && std::fread(b, 1, 4, f) == 4; i++)
         options[i] = int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
-    std::fclose(f);
-    return true;
+    return options;
 }
 
 std::string OptionsFileBytes(const ExportOptions& options)

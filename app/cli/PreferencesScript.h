@@ -5,6 +5,7 @@
 #include "options/ExportOptions.h"
 #include "win32.h"
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,8 @@ void PressDefaultButton(DialogSession& session);
 // Reads the eighteen values as the exporter does: the fields the file fully holds, the
 // others at their defaults. False when the file cannot be opened.
 bool ReadOptionsFile(const std::string& path, ExportOptions& options);
+// The same from an open stream, which is left open.
+ExportOptions ReadOptionsStream(std::FILE* f);
 
 // The 72 bytes of a configuration file holding the options.
 std::string OptionsFileBytes(const ExportOptions& options);

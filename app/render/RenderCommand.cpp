@@ -47,7 +47,9 @@ void AddRenderOptions(CLI::App& app, RenderRequest& request)
     app.add_option("--render", request.files, "Draw a Vek file (and the .box file beside it) into a PNG picture")
         ->expected(2)
         ->type_name("FILE.vek IMAGE.png");
-    app.add_option("--preview", request.preview, "After the export, draw the file written into this PNG picture")
+    app.add_option("--preview", request.preview,
+                   "After the export, draw the file written into this PNG picture (a batch: into this directory, "
+                   "as <the output's place under --output-dir>.png)")
         ->type_name("IMAGE.png");
     app.add_option_function<std::string>(
            "--size",

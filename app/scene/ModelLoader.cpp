@@ -900,6 +900,13 @@ std::unique_ptr<Scene> LoadModelFile(const std::string& path, const ImportOption
     return std::move(job.scene);
 }
 
+bool IsModelExtension(const std::string& path)
+{
+    static const Assimp::Importer importer; // its readers' list is made once
+    const std::string ext = fs::path(path).extension().string();
+    return ext.size() > 1 && importer.IsExtensionSupported(ext);
+}
+
 std::vector<std::string> ReadableFormats()
 {
     std::vector<std::string> formats = {"JSON scene description (*.json, or any file holding one)",

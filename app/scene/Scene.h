@@ -88,6 +88,11 @@ struct ImportOptions {
 // the extension .json), or else any model Assimp reads. Throws SceneError naming
 // the file and what is wrong.
 std::unique_ptr<Scene> LoadSceneFile(const std::string& path, const ImportOptions& options = {});
+// Whether LoadSceneFile would take a file for a scene, judged as it chooses the reader
+// (the content of a scene description or an ASCII scene export; otherwise an extension a
+// model reader claims) without reading the scene: for finding the scenes in a folder,
+// where everything else (textures, material libraries, other JSON) is no scene.
+bool IsSceneFile(const std::string& path);
 // The formats LoadSceneFile reads: "name (*.ext;*.ext)" lines, the scene
 // description first, then every model format Assimp reads.
 std::vector<std::string> ReadableFormats();

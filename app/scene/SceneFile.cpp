@@ -20,7 +20,47 @@ bool EndsWith(const std::string& s, const char* suffix)
     return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
 }
 
+// The first byte of the stream that is not a blank, a mark or a NUL; '\0' at its end.
+char FirstSignificantByte(std::istream& in)
+{
+    char first = 0;
+    while (in.get(first) && (std::isspace(static_cast<unsigned char>(first)) || (first & 0x80) || first == 0)) {
+    }
+    return in ? first : '\0';
+}
+
+bool HoldsSceneDescription(const std::string& path)
+{
+    MappedFile mapped(path);
+    simdjson::padded_string copy;
+    if (mapped)
+        return IsSceneDescription(mapped.View());
+    return !simdjson::padded_string::load(path).get(copy) && IsSceneDescription(copy);
+}
+
 } // namespace
+
+bool IsSceneFile(const std::string& path)
+{
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    if (EndsWith(path, ".json"))
+        return HoldsSceneDescription(path);
+    if (IsModelExtension(path))
+        return true;
+    std::ifstream in(path, std::ios::binary);
+    const char first = FirstSignificantByte(in);
+    if (first == '{')
+        return HoldsSceneDescription(path);
+    if (first != '*')
+        return false;
+    // The export's first word, in whichever encoding the text has.
+    std::string head(256, '\0'), converted;
+    in.seekg(0);
+    head.resize(size_t(in.read(head.data(), std::streamsize(head.size())).gcount()));
+    return IsAseText(DecodeSceneText(head, converted));
+}
 
 std::unique_ptr<Scene> LoadSceneFile(const std::string& path, const ImportOptions& options)
 {
@@ -37,9 +77,8 @@ std::unique_ptr<Scene> LoadSceneFile(const std::string& path, const ImportOption
         std::ifstream in(path, std::ios::binary);
         if (!in)
             throw SceneError(path + ": cannot read: " + std::strerror(errno));
-        while (in.get(first) && (std::isspace(static_cast<unsigned char>(first)) || (first & 0x80) || first == 0)) {
-        }
-        if (!in || (first != '{' && first != '*'))
+        first = FirstSignificantByte(in);
+        if (first != '{' && first != '*')
             return LoadModelFile(path, options);
     }
     // Read once, with the padding the JSON parser needs.

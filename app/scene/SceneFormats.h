@@ -29,6 +29,8 @@ std::unique_ptr<Scene> LoadSceneJson(simdjson::padded_string_view text, const st
 std::string_view DecodeSceneText(std::string_view bytes, std::string& converted);
 // Whether decoded text is the application's ASCII scene export.
 bool IsAseText(std::string_view text);
+// Whether a model reader claims the file's extension (case aside).
+bool IsModelExtension(const std::string& path);
 // Reads an ASCII scene export from decoded text; `fileName` names it in errors.
 std::unique_ptr<Scene> LoadAse(std::string_view text, const std::string& fileName);
 
