@@ -2,7 +2,7 @@
 # names (Vek files after --check and --render, pictures after --preview, directories
 # where a directory is asked for). Needs nothing of the bash-completion package.
 
-_vekexport_options='--no-prompt --selected-only --set --quiet -q --report --output-dir --jobs -j --config-dir
+_vekexport_options='--no-prompt --selected-only --set --no-save --quiet -q --report --output-dir --jobs -j --force --config-dir
 --module --texture-root --up --render --preview --size --camera --wire --max-memory --import-timeout --check
 --show-options --about --version --list-formats --help -h'
 
