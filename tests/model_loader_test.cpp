@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <set>
 
 namespace vek::test {
 namespace {
@@ -234,17 +233,6 @@ TEST(ModelLoader, DeepHierarchiesOfEveryKindAreRefusedQuickly)
 // ---- the corpus of models Debian ships with Assimp ----
 
 const fs::path CorpusRoot = "/usr/share/assimp/models";
-
-bool IsModelFile(const fs::path& p)
-{
-    static const std::set<std::string> notModels = {".txt",  ".png",  ".jpg",      ".jpeg", ".tga", ".bmp",  ".mtl",
-                                                    ".bin",  ".glsl", ".xml",      ".md",   ".dds", ".gif",  ".pcx",
-                                                    ".tif",  ".tiff", ".psd",      ".hdr",  ".ktx", ".json", ".shader",
-                                                    ".skin", ".anim", ".material", ".frag", ".vert"};
-    std::string ext = p.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return !notModels.count(ext);
-}
 
 std::vector<std::string> CorpusFolders()
 {

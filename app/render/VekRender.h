@@ -7,6 +7,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace vek::render {
 
@@ -30,6 +31,10 @@ constexpr Rgb Background{206, 212, 220};
 constexpr Rgb Outline{24, 24, 28};
 constexpr Rgb Unknown{128, 128, 128}; // faces of no material block
 constexpr Rgb BoxColor{255, 110, 20};
+
+// Where the engine places each node block of a document: its world transform, by
+// which the block's vertices (x, z, y in the file) are placed as (x, y, z).
+std::vector<Matrix3> PlaceNodes(const VekDocument& document);
 
 // Draws a document: the meshes of its node blocks placed through the hierarchy, and
 // its collision boxes as translucent blocks. Throws RenderError for a camera name

@@ -2,6 +2,7 @@
 // the same scene: Z up, row-vector transforms, meshes of triangles whose polygon
 // diagonals are hidden edges, shared objects for instances, multi-materials for
 // nodes of several materials, linear key controllers for the first animation.
+#include "ModelAxes.h"
 #include "SceneBuilder.h"
 
 #include <assimp/DefaultIOStream.h>
@@ -27,6 +28,7 @@
 #include <iterator>
 #include <map>
 #include <new>
+#include <optional>
 #include <unordered_map>
 
 namespace vek {
@@ -45,10 +47,138 @@ std::string Lowercase(std::string s)
 constexpr int TicksPerFrame = 160;
 constexpr double TicksPerSecond = 160.0 * 30.0; // 30 frames a second
 
-// Formats whose files are Y up by convention (Assimp hands Collada files over Y up).
-constexpr const char* YUpExtensions[] = {"gltf", "glb", "obj", "dae",     "zae", "fbx", "x",       "ac",   "lwo", "lws",
-                                         "ms3d", "md2", "md3", "md5mesh", "smd", "irr", "irrmesh", "ogex", "b3d"};
-static_assert(std::size(YUpExtensions) == 19);
+// Formats handed over Y up: by their convention, or because the model library turns
+// them so itself (a quarter turn in the root of Collada, 3DS, DXF, IFC, IQM, Quake
+// and Half-Life models). The others (SMD, STL, PLY, Blender, ...) are taken Z up.
+constexpr const char* YUpExtensions[] = {"gltf", "glb", "obj", "dae", "zae",     "fbx", "x",    "ac",  "lwo",
+                                         "lws",  "ms3d", "md2", "md3", "md5mesh", "irr", "irrmesh", "ogex", "b3d",
+                                         "x3d",  "x3db", "3ds", "dxf", "ifc",     "ifczip", "iqm", "mdl"};
+static_assert(std::size(YUpExtensions) == 26);
+
+// The axes an FBX file states: its right (coord) axis becomes x, its up axis z and
+// its front axis (toward the viewer) -y. False when the file states none or they
+// are not three distinct axes.
+bool FbxAxes(const aiScene& ai, Matrix3& basis)
+{
+    int32_t up = -1, upSign = 1, front = -1, frontSign = 1, coord = -1, coordSign = 1;
+    const aiMetadata* meta = ai.mMetaData;
+    if (!meta || !meta->Get("UpAxis", up) || !meta->Get("FrontAxis", front) || !meta->Get("CoordAxis", coord))
+        return false;
+    meta->Get("UpAxisSign", upSign);
+    meta->Get("FrontAxisSign", frontSign);
+    meta->Get("CoordAxisSign", coordSign);
+    auto valid = [](int32_t a) { return a >= 0 && a <= 2; };
+    if (!valid(up) || !valid(front) || !valid(coord) || up == front || up == coord || front == coord)
+        return false;
+    Matrix3 m;
+    m.SetRow(coord, Point3(coordSign < 0 ? -1.0f : 1.0f, 0.0f, 0.0f));
+    m.SetRow(front, Point3(0.0f, frontSign < 0 ? 1.0f : -1.0f, 0.0f));
+    m.SetRow(up, Point3(0.0f, 0.0f, upSign < 0 ? -1.0f : 1.0f));
+    basis = m;
+    return true;
+}
+
+// Centimetres per unit of an FBX file; 0 when it does not say.
+double FbxUnit(const aiScene& ai)
+{
+    double cm = 0;
+    float cmFloat = 0;
+    if (ai.mMetaData && !ai.mMetaData->Get("UnitScaleFactor", cm) && ai.mMetaData->Get("UnitScaleFactor", cmFloat))
+        cm = cmFloat;
+    return std::isfinite(cm) && cm > 0 ? cm : 0;
+}
+
+} // namespace
+
+// Z up, one scene unit a metre for the formats that state their unit (Collada and
+// glTF arrive in metres; FBX says how many centimetres its unit is), others as
+// written; then the user's scale.
+ModelFrame ModelAxes(const std::string& path, const aiScene& ai, const ImportOptions& options)
+{
+    std::string ext = Lowercase(fs::path(path).extension().string());
+    if (!ext.empty())
+        ext.erase(0, 1);
+    const bool fbx = ext == "fbx";
+    bool yUp = std::find(std::begin(YUpExtensions), std::end(YUpExtensions), ext) != std::end(YUpExtensions);
+    Matrix3 basis;
+    if (options.up != ImportOptions::Up::Auto)
+        yUp = options.up == ImportOptions::Up::Y;
+    else if (fbx && FbxAxes(ai, basis))
+        yUp = false;
+    // Y up to Z up: a quarter turn about X, y going to z.
+    if (yUp)
+        basis = Matrix3(Point3(1, 0, 0), Point3(0, 0, 1), Point3(0, -1, 0), Point3(0, 0, 0));
+    const double cm = fbx ? FbxUnit(ai) : 0;
+    ModelFrame frame;
+    frame.unit = float((cm > 0 ? cm / 100.0 : 1.0) * options.scale);
+    frame.axes = basis * ScaleMatrix(Point3(frame.unit, frame.unit, frame.unit));
+    return frame;
+}
+
+namespace {
+
+// ---- textures ----
+
+// The entry of dir named `name`, or else one whose name differs only in case: the
+// model was often made where names are compared so.
+std::optional<fs::path> EntryNoCase(const fs::path& dir, const std::string& name)
+{
+    std::error_code ec;
+    if (fs::exists(dir / name, ec))
+        return dir / name;
+    const std::string lower = Lowercase(name);
+    for (const auto& entry : fs::directory_iterator(dir, ec))
+        if (Lowercase(entry.path().filename().string()) == lower)
+            return entry.path();
+    return std::nullopt;
+}
+
+// The regular file base/parts..., each part matched as EntryNoCase does.
+std::optional<fs::path> FindNoCase(fs::path base, const std::vector<std::string>& parts, size_t from)
+{
+    for (size_t k = from; k < parts.size(); k++) {
+        std::optional<fs::path> next = parts[k] == ".." ? std::optional(base / "..") : EntryNoCase(base, parts[k]);
+        if (!next)
+            return std::nullopt;
+        base = *next;
+    }
+    std::error_code ec;
+    return fs::is_regular_file(base, ec) ? std::optional(base.lexically_normal()) : std::nullopt;
+}
+
+// A texture's file as the model names it: relative to the model's folder, with
+// backslashes, "./" and "//" prefixes; an absolute path of another machine by its
+// trailing parts from the model's folder and the folders above it, nearest first.
+// None when no such file is here.
+std::optional<fs::path> FindTexture(const std::string& named, const fs::path& modelDir)
+{
+    std::string text = named;
+    std::replace(text.begin(), text.end(), '\\', '/');
+    const bool drive = text.size() >= 2 && std::isalpha((unsigned char)text[0]) && text[1] == ':';
+    const bool absolute = drive || (text.starts_with("/") && !text.starts_with("//"));
+    std::error_code ec;
+    if (absolute && !drive && fs::is_regular_file(text, ec))
+        return fs::path(text).lexically_normal();
+    std::vector<std::string> parts;
+    for (size_t at = drive ? 2 : 0; at <= text.size();) {
+        size_t end = std::min(text.find('/', at), text.size());
+        std::string part = text.substr(at, end - at);
+        if (!part.empty() && part != ".")
+            parts.push_back(part);
+        at = end + 1;
+    }
+    if (parts.empty())
+        return std::nullopt;
+    if (!absolute)
+        return FindNoCase(modelDir, parts, 0);
+    constexpr int LevelsUp = 4;
+    fs::path base = modelDir;
+    for (int up = 0; up <= LevelsUp; up++, base /= "..")
+        for (size_t from = 0; from < parts.size(); from++)
+            if (std::optional<fs::path> found = FindNoCase(base, parts, from))
+                return found;
+    return std::nullopt;
+}
 
 // Assimp transforms column vectors (p' = M p); the host row vectors (p' = p M).
 Matrix3 HostMatrix(const aiMatrix4x4& m)
@@ -226,7 +356,7 @@ public:
 
         b.SetTicksPerFrame(TicksPerFrame);
         b.SetNoSelection();
-        ChooseUpAxis();
+        ChooseAxes();
         Materials();
         for (unsigned k = 0; k < ai->mNumCameras; k++)
             cameras.emplace(ai->mCameras[k]->mName.C_Str(), ai->mCameras[k]);
@@ -234,19 +364,26 @@ public:
             lights.emplace(ai->mLights[k]->mName.C_Str(), ai->mLights[k]);
 
         // The file's root is the host's invisible root: its transform goes into the
-        // nodes below it.
+        // nodes below it, once. A root that holds something is a node of its own.
         const aiNode* root = ai->mRootNode;
         Matrix3 rootTM = HostMatrix(root->mTransformation);
         if (!IsFinite(rootTM))
             Fail("the root transform is not finite");
         if (root->mNumMeshes > 0 || lights.count(root->mName.C_Str()) || cameras.count(root->mName.C_Str()))
-            AddNode(root, nullptr, Matrix3(), rootTM);
+            AddNode(root, nullptr, Matrix3(), Matrix3());
         else
             for (unsigned c = 0; c < root->mNumChildren; c++)
                 AddNode(root->mChildren[c], nullptr, rootTM, Matrix3());
 
         Animation();
         FinishTransforms();
+        if (!missingTextures.empty()) {
+            std::string sentence = std::to_string(missingTextures.size()) +
+                                   (missingTextures.size() == 1 ? " texture" : " textures") + " not found: ";
+            for (size_t k = 0; k < missingTextures.size(); k++)
+                sentence += (k ? "; " : "") + missingTextures[k];
+            b.AddWarning(sentence);
+        }
         return b.Finish();
     }
 
@@ -256,27 +393,33 @@ private:
     std::error_code ec;
     const aiScene* ai = nullptr;
     SceneBuilder b;
-    // The change from the file's axes to the host's (identity for Z up files): points
-    // p become p * upAxis, transforms M become Inverse(upAxis) * M * upAxis.
-    Matrix3 upAxis, downAxis;
-    bool yUp = false;
+    // The change from the file's axes and unit to the host's: points p become
+    // p * axes, a transform M of the file's becomes axesInverse * M * axes.
+    Matrix3 axes, axesInverse;
+    float unit = 1; // host units per unit of the file
     bool gltf = false;
     std::vector<Mtl*> materials; // by Assimp material index
-    std::map<std::vector<unsigned>, Object*> meshObjects;
+    // The objects of each list of meshes, one per object offset its nodes have.
+    std::map<std::vector<unsigned>, std::vector<std::pair<Matrix3, Object*>>> meshObjects;
     std::map<std::vector<unsigned>, Mtl*> multiMaterials;
     std::multimap<std::string, const aiCamera*> cameras;
     std::multimap<std::string, const aiLight*> lights;
     std::unordered_map<std::string, SceneNode*> nodesByName;
-    // Top-level nodes take the root's transform after their own.
+    // Where each node lies, kept until its keys are known. world = offset * rigid
+    // world transform, in the host's axes.
     struct Pending {
         SceneNode* node;
-        Matrix3 local;
-        Matrix3 after;
-        Matrix3 frame; // of the camera or light the node holds
+        Matrix3 local;        // the file's, relative to the file's parent
+        Matrix3 after;        // the root's transform, for top-level nodes below it
+        Matrix3 parentOffset; // the object offset of the file's parent
+        Matrix3 world;
+        Matrix3 frame; // of the camera or light the node holds, before world
     };
     std::vector<Pending> transforms;
+    std::unordered_map<const SceneNode*, Matrix3> rigidWorld;
     Object* dummy = nullptr;
     int textureCount = 0;
+    std::vector<std::string> missingTextures; // "material \"M\": path"
 
     [[noreturn]] void Fail(const std::string& what) const { throw SceneError(path + ": " + what); }
 
@@ -374,40 +517,33 @@ private:
         }
     }
 
-    void ChooseUpAxis()
+    void ChooseAxes()
     {
         std::string ext = Lowercase(fs::path(path).extension().string());
-        if (!ext.empty())
-            ext.erase(0, 1);
-        gltf = ext == "gltf" || ext == "glb";
-        if (options.up == ImportOptions::Up::Auto) {
-            yUp = std::find(std::begin(YUpExtensions), std::end(YUpExtensions), ext) != std::end(YUpExtensions);
-            int32_t axis = 1;
-            if (ext == "fbx" && ai->mMetaData && ai->mMetaData->Get("UpAxis", axis))
-                yUp = axis == 1;
-        } else {
-            yUp = options.up == ImportOptions::Up::Y;
-        }
-        // Y up to Z up: a quarter turn about X, y going to z.
-        if (yUp) {
-            upAxis = Matrix3(Point3(1, 0, 0), Point3(0, 0, 1), Point3(0, -1, 0), Point3(0, 0, 0));
-            downAxis = Inverse(upAxis);
-        }
-    }
-
-    Matrix3 Converted(const Matrix3& m) const { return yUp ? downAxis * m * upAxis : m; }
-    Quat Converted(const Quat& q) const
-    {
-        if (!yUp)
-            return q;
-        Matrix3 r;
-        q.MakeMatrix(r);
-        return Quat(downAxis * r * upAxis);
+        gltf = ext == ".gltf" || ext == ".glb";
+        const ModelFrame frame = ModelAxes(path, *ai, options);
+        axes = frame.axes;
+        axesInverse = Inverse(axes);
+        unit = frame.unit;
     }
 
     // ---- materials ----
 
-    std::string TexturePath(const aiString& file)
+    // How the file of an embedded texture, written beside the output, is named: by its
+    // path when the exporter writes it relative to the texture root or a Partition
+    // directory, else by its name alone, which the engine finds beside the Vek file.
+    // Never by a path that only this machine has.
+    std::string EmbeddedReference(const std::string& out) const
+    {
+        const std::string& root = options.textureRoot;
+        if (Lowercase(out).find("/partition/") != std::string::npos ||
+            (!root.empty() && out.starts_with(root) && out.size() > root.size() &&
+             (root.ends_with('/') || out[root.size()] == '/')))
+            return out;
+        return fs::path(out).filename().string();
+    }
+
+    std::string TexturePath(const aiString& file, const std::string& material)
     {
         std::string name = file.C_Str();
         if (const aiTexture* tex = ai->GetEmbeddedTexture(name.c_str())) {
@@ -431,11 +567,16 @@ private:
                     }
             }
             b.AddExtraFile(out, std::move(bytes));
-            return out;
+            return EmbeddedReference(out);
         }
+        const fs::path modelDir = fs::absolute(fs::path(path).parent_path(), ec);
+        if (std::optional<fs::path> found = FindTexture(name, modelDir))
+            return found->string();
+        // Written as the file names it (relative names from the model's folder), and told.
+        missingTextures.push_back("material \"" + material + "\": " + name);
         fs::path p(name);
         if (p.is_relative())
-            p = fs::absolute(fs::path(path).parent_path() / p, ec).lexically_normal();
+            p = (modelDir / p).lexically_normal();
         return p.string();
     }
 
@@ -459,7 +600,7 @@ private:
             aiString file;
             if (am->GetTexture(aiTextureType_DIFFUSE, 0, &file) == AI_SUCCESS ||
                 am->GetTexture(aiTextureType_BASE_COLOR, 0, &file) == AI_SUCCESS) {
-                std::string texture = TexturePath(file);
+                std::string texture = TexturePath(file, m.name);
                 m.diffuseMap = b.AddBitmapTex(fs::path(texture).filename().string(), texture);
             }
             materials.push_back(Checked("material \"" + m.name + "\"", [&] { return b.AddMaterial(m); }));
@@ -511,12 +652,30 @@ private:
         return meshes;
     }
 
-    Object* MeshObject(const std::vector<unsigned>& meshes)
+    // The object of a node of these meshes with this offset. Instances share their
+    // object as long as their offsets agree: the shared block of an object is
+    // written in the frame of its first node, so an instance of another size gets
+    // an object of its own. An offset that mirrors the object has its faces' corner
+    // order reversed, so that they still face outward once mirrored.
+    Object* MeshObject(const std::vector<unsigned>& meshes, const Matrix3& offset)
     {
-        Object*& obj = meshObjects[meshes];
-        if (obj)
-            return obj; // instances share their object
-        Mesh mesh;      // gathered here, then handed to the builder
+        auto& group = meshObjects[meshes];
+        float size = 0;
+        for (int i = 0; i < 3; i++)
+            for (int j = 0; j < 3; j++)
+                size = std::max(size, std::fabs(offset[i][j]));
+        for (const auto& [other, object] : group)
+            if (offset.Equals(other, size * 1e-5f))
+                return object;
+        const bool reversed = (offset.Determinant() < 0) != (axes.Determinant() < 0);
+        Object* obj = NewMeshObject(meshes, reversed);
+        group.emplace_back(offset, obj);
+        return obj;
+    }
+
+    Object* NewMeshObject(const std::vector<unsigned>& meshes, bool reversed)
+    {
+        Mesh mesh; // gathered here, then handed to the builder
         bool uv1 = false, uv2 = false;
         for (unsigned m : meshes) {
             uv1 = uv1 || ai->mMeshes[m]->HasTextureCoords(0);
@@ -543,7 +702,7 @@ private:
             std::string meshName = am->mName.length ? am->mName.C_Str() : "#" + std::to_string(meshes[sub]);
             std::vector<int> vertexOf(am->mNumVertices);
             for (unsigned v = 0; v < am->mNumVertices; v++) {
-                Point3 p = HostPoint(am->mVertices[v]) * upAxis;
+                Point3 p = HostPoint(am->mVertices[v]) * axes;
                 vertexOf[v] = positions.Add(p);
             }
             auto addChannel = [&](int channel, bool used, std::vector<UVVert>& verts) -> int {
@@ -576,6 +735,12 @@ private:
                     Face hf;
                     hf.setVerts(vertexOf[a], vertexOf[b], vertexOf[c]);
                     hf.setEdgeVisFlags(k == 1, TRUE, k + 2 == n);
+                    if (reversed) {
+                        // a, c, b: the edges c-a, b-c and a-b in that order.
+                        std::swap(b, c);
+                        hf.setVerts(vertexOf[a], vertexOf[b], vertexOf[c]);
+                        hf.setEdgeVisFlags(k + 2 == n, TRUE, k == 1);
+                    }
                     hf.setMatID(WORD(meshes.size() > 1 ? sub : 0));
                     hf.smGroup = 1;
                     mesh.faces.push_back(hf);
@@ -587,7 +752,7 @@ private:
             }
         }
         const aiString& first = ai->mMeshes[meshes[0]]->mName;
-        return obj = Checked("mesh \"" + (first.length ? first.C_Str() : "#" + std::to_string(meshes[0])) + "\"", [&] {
+        return Checked("mesh \"" + (first.length ? first.C_Str() : "#" + std::to_string(meshes[0])) + "\"", [&] {
                    // The arrays are handed over whole: moved, not copied.
                    SceneMeshObject* tri = b.AddMesh();
                    b.AddVerts(tri, std::move(mesh.verts));
@@ -625,9 +790,9 @@ private:
         if (std::isfinite(fov) && fov > 0)
             cam.fov = FloatTrack(fov);
         cam.manualClip = true;
-        cam.nearClip = FloatTrack(c->mClipPlaneNear);
-        cam.farClip = FloatTrack(c->mClipPlaneFar);
-        cam.envFar = FloatTrack(c->mClipPlaneFar);
+        cam.nearClip = FloatTrack(c->mClipPlaneNear * unit);
+        cam.farClip = FloatTrack(c->mClipPlaneFar * unit);
+        cam.envFar = FloatTrack(c->mClipPlaneFar * unit);
         return Checked("camera \"" + std::string(c->mName.C_Str()) + "\"", [&] { return b.AddCamera(cam); });
     }
 
@@ -666,7 +831,7 @@ private:
         if (std::isfinite(end) && end > 0) {
             light.decay = k2 > 0 ? DECAY_INVSQ : DECAY_INV;
             light.useAtten = true;
-            light.attenEnd = FloatTrack(float(end));
+            light.attenEnd = FloatTrack(float(end) * unit);
         }
         return Checked("light \"" + std::string(l->mName.C_Str()) + "\"", [&] { return b.AddLight(light); });
     }
@@ -677,20 +842,12 @@ private:
         return Checked("node \"" + name + "\"", [&] { return b.AddNode(parent, name); });
     }
 
-    void AddNode(const aiNode* an, SceneNode* parent, const Matrix3& after, const Matrix3& before)
+    // The frame of the camera or light a node holds, relative to the node, in the
+    // file's axes; identity for other nodes. Sets `special` to its object.
+    Matrix3 SpecialFrame(const std::string& name, Object*& special)
     {
-        std::string name = an->mName.C_Str();
-        SceneNode* n = NewNode(parent, name);
-        nodesByName.emplace(name, n);
-        Matrix3 local = before * HostMatrix(an->mTransformation);
-        if (!IsFinite(local))
-            Fail("node \"" + name + "\": its transform is not finite");
-        transforms.push_back({n, local, after, Matrix3()});
-
-        std::vector<unsigned> meshes = PolygonMeshes(an);
         auto cam = cameras.find(name);
         auto light = lights.find(name);
-        Object* special = nullptr;
         Matrix3 frame;
         if (cam != cameras.end()) {
             const aiCamera* c = cam->second;
@@ -707,29 +864,62 @@ private:
                 dir = Point3(0, 0, -1);
             frame = AimFrame(HostPoint(l->mPosition), dir, HostPoint(l->mUp));
         }
-        if (!IsFinite(frame))
-            frame = Matrix3();
+        return IsFinite(frame) ? frame : Matrix3();
+    }
+
+    // A node under parent (null: the root). `after` is the root's transform for a
+    // top-level node below it; parentWorld the host world of the file's parent.
+    void AddNode(const aiNode* an, SceneNode* parent, const Matrix3& after, const Matrix3& parentWorld)
+    {
+        std::string name = an->mName.C_Str();
+        SceneNode* n = NewNode(parent, name);
+        nodesByName.emplace(name, n);
+        Matrix3 local = HostMatrix(an->mTransformation);
+        if (!IsFinite(local))
+            Fail("node \"" + name + "\": its transform is not finite");
+        // The whole transform of the file, in the host's axes: the node keeps its
+        // rigid part, its object the rest (its offset).
+        const Matrix3 world = axesInverse * local * after * axes * parentWorld;
+        const Matrix3 parentOffset = OffsetOf(parentWorld);
+        transforms.push_back({n, local, after, parentOffset, world, Matrix3()});
+
+        std::vector<unsigned> meshes = PolygonMeshes(an);
+        Object* special = nullptr;
         // Cameras and lights look down their local -Z in the host's axes as in the
-        // file's: their own frame takes the axis change once more.
-        frame = frame * upAxis;
+        // file's: their own frame is not turned, only scaled to the host's unit.
+        Matrix3 frame = SpecialFrame(name, special) * ScaleMatrix(Point3(unit, unit, unit));
         if (special && (!meshes.empty() || (an->mNumChildren > 0 && !IsIdentity(frame)))) {
             // The camera or light keeps its own frame in a node of its own below.
             SceneNode* holder = NewNode(n, name);
             b.SetObject(holder, special);
-            b.SetTransform(holder, frame);
+            transforms.push_back({holder, Matrix3(), Matrix3(), Matrix3(), frame * world, Matrix3()});
             special = nullptr;
         }
         if (special) {
             b.SetObject(n, special);
             transforms.back().frame = frame;
         } else if (!meshes.empty()) {
-            b.SetObject(n, MeshObject(meshes));
+            const Matrix3 offset = OffsetOf(world);
+            b.SetObject(n, MeshObject(meshes, offset));
             b.SetMaterial(n, NodeMaterial(meshes));
+            b.SetObjectOffset(n, offset);
         } else {
             b.SetObject(n, Dummy());
         }
         for (unsigned c = 0; c < an->mNumChildren; c++)
-            AddNode(an->mChildren[c], n, Matrix3(), Matrix3());
+            AddNode(an->mChildren[c], n, Matrix3(), world);
+    }
+
+    // The part of a transform that is not rotation or translation (scale, shear,
+    // mirroring), and the rigid rest: transform = offset * rigid.
+    static Matrix3 OffsetOf(const Matrix3& tm) { return MakeTransformParts(tm, true).stretch; }
+    static Matrix3 RigidOf(const Matrix3& tm)
+    {
+        TransformParts parts = MakeTransformParts(tm, true);
+        Matrix3 r;
+        parts.rotation.MakeMatrix(r);
+        r.SetTrans(parts.translation);
+        return r;
     }
 
     // ---- animation ----
@@ -782,71 +972,60 @@ private:
         }
     }
 
-    // Nodes get their transforms once their controllers are known: an animated node
-    // keeps its transform in parts that the keys replace.
+    // Nodes get their transforms once their controllers are known: each node's
+    // rigid world transform relative to its host parent's; an animated node keeps
+    // it in parts that the keys replace. Parents come before their children.
     void FinishTransforms()
     {
         for (const Pending& p : transforms) {
             SceneNode* n = p.node;
-            if (!n->Animated()) {
-                b.SetTransform(n, p.frame * Converted(p.local * p.after));
-                continue;
-            }
-            if (!IsIdentity(p.frame)) {
+            const bool animated = n->Animated();
+            if (animated && !IsIdentity(p.frame)) {
                 // Keys move the node; its camera or light keeps its frame below it.
                 SceneNode* holder = NewNode(n, n->name);
                 b.SetObject(holder, n->object);
-                b.SetTransform(holder, p.frame);
+                b.SetTransform(holder, RigidOf(p.frame * p.world) * Inverse(RigidOf(p.world)));
                 b.SetObject(n, Dummy());
             }
-            TransformParts t = MakeTransformParts(p.local, true);
-            if (!IsIdentity(p.after))
-                FoldIntoKeys(*n, t, p.after);
-            if (yUp)
-                ConvertAxes(*n, t);
+            const Matrix3 rigid = RigidOf(animated ? p.world : p.frame * p.world);
+            rigidWorld[n] = rigid;
+            auto parent = rigidWorld.find(n->parent);
+            const Matrix3 local = rigid * Inverse(parent == rigidWorld.end() ? Matrix3() : parent->second);
+            if (!animated) {
+                b.SetTransform(n, local);
+                continue;
+            }
+            TransformParts t = MakeTransformParts(local, true);
+            t.stretch = Matrix3();
+            ConvertKeys(*n, p);
             b.SetTransform(n, t);
         }
     }
 
-    // An animated node's transform and keys from the file's axes to the host's.
-    void ConvertAxes(SceneNode& n, TransformParts& t)
+    // An animated node's keys, relative to its file parent in the file's axes, made
+    // relative to its host parent: the parent's offset and the root's transform
+    // move the positions, and each rotation is the rigid part of what the file's
+    // rotation becomes. Exact for uniform scales; a node under a non-uniform scale
+    // keeps the offset of its pose in the file.
+    void ConvertKeys(SceneNode& n, const Pending& p) const
     {
-        t.matrix = Converted(t.matrix);
-        t.stretch = Converted(t.stretch);
-        t.rotation = Converted(t.rotation);
-        t.translation = t.translation * upAxis;
+        const Matrix3 toHost = p.after * axes * p.parentOffset;
         if (KeyframeControl* pos = n.tmControl.position.get())
             for (Point3& v : pos->positions)
-                v = v * upAxis;
-        if (KeyframeControl* rot = n.tmControl.rotation.get())
-            for (Quat& q : rot->absolute)
-                q = Converted(q);
-    }
-
-    // The root's transform (a unit scale, an axis fix of the file) after an animated
-    // node's own: a uniform scale joins the stretch, the rest turns every key.
-    void FoldIntoKeys(SceneNode& n, TransformParts& t, const Matrix3& after)
-    {
-        Matrix3 linear = after;
+                v = v * toHost;
+        KeyframeControl* rot = n.tmControl.rotation.get();
+        if (!rot)
+            return;
+        const Matrix3 stretch = MakeTransformParts(p.local, true).stretch;
+        Matrix3 linear = toHost;
         linear.NoTrans();
-        float s = std::cbrt(std::fabs(linear.Determinant()));
-        if (!(s > 0.0f))
-            s = 1.0f;
-        Matrix3 turn = linear * ScaleMatrix(Point3(1 / s, 1 / s, 1 / s));
-        Matrix3 r;
-        t.stretch = t.stretch * ScaleMatrix(Point3(s, s, s));
-        t.rotation.MakeMatrix(r);
-        t.rotation = Quat(r * turn);
-        t.translation = t.translation * after;
-        t.matrix = t.matrix * after;
-        if (KeyframeControl* pos = n.tmControl.position.get())
-            for (Point3& v : pos->positions)
-                v = v * after;
-        if (KeyframeControl* rot = n.tmControl.rotation.get())
-            for (Quat& q : rot->absolute) {
-                q.MakeMatrix(r);
-                q = Quat(r * turn);
-            }
+        for (Quat& q : rot->absolute) {
+            Matrix3 r;
+            q.MakeMatrix(r);
+            AffineParts parts;
+            decomp_affine(axesInverse * stretch * r * linear, &parts);
+            q = parts.q;
+        }
     }
 };
 
