@@ -4,7 +4,8 @@
 // transform applied to its vertices), brought through the same axis and unit rule.
 //
 // make test runs a sample of Assimp's corpus; make test-corpus (VEK_ORACLE_CORPUS=all)
-// runs every model of it and prints the share that agrees.
+// runs every model of it and prints the share that agrees (VEK_ORACLE_CORPUS=FOLDER:
+// the models of one folder).
 #include "check/VekCheck.h"
 #include "export_run.h"
 #include "render/VekRender.h"
@@ -34,16 +35,45 @@ const fs::path CorpusRoot = "/usr/share/assimp/models";
 // mirrored and instanced nodes, roots that hold a mesh or an axis turn, stated units
 // and axes), within a minute.
 const char* const Sample[] = {
-    "Collada/teapots.DAE",      "Collada/duck.dae",         "Collada/cube_UTF8BOM.dae", "FBX/cubes_with_names.fbx",
-    "FBX/box.fbx",              "SIB/heffalump.sib",        "MD2/faerie.md2",           "IQM/mrfixit.iqm",
-    "3D/box_a.3d",              "SMD/WusonSMD.smd",         "X3D/ComputerKeyboard.x3d", "3DS/test1.3ds",
-    "glTF2/BoxTextured-glTF/BoxTextured.gltf",              "OBJ/box.obj",              "PLY/cube.ply",
-    "DXF/PinkEggFromLW.dxf",    "X/test.x",                 "LWO/LWO2/box_2uv_1unused.lwo",
-    "AC/SphereWithLight.ac",    "MS3D/Wuson.ms3d",          "COB/dwarf.cob",            "BLEND/box.blend",
+    "Collada/teapots.DAE",
+    "Collada/duck.dae",
+    "Collada/cube_UTF8BOM.dae",
+    "FBX/cubes_with_names.fbx",
+    "FBX/box.fbx",
+    "SIB/heffalump.sib",
+    "MD2/faerie.md2",
+    "IQM/mrfixit.iqm",
+    "3D/box_a.3d",
+    "SMD/WusonSMD.smd",
+    "X3D/ComputerKeyboard.x3d",
+    "3DS/test1.3ds",
+    "glTF2/BoxTextured-glTF/BoxTextured.gltf",
+    "OBJ/box.obj",
+    "PLY/cube.ply",
+    "DXF/PinkEggFromLW.dxf",
+    "X/test.x",
+    "LWO/LWO2/box_2uv_1unused.lwo",
+    "AC/SphereWithLight.ac",
+    "MS3D/Wuson.ms3d",
+    "COB/dwarf.cob",
+    "BLEND/box.blend",
 };
 
 // Models whose export is not the model library's world-space geometry, and why.
-const std::map<std::string, std::string> Exceptions = {};
+const char* const Animated = "animated: the scene is taken at its first frame, where the animation moves nodes away "
+                             "from the transforms the file gives them, which the model library places";
+const char* const Utf16 = "UTF-16 text, which our reader of the application's exports reads and the model "
+                          "library's does not (it finds no vertices)";
+const std::map<std::string, std::string> Exceptions = {
+    {"ASE/CameraRollAnimWithChildObject.ase", Animated},
+    {"ASE/anim.ASE", Animated},
+    {"ASE/anim2.ASE", Animated},
+    {"ASE/ThreeCubesGreen_UTF16BE.ASE", Utf16},
+    {"ASE/ThreeCubesGreen_UTF16LE.ASE", Utf16},
+    {"BVH/01_01.bvh", Animated},
+    {"BVH/01_03.bvh", Animated},
+    {"BVH/Boxing_Toes.bvh", Animated},
+};
 
 using Points = std::vector<Point3>;
 
@@ -75,7 +105,12 @@ Points ModelVertices(const fs::path& model)
     Points points;
     if (!scene)
         return points;
-    const Matrix3 axes = ModelAxes(model.string(), *scene, {}).axes;
+    // The application's ASCII exports are read by our own reader, Z up as the application
+    // holds them; the model library hands them over Y up.
+    ImportOptions options;
+    if (ReadFile(model).starts_with("*3DSMAX_ASCIIEXPORT"))
+        options.up = ImportOptions::Up::Y;
+    const Matrix3 axes = ModelAxes(model.string(), *scene, options).axes;
     for (unsigned m = 0; m < scene->mNumMeshes; m++) {
         const aiMesh* mesh = scene->mMeshes[m];
         if (!(mesh->mPrimitiveTypes & (aiPrimitiveType_TRIANGLE | aiPrimitiveType_POLYGON)))
@@ -148,10 +183,12 @@ std::string Disagreement(const fs::path& model, const fs::path& vek)
 std::vector<fs::path> OracleModels()
 {
     std::vector<fs::path> models;
-    const char* all = std::getenv("VEK_ORACLE_CORPUS");
-    if (all && std::string(all) == "all") {
+    // "all", or one folder of the corpus.
+    const char* chosen = std::getenv("VEK_ORACLE_CORPUS");
+    if (chosen && *chosen) {
         std::error_code ec;
-        for (const auto& entry : fs::recursive_directory_iterator(CorpusRoot, ec))
+        const fs::path root = std::string(chosen) == "all" ? CorpusRoot : CorpusRoot / chosen;
+        for (const auto& entry : fs::recursive_directory_iterator(root, ec))
             if (entry.is_regular_file() && IsModelFile(entry.path()))
                 models.push_back(entry.path());
         std::sort(models.begin(), models.end());
@@ -187,7 +224,8 @@ TEST(ModelOracle, ExportsPlaceEveryVertexWhereTheModelHasIt)
             exceptions += "  " + name + ": " + known->second + "\n";
     }
     std::printf("%d of %d exported models agree (%.1f %%)\n%s", agree, exported,
-                exported ? 100.0 * agree / exported : 100.0, exceptions.empty() ? "" : ("exceptions:\n" + exceptions).c_str());
+                exported ? 100.0 * agree / exported : 100.0,
+                exceptions.empty() ? "" : ("exceptions:\n" + exceptions).c_str());
     RecordProperty("agree", agree);
     RecordProperty("exported", exported);
 }

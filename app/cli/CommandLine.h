@@ -29,7 +29,7 @@ struct Request {
     std::vector<OptionSetting> settings;
     bool noPrompt = false, selectedOnly = false, quiet = false;
     ImportOptions::Up up = ImportOptions::Up::Auto;
-    double scale = 1; // multiplies a model's scene
+    double scale = 1;                       // multiplies a model's scene
     render::RenderRequest render;           // --render, and --preview of an export
     std::optional<std::uint64_t> maxMemory; // bytes the run may take, 0 for no limit; none: the default
     std::optional<unsigned> importTimeout;  // seconds a model may take to read, 0 for no limit; none: the default

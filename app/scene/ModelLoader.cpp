@@ -25,6 +25,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <map>
 #include <new>
@@ -50,10 +51,10 @@ constexpr double TicksPerSecond = 160.0 * 30.0; // 30 frames a second
 // Formats handed over Y up: by their convention, or because the model library turns
 // them so itself (a quarter turn in the root of Collada, 3DS, DXF, IFC, IQM, Quake
 // and Half-Life models). The others (SMD, STL, PLY, Blender, ...) are taken Z up.
-constexpr const char* YUpExtensions[] = {"gltf", "glb", "obj", "dae", "zae",     "fbx", "x",    "ac",  "lwo",
-                                         "lws",  "ms3d", "md2", "md3", "md5mesh", "irr", "irrmesh", "ogex", "b3d",
-                                         "x3d",  "x3db", "3ds", "dxf", "ifc",     "ifczip", "iqm", "mdl"};
-static_assert(std::size(YUpExtensions) == 26);
+constexpr const char* YUpExtensions[] = {"gltf", "glb",  "obj", "dae", "zae",     "fbx",    "x",       "ac",   "lwo",
+                                         "lws",  "ms3d", "md2", "md3", "md5mesh", "irr",    "irrmesh", "ogex", "b3d",
+                                         "x3d",  "x3db", "3ds", "dxf", "ifc",     "ifczip", "iqm",     "mdl",  "bvh"};
+static_assert(std::size(YUpExtensions) == 27);
 
 // The axes an FBX file states: its right (coord) axis becomes x, its up axis z and
 // its front axis (toward the viewer) -y. False when the file states none or they
@@ -304,7 +305,7 @@ public:
     bool Exists(const char* file) const override
     {
         struct stat st {};
-        return stat(file, &st) == 0 && S_ISREG(st.st_mode);
+        return stat(PathNoCase(file).c_str(), &st) == 0 && S_ISREG(st.st_mode);
     }
 
     Assimp::IOStream* Open(const char* file, const char* mode) override
@@ -313,7 +314,7 @@ public:
             return DefaultIOSystem::Open(file, mode);
         // Opened without waiting for a writer, and what was opened is looked at: no
         // file can take another's place between the look and the opening.
-        const int fd = open(file, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        const int fd = open(PathNoCase(file).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
             return nullptr;
         struct stat st {};
@@ -326,6 +327,24 @@ public:
     }
 
 private:
+    // The file itself, or else the one its path names with backslashes or in another
+    // letter case: models made where names are compared so name their parts that way
+    // (an Irrlicht scene's "../obj/spider.obj" is "../OBJ/spider.obj" here).
+    static std::string PathNoCase(const char* file)
+    {
+        struct stat st {};
+        if (stat(file, &st) == 0)
+            return file;
+        std::string text = file;
+        std::replace(text.begin(), text.end(), '\\', '/');
+        const fs::path p(text);
+        std::vector<std::string> parts;
+        for (const fs::path& part : p.relative_path())
+            parts.push_back(part.string());
+        std::optional<fs::path> found = FindNoCase(p.is_absolute() ? p.root_path() : fs::path("."), parts, 0);
+        return found ? found->string() : std::string(file);
+    }
+
     // The library's own stream over the file opened here.
     struct Stream : Assimp::DefaultIOStream {
         Stream(FILE* f, const char* name) : DefaultIOStream(f, name) {}
@@ -349,7 +368,12 @@ public:
         ai = importer.ReadFile(path, aiProcess_ValidateDataStructure | aiProcess_SortByPType);
         if (!ai) {
             RethrowOutOfMemory(importer.GetException());
-            Fail(std::string("cannot read the model: ") + importer.GetErrorString());
+            // What is left once points and lines are set aside, in the library's words.
+            const std::string error = importer.GetErrorString();
+            if (error.find("No meshes remaining") != std::string::npos ||
+                error.find("contains no faces") != std::string::npos)
+                Fail("nothing to export: the model holds only points or lines, no polygons");
+            Fail("cannot read the model: " + error);
         }
         if (!ai->mRootNode)
             Fail("the model holds no nodes");
@@ -377,13 +401,11 @@ public:
 
         Animation();
         FinishTransforms();
-        if (!missingTextures.empty()) {
-            std::string sentence = std::to_string(missingTextures.size()) +
-                                   (missingTextures.size() == 1 ? " texture" : " textures") + " not found: ";
-            for (size_t k = 0; k < missingTextures.size(); k++)
-                sentence += (k ? "; " : "") + missingTextures[k];
-            b.AddWarning(sentence);
-        }
+        Warn(missingTextures, " texture", " textures", " not found: ");
+        Warn(unwritten, " light", " lights", " of a kind the Vek format does not hold, not written: ");
+        Warn(approximated, " light or camera", " lights or cameras",
+             " of a kind the scene does not hold, brought in as the nearest: ");
+        RefuseEmpty();
         return b.Finish();
     }
 
@@ -420,8 +442,32 @@ private:
     Object* dummy = nullptr;
     int textureCount = 0;
     std::vector<std::string> missingTextures; // "material \"M\": path"
+    std::vector<std::string> unwritten;       // lights the exporter writes no block for
+    std::vector<std::string> approximated;    // lights and cameras of a kind the host lacks, as what
+    Point3 ambient;                           // the sum of the ambient lights
 
     [[noreturn]] void Fail(const std::string& what) const { throw SceneError(path + ": " + what); }
+
+    // One warning for the user: "2 textures not found: a; b".
+    void Warn(const std::vector<std::string>& items, const char* one, const char* many, const char* what)
+    {
+        if (items.empty())
+            return;
+        std::string sentence = std::to_string(items.size()) + (items.size() == 1 ? one : many) + what;
+        for (size_t k = 0; k < items.size(); k++)
+            sentence += (k ? "; " : "") + items[k];
+        b.AddWarning(sentence);
+    }
+
+    // A model that yields nothing to write is refused in one sentence, rather than
+    // written as an empty file that reports success.
+    void RefuseEmpty() const
+    {
+        for (const Pending& p : transforms)
+            if (p.node->object && p.node->object != dummy)
+                return;
+        Fail("nothing to export: the model holds no polygons, cameras or lights");
+    }
 
     // Files some of Assimp's readers mishandle are refused before Assimp sees them,
     // whatever their name:
@@ -441,16 +487,123 @@ private:
             return; // Assimp names the fault
         head.resize(std::fread(head.data(), 1, head.size(), f));
         std::fclose(f);
-        if (head.starts_with("IDST") || head.starts_with("IDSQ"))
-            Fail("Half-Life studio models are not read: the model library's reader of them is unsafe on "
-                 "damaged files");
-        if (head.starts_with("LWSC"))
-            Fail("LightWave scenes are not read: the model library's reader of them never returns on damaged "
-                 "files (export the objects they load, .lwo, instead)");
+        if (head.starts_with("IDSQ"))
+            Fail("a Half-Life sequence group is not a model: export the model that loads it");
+        if (head.starts_with("IDST") && !HalfLifeTablesInside())
+            Fail("the Half-Life studio model is damaged: its tables reach past the end of the file");
+        if (head.starts_with("LWSC") && !LightWaveMotionsEnd())
+            Fail("the LightWave scene is cut short or damaged: a motion block does not end");
         if (Lowercase(head.substr(0, 3)) == "ply" && head.find("end_header") == std::string::npos)
             Fail("the PLY header has no end_header line: the file is cut short or damaged");
         if (IsOpenGex(importer, head) && !DdlStructuresClose())
             Fail("the OpenGEX structures do not close: the file is cut short or damaged");
+    }
+
+    // Whether every table a Half-Life studio model's header names (bones, sequences,
+    // textures, body parts, their models and meshes...) lies inside the file, as in
+    // every intact file: the model library's reader follows them unchecked.
+    bool HalfLifeTablesInside() const
+    {
+        std::error_code error;
+        const uintmax_t size = fs::file_size(path, error);
+        if (error || size < 244 || size > (uintmax_t(1) << 30))
+            return false;
+        std::string bytes(size_t(size), '\0');
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        if (!f)
+            return false;
+        bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+        std::fclose(f);
+        auto word = [&bytes](int64_t at) -> int64_t {
+            if (at < 0 || uint64_t(at) + 4 > bytes.size())
+                return -1;
+            int32_t v;
+            std::memcpy(&v, bytes.data() + at, 4);
+            return v;
+        };
+        // `count` records of `each` bytes at `index`, inside the file.
+        auto within = [&bytes](int64_t count, int64_t index, int64_t each) {
+            return count >= 0 && index >= 0 && count <= (int64_t(1) << 24) &&
+                   (count == 0 || uint64_t(index + count * each) <= bytes.size());
+        };
+        // The header's tables: the byte of their count (their index follows it) and
+        // the size of a record.
+        static constexpr std::pair<int, int> Tables[] = {{140, 112}, {148, 24}, {156, 32}, {164, 176},
+                                                         {172, 104}, {180, 80}, {204, 76}, {212, 88}};
+        static_assert(std::size(Tables) == 8);
+        if (word(72) != int64_t(bytes.size()) ||
+            !std::all_of(std::begin(Tables), std::end(Tables),
+                         [&](auto t) { return within(word(t.first), word(t.first + 4), t.second); }) ||
+            !within(word(192) * std::max<int64_t>(word(196), 0), word(200), 2) ||
+            !within(word(236) * std::max<int64_t>(word(236), 0), word(240), 1))
+            return false;
+        // Body parts hold models, models their meshes, vertices and normals.
+        for (int64_t part = 0; part < word(204); part++) {
+            const int64_t at = word(208) + part * 76;
+            if (!within(word(at + 64), word(at + 72), 112))
+                return false;
+            for (int64_t m = 0; m < word(at + 64); m++) {
+                const int64_t model = word(at + 72) + m * 112;
+                const int64_t verts = word(model + 80), norms = word(model + 92);
+                if (!within(word(model + 72), word(model + 76), 20) || !within(verts, word(model + 84), 1) ||
+                    !within(verts, word(model + 88), 12) || !within(norms, word(model + 96), 1) ||
+                    !within(norms, word(model + 100), 12))
+                    return false;
+                for (int64_t k = 0; k < word(model + 72); k++)
+                    if (!within(1, word(word(model + 76) + k * 20 + 4), 1))
+                        return false;
+            }
+        }
+        return true;
+    }
+
+    // Whether every motion block of a LightWave scene is whole: braces that close, as
+    // many channels as a block says and, in the older form without braces, as many key
+    // lines as each channel says. The model library's reader never returns on a file
+    // cut short inside one.
+    bool LightWaveMotionsEnd() const
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) {
+            const size_t start = line.find_first_not_of(" \t\r");
+            lines.push_back(start == std::string::npos ? "" : line.substr(start));
+        }
+        long long depth = 0;
+        for (const std::string& line : lines) {
+            depth += std::count(line.begin(), line.end(), '{') - std::count(line.begin(), line.end(), '}');
+            if (depth < 0)
+                return false;
+        }
+        if (depth != 0)
+            return false;
+        auto number = [&lines](size_t i) { return i < lines.size() ? std::atoll(lines[i].c_str()) : -1; };
+        auto isMotion = [](const std::string& line) {
+            return line.starts_with("ObjectMotion") || line.starts_with("CameraMotion") ||
+                   line.starts_with("LightMotion");
+        };
+        for (size_t i = 0; i < lines.size(); i++) {
+            if (!isMotion(lines[i]))
+                continue;
+            if (i + 1 >= lines.size())
+                return false;
+            if (lines[i + 1].starts_with("NumChannels")) {
+                long long channels = std::atoll(lines[i + 1].c_str() + 11);
+                for (size_t j = i + 2; j < lines.size() && !isMotion(lines[j]); j++)
+                    channels -= lines[j].starts_with("Channel ");
+                if (channels > 0)
+                    return false;
+                continue;
+            }
+            size_t j = i + 2;
+            for (long long c = number(i + 1); c > 0; c--) {
+                const long long keys = number(j);
+                if (keys < 0 || keys > (1LL << 30) || j + 1 + size_t(keys) > lines.size())
+                    return false;
+                j += 1 + size_t(keys);
+            }
+        }
+        return true;
     }
 
     // The model library reads a file as OpenGEX by its extension, or by one of these
@@ -753,21 +906,21 @@ private:
         }
         const aiString& first = ai->mMeshes[meshes[0]]->mName;
         return Checked("mesh \"" + (first.length ? first.C_Str() : "#" + std::to_string(meshes[0])) + "\"", [&] {
-                   // The arrays are handed over whole: moved, not copied.
-                   SceneMeshObject* tri = b.AddMesh();
-                   b.AddVerts(tri, std::move(mesh.verts));
-                   b.AddFaces(tri, std::move(mesh.faces));
-                   if (uv1) {
-                       b.AddMapVerts(tri, 1, std::move(mesh.tVerts));
-                       b.AddMapFaces(tri, 1, std::move(mesh.tvFace));
-                   }
-                   if (uv2) {
-                       b.AddMapVerts(tri, 2, std::move(map2Verts));
-                       b.AddMapFaces(tri, 2, std::move(map2Faces));
-                   }
-                   b.EndMesh(tri);
-                   return tri;
-               });
+            // The arrays are handed over whole: moved, not copied.
+            SceneMeshObject* tri = b.AddMesh();
+            b.AddVerts(tri, std::move(mesh.verts));
+            b.AddFaces(tri, std::move(mesh.faces));
+            if (uv1) {
+                b.AddMapVerts(tri, 1, std::move(mesh.tVerts));
+                b.AddMapFaces(tri, 1, std::move(mesh.tvFace));
+            }
+            if (uv2) {
+                b.AddMapVerts(tri, 2, std::move(map2Verts));
+                b.AddMapFaces(tri, 2, std::move(map2Faces));
+            }
+            b.EndMesh(tri);
+            return tri;
+        });
     }
 
     // ---- nodes ----
@@ -782,6 +935,9 @@ private:
     Object* CameraObject(const aiCamera* c)
     {
         CameraSettings cam;
+        if (c->mOrthographicWidth > 0)
+            approximated.push_back("orthographic camera \"" + std::string(c->mName.C_Str()) +
+                                   "\" (as a perspective one)");
         // Assimp gives half the horizontal angle; the host the whole of it. Its glTF
         // reader gives the vertical angle times the aspect ratio instead.
         float fov = 2.0f * c->mHorizontalFOV;
@@ -807,10 +963,17 @@ private:
                 light.falloffDeg = FloatTrack(float(l->mAngleOuterCone * 180.0 / AI_MATH_PI));
             break;
         case aiLightSource_DIRECTIONAL:
+            // The host's own kind, which the exporter does not write.
             light.type = DIR_LIGHT;
+            unwritten.push_back("directional light \"" + std::string(l->mName.C_Str()) + "\"");
             break;
-        default:
+        case aiLightSource_POINT:
             light.type = OMNI_LIGHT;
+            break;
+        default: // area lights and lights of no kind: a point of light where they are
+            light.type = OMNI_LIGHT;
+            approximated.push_back(std::string(l->mType == aiLightSource_AREA ? "area light" : "light of no kind") +
+                                   " \"" + l->mName.C_Str() + "\" (as an omni light)");
             break;
         }
         // The host keeps the colour in 0..1 and the strength as a multiplier.
@@ -856,6 +1019,13 @@ private:
             // translation as the camera's position.
             Point3 position = gltf ? Point3() : HostPoint(c->mPosition);
             frame = AimFrame(position, HostPoint(c->mLookAt), HostPoint(c->mUp));
+        } else if (light != lights.end() && light->second->mType == aiLightSource_AMBIENT) {
+            // The host holds ambient light as the scene's ambient colour.
+            const aiLight* l = light->second;
+            const aiColor3D& c = l->mColorAmbient.IsBlack() ? l->mColorDiffuse : l->mColorAmbient;
+            ambient = ambient + Point3(c.r, c.g, c.b);
+            if (IsFinite(ambient))
+                b.SetAmbient(ColorTrack(ambient));
         } else if (light != lights.end()) {
             const aiLight* l = light->second;
             special = LightObject(l);
