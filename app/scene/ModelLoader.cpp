@@ -727,8 +727,10 @@ private:
             return found->string();
         // Written as the file names it (relative names from the model's folder), and told.
         missingTextures.push_back("material \"" + material + "\": " + name);
+        // A path of another machine ("C:\\maps\\a.tga") stays as it is.
+        const bool drive = name.size() >= 2 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':';
         fs::path p(name);
-        if (p.is_relative())
+        if (p.is_relative() && !drive)
             p = (modelDir / p).lexically_normal();
         return p.string();
     }
