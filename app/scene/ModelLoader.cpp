@@ -722,7 +722,7 @@ private:
             b.AddExtraFile(out, std::move(bytes));
             return EmbeddedReference(out);
         }
-        const fs::path modelDir = fs::absolute(fs::path(path).parent_path(), ec);
+        const fs::path modelDir = fs::absolute(path, ec).parent_path();
         if (std::optional<fs::path> found = FindTexture(name, modelDir))
             return found->string();
         // Written as the file names it (relative names from the model's folder), and told.
@@ -1058,8 +1058,8 @@ private:
         std::vector<unsigned> meshes = PolygonMeshes(an);
         Object* special = nullptr;
         // Cameras and lights look down their local -Z in the host's axes as in the
-        // file's: their own frame is not turned, only scaled to the host's unit.
-        Matrix3 frame = SpecialFrame(name, special) * ScaleMatrix(Point3(unit, unit, unit));
+        // file's: their own frame takes the change of axes (and unit) once more.
+        Matrix3 frame = SpecialFrame(name, special) * axes;
         if (special && (!meshes.empty() || (an->mNumChildren > 0 && !IsIdentity(frame)))) {
             // The camera or light keeps its own frame in a node of its own below.
             SceneNode* holder = NewNode(n, name);
@@ -1088,6 +1088,10 @@ private:
     static Matrix3 RigidOf(const Matrix3& tm)
     {
         TransformParts parts = MakeTransformParts(tm, true);
+        // A transform that is rigid already is kept as it is, not rebuilt from its
+        // rotation with a float's rounding.
+        if (parts.stretch.Equals(Matrix3(), 1e-6f))
+            return tm;
         Matrix3 r;
         parts.rotation.MakeMatrix(r);
         r.SetTrans(parts.translation);
