@@ -753,8 +753,10 @@ private:
             am->Get(AI_MATKEY_TWOSIDED, twoSided);
             m.twoSided = twoSided != 0;
             aiString file;
-            if (am->GetTexture(aiTextureType_DIFFUSE, 0, &file) == AI_SUCCESS ||
-                am->GetTexture(aiTextureType_BASE_COLOR, 0, &file) == AI_SUCCESS) {
+            // A texture of no name is none.
+            if ((am->GetTexture(aiTextureType_DIFFUSE, 0, &file) == AI_SUCCESS ||
+                 am->GetTexture(aiTextureType_BASE_COLOR, 0, &file) == AI_SUCCESS) &&
+                file.length > 0) {
                 std::string texture = TexturePath(file, m.name);
                 m.diffuseMap = b.AddBitmapTex(fs::path(texture).filename().string(), texture);
             }
