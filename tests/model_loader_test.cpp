@@ -192,10 +192,14 @@ TEST(ModelLoader, NodesAreRigidAndTheirObjectsCarryScaleAndMirroring)
 // an object of its own, so that no shared block draws it at its sibling's size.
 TEST(ModelLoader, InstancesOfAnotherSizeGetAnObjectOfTheirOwn)
 {
-    auto s = LoadTriangleGltf("instances-sizes", R"("nodes": [{"mesh": 0}, {"mesh": 0, "translation": [4, 0, 0]},
-        {"mesh": 0, "scale": [2, 2, 2]}], "scenes": [{"nodes": [0, 1, 2]}])");
+    auto s = LoadTriangleGltf("instances-sizes", R"("nodes": [{"name": "Rock", "mesh": 0},
+        {"name": "Rock", "mesh": 0, "translation": [4, 0, 0]}, {"name": "Rock", "mesh": 0, "scale": [2, 2, 2]}],
+        "scenes": [{"nodes": [0, 1, 2]}])");
     EXPECT_EQ(TopNode(*s, 0)->GetObjectRef(), TopNode(*s, 1)->GetObjectRef());
     EXPECT_NE(TopNode(*s, 0)->GetObjectRef(), TopNode(*s, 2)->GetObjectRef());
+    // A shared object is found by the name of its first node: the other object's is told apart.
+    EXPECT_STREQ(TopNode(*s, 1)->GetName(), "Rock");
+    EXPECT_STREQ(TopNode(*s, 2)->GetName(), "Rock_2");
 }
 
 TEST(ModelLoader, AnimatedNodesGetLinearKeysInTicks)

@@ -31,6 +31,7 @@
 #include <new>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace vek {
 
@@ -406,6 +407,7 @@ public:
         Warn(approximated, " light or camera", " lights or cameras",
              " of a kind the scene does not hold, brought in as the nearest: ");
         RefuseEmpty();
+        NameSharedObjectsApart();
         return b.Finish();
     }
 
@@ -457,6 +459,32 @@ private:
         for (size_t k = 0; k < items.size(); k++)
             sentence += (k ? "; " : "") + items[k];
         b.AddWarning(sentence);
+    }
+
+    // A shared object is written once, under the name of its first node, and found by
+    // that name: two objects whose first nodes have one name would be one to the
+    // engine. The later such node gets a number ("Inst_2"), as a file may well repeat
+    // names and an instance of another size has an object of its own.
+    void NameSharedObjectsApart()
+    {
+        std::unordered_set<std::string> names, firstNames;
+        std::unordered_set<const Object*> seen;
+        for (const Pending& p : transforms)
+            names.insert(p.node->name);
+        for (const Pending& p : transforms) {
+            SceneNode* n = p.node;
+            if (!n->object || n->object == dummy || n->object->SuperClassID() != GEOMOBJECT_CLASS_ID ||
+                !seen.insert(n->object).second)
+                continue;
+            if (!firstNames.insert(n->name).second) {
+                int k = 2;
+                while (names.count(n->name + "_" + std::to_string(k)))
+                    k++;
+                n->name += "_" + std::to_string(k);
+                names.insert(n->name);
+                firstNames.insert(n->name);
+            }
+        }
     }
 
     // A model that yields nothing to write is refused in one sentence, rather than
