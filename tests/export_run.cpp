@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace vek::test {
@@ -126,6 +127,17 @@ ExportRun ExportScene(const std::string& name, const std::string& sceneJson, con
     args.push_back("scene.json");
     args.push_back("out.vek");
     return RunVekexport(dir, args);
+}
+
+bool IsModelFile(const std::filesystem::path& p)
+{
+    static const std::set<std::string> notModels = {".txt",  ".png",  ".jpg",      ".jpeg", ".tga", ".bmp",  ".mtl",
+                                                    ".bin",  ".glsl", ".xml",      ".md",   ".dds", ".gif",  ".pcx",
+                                                    ".tif",  ".tiff", ".psd",      ".hdr",  ".ktx", ".json", ".shader",
+                                                    ".skin", ".anim", ".material", ".frag", ".vert"};
+    std::string ext = p.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return !notModels.count(ext);
 }
 
 std::string ParamName(std::string text)

@@ -43,6 +43,10 @@ ExportRun RunVekexport(const std::filesystem::path& dir, const std::vector<std::
 ExportRun ExportScene(const std::string& name, const std::string& sceneJson,
                       const std::map<std::string, int>& options = {}, const std::vector<std::string>& extraArgs = {});
 
+// Whether a file of a model folder is a model rather than a texture, material
+// library, text or other file beside it (by its extension).
+bool IsModelFile(const std::filesystem::path& p);
+
 // A test parameter name made of letters, digits and underscores.
 std::string ParamName(std::string text);
 

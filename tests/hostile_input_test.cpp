@@ -152,7 +152,7 @@ TEST(HostileInput, MemoryBombsAreRefusedQuickly)
 }
 
 // Files the model library mishandles never reach it: a damaged Half-Life studio
-// model (its name offsets point past the end of the file), which it over-reads, and
+// model (its tables lie past the end of the file), which it over-reads, and
 // PLY, LightWave scene and OpenGEX files cut short, on which it never returns.
 TEST(HostileInput, UnsafeModelFormatsAreRefused)
 {
@@ -170,8 +170,8 @@ TEST(HostileInput, UnsafeModelFormatsAreRefused)
         ExportRun run = RunVekexport(dir, {"--no-prompt", "--config-dir", "cfg", name, "out.vek"});
         EXPECT_EQ(run.status, 2) << name;
         EXPECT_NE(run.stderrText.find(name + ": "), std::string::npos) << run.stderrText;
-        const std::string why = name == "damaged.mdl" ? "Half-Life studio models are not read"
-                                : name == "cut.lws"   ? "LightWave scenes are not read"
+        const std::string why = name == "damaged.mdl" ? "the Half-Life studio model is damaged"
+                                : name == "cut.lws"   ? "the LightWave scene is cut short or damaged"
                                 : name == "cut.ogex"  ? "the OpenGEX structures do not close"
                                                       : "the PLY header has no end_header line";
         EXPECT_NE(run.stderrText.find(why), std::string::npos) << run.stderrText;

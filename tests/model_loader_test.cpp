@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
-#include <set>
 
 namespace vek::test {
 namespace {
@@ -58,6 +58,9 @@ TEST(ModelLoader, YUpFilesAreTurnedToZUpUnlessTold)
 
     auto z = LoadModel("axes-z", "obj", Quad, {ImportOptions::Up::Z});
     ExpectNear(MeshOf(TopNode(*z, 0)).verts[2], Point3(2, 0, 2));
+    // --scale multiplies the whole scene.
+    auto scaled = LoadModel("axes-scaled", "obj", Quad, {ImportOptions::Up::Z, 100.0});
+    ExpectNear(MeshOf(TopNode(*scaled, 0)).verts[2], Point3(200, 0, 200));
 }
 
 TEST(ModelLoader, CornersAtOnePositionAreOneVertexWithTheirOwnTextureVertices)
@@ -105,6 +108,100 @@ TEST(ModelLoader, NodesOfTheSameMeshesShareOneObject)
     ExpectNear(TopNode(*s, 0)->GetNodeTM(0).GetTrans(), Point3(1, -3, 2));
 }
 
+// The one-triangle glTF of the golden tests, (0,0,0) (1,0,0) (0,1,0) facing +z, with
+// these nodes and scene.
+std::unique_ptr<Scene> LoadTriangleGltf(const std::string& name, const std::string& nodesAndScene,
+                                        const ImportOptions& options = {})
+{
+    std::string gltf = ReadFile(VEK_SOURCE_DIR "/tests/golden/model-gltf-instances/scene.gltf");
+    gltf.erase(gltf.find("\"nodes\""));
+    return LoadModel(name, "gltf", gltf + nodesAndScene + "}", options);
+}
+
+// Each node of the scene depth first, with its world triangle's corners in the host
+// (object offset and node transform applied), and its object.
+struct Placed {
+    INode* node;
+    std::array<Point3, 3> corners;
+};
+void PlaceAll(INode* parent, std::vector<Placed>& out)
+{
+    for (int i = 0; i < parent->NumberOfChildren(); i++) {
+        INode* n = parent->GetChildNode(i);
+        if (n->GetObjectRef()->SuperClassID() == GEOMOBJECT_CLASS_ID &&
+            n->GetObjectRef()->ClassID() != Class_ID(DUMMY_CLASS_ID, 0)) {
+            Mesh& m = MeshOf(n);
+            const Matrix3 tm = n->GetObjTMAfterWSM(0);
+            out.push_back({n, {}});
+            for (int k = 0; k < 3; k++)
+                out.back().corners[size_t(k)] = m.verts[m.faces[0].v[k]] * tm;
+        }
+        PlaceAll(n, out);
+    }
+}
+
+// A node is held as after a transform reset: its transform is rigid, its object offset
+// carries scale and mirroring, so that every vertex lands where the file puts it, and a
+// mirrored triangle still faces the way the file shows it (+z there, -y here). glTF
+// (x, y, z) is (x, -z, y) here.
+TEST(ModelLoader, NodesAreRigidAndTheirObjectsCarryScaleAndMirroring)
+{
+    struct Case {
+        const char* name;
+        const char* nodes;
+        std::vector<std::array<Point3, 3>> corners; // of each mesh node, depth first
+    };
+    const Case cases[] = {
+        {"scaled",
+         R"("nodes": [{"mesh": 0, "translation": [0, 0, -8], "scale": [3, 3, 3]}], "scenes": [{"nodes": [0]}])",
+         {{Point3(0, 8, 0), Point3(3, 8, 0), Point3(0, 8, 3)}}},
+        {"mirrored",
+         R"("nodes": [{"mesh": 0, "scale": [-1, 1, 1]}], "scenes": [{"nodes": [0]}])",
+         {{Point3(0, 0, 0), Point3(-1, 0, 0), Point3(0, 0, 1)}}},
+        {"stretched-under-turned",
+         R"("nodes": [{"children": [1], "rotation": [0, 0, 0.7071068, 0.7071068]},
+                      {"mesh": 0, "scale": [2, 1, 1]}], "scenes": [{"nodes": [0]}])",
+         {{Point3(0, 0, 0), Point3(0, 0, 2), Point3(-1, 0, 0)}}},
+        {"root-once",
+         R"("nodes": [{"mesh": 0, "translation": [5, 0, 0], "children": [1]}, {"mesh": 0}], "scenes": [{"nodes": [0]}])",
+         {{Point3(5, 0, 0), Point3(6, 0, 0), Point3(5, 0, 1)}, {Point3(5, 0, 0), Point3(6, 0, 0), Point3(5, 0, 1)}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto s = LoadTriangleGltf(std::string("place-") + c.name, c.nodes);
+        std::vector<Placed> placed;
+        PlaceAll(s->GetRootNode(), placed);
+        ASSERT_EQ(placed.size(), c.corners.size());
+        for (size_t i = 0; i < placed.size(); i++) {
+            const Matrix3 tm = placed[i].node->GetNodeTM(0);
+            for (int r = 0; r < 3; r++)
+                EXPECT_NEAR(tm.GetRow(r).Length(), 1.0f, 1e-5f) << "the node transform is rigid";
+            // The expected corners are a set: a mirrored face has its corners in another order.
+            for (const Point3& want : c.corners[i])
+                EXPECT_TRUE(std::any_of(placed[i].corners.begin(), placed[i].corners.end(),
+                                        [&](const Point3& p) { return (p - want).Length() < 1e-4f; }))
+                    << want.x << " " << want.y << " " << want.z;
+            const auto& v = placed[i].corners;
+            EXPECT_GT(DotProd(CrossProd(v[1] - v[0], v[2] - v[0]), Point3(0, -1, 0)), 0.0f)
+                << "faces keep facing the way the file shows them";
+        }
+    }
+}
+
+// Instances share one object while their offsets agree; an instance of another size has
+// an object of its own, so that no shared block draws it at its sibling's size.
+TEST(ModelLoader, InstancesOfAnotherSizeGetAnObjectOfTheirOwn)
+{
+    auto s = LoadTriangleGltf("instances-sizes", R"("nodes": [{"name": "Rock", "mesh": 0},
+        {"name": "Rock", "mesh": 0, "translation": [4, 0, 0]}, {"name": "Rock", "mesh": 0, "scale": [2, 2, 2]}],
+        "scenes": [{"nodes": [0, 1, 2]}])");
+    EXPECT_EQ(TopNode(*s, 0)->GetObjectRef(), TopNode(*s, 1)->GetObjectRef());
+    EXPECT_NE(TopNode(*s, 0)->GetObjectRef(), TopNode(*s, 2)->GetObjectRef());
+    // A shared object is found by the name of its first node: the other object's is told apart.
+    EXPECT_STREQ(TopNode(*s, 1)->GetName(), "Rock");
+    EXPECT_STREQ(TopNode(*s, 2)->GetName(), "Rock_2");
+}
+
 TEST(ModelLoader, AnimatedNodesGetLinearKeysInTicks)
 {
     auto s = LoadSceneFile(VEK_SOURCE_DIR "/tests/golden/model-gltf-animated/scene.gltf");
@@ -148,6 +245,14 @@ TEST(ModelLoader, UnusableModelsAreRefusedAndNothingIsWritten)
          "index.obj: cannot read the model: OBJ: vertex index out of range"},
         {"noise.xyz", std::string("\x01\x02garbage\x00\xff", 11), "noise.xyz: cannot read the model: "},
         {"broken.gltf", "{\"asset\": ", "broken.gltf: cannot read the model: "},
+        {"points.ply",
+         "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\nproperty float z\nend_header\n"
+         "0 0 0\n1 0 0\n0 1 0\n",
+         "points.ply: nothing to export: the model holds only points or lines, no polygons"},
+        {"lines.obj", "v 0 0 0\nv 1 0 0\nl 1 2\n",
+         "lines.obj: nothing to export: the model holds only points or lines, no polygons"},
+        {"empty.gltf", R"({"asset": {"version": "2.0"}, "scenes": [{"nodes": [0]}], "nodes": [{"name": "Empty"}]})",
+         "empty.gltf: nothing to export: the model holds no polygons, cameras or lights"},
     };
     for (const Bad& b : cases) {
         fs::path dir = ScratchDir(std::string("model-bad-") + b.file);
@@ -194,7 +299,48 @@ TEST(ModelLoader, EmbeddedTexturesAreWrittenBesideTheOutput)
     ASSERT_EQ(run.status, 0) << run.stderrText;
     ASSERT_TRUE(fs::exists(dir / "level_tex0.png"));
     EXPECT_EQ(ReadFile(dir / "level_tex0.png"), png);
-    EXPECT_NE(run.vek->find("texture " + (dir / "level_tex0.png").string() + "\r\n"), std::string::npos) << *run.vek;
+    // Named by its file name, which the engine finds beside the Vek file: no path of this machine.
+    EXPECT_NE(run.vek->find("texture level_tex0.png\r\n"), std::string::npos) << *run.vek;
+}
+
+// Textures are found as the model names them, from another machine too; those that
+// cannot be found are written as named and told on standard error, in the summary and
+// in the report.
+TEST(ModelLoader, TexturesAreFoundAsTheirFormatMeansThemAndMissingOnesAreTold)
+{
+    fs::path dir = ScratchDir("model-textures");
+    fs::create_directories(dir / "tex");
+    fs::create_directories(dir / "models/maps");
+    WriteFile(dir / "tex/wood.jpg", "jpeg");
+    WriteFile(dir / "models/maps/stone.png", "png");
+    WriteFile(dir / "models/m.mtl", "newmtl Wood\nmap_Kd D:\\proj\\assets\\Tex\\Wood.JPG\n"
+                                    "newmtl Stone\nmap_Kd .\\Maps\\Stone.png\n"
+                                    "newmtl Gone\nmap_Kd C:/nowhere/gone.tga\n");
+    std::string obj = "mtllib m.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\n";
+    for (const char* m : {"Wood", "Stone", "Gone"})
+        obj += std::string("o ") + m + "\nusemtl " + m + "\nf 1 2 3\n";
+    WriteFile(dir / "models/m.obj", obj);
+    ExportRun run =
+        RunVekexport(dir, {"--no-prompt", "--config-dir", "cfg", "--report", "r.json", "models/m.obj", "out.vek"});
+    ASSERT_EQ(run.status, 0) << run.stderrText;
+    const fs::path here = fs::absolute(dir).lexically_normal();
+    EXPECT_NE(run.vek->find(" texture " + (here / "tex/wood.jpg").string() + "\r\n"), std::string::npos) << *run.vek;
+    EXPECT_NE(run.vek->find(" texture " + (here / "models/maps/stone.png").string() + "\r\n"), std::string::npos);
+    EXPECT_NE(run.vek->find(" texture C:/nowhere/gone.tga\r\n"), std::string::npos);
+    const std::string warning = "1 texture not found: material \"Gone\": C:/nowhere/gone.tga";
+    EXPECT_NE(run.stderrText.find("models/m.obj: " + warning), std::string::npos) << run.stderrText;
+    EXPECT_NE(run.stdoutText.find("  " + warning + "\n"), std::string::npos) << run.stdoutText;
+    EXPECT_NE(ReadFile(dir / "r.json").find(R"("warnings": [
+    "1 texture not found: material \"Gone\": C:/nowhere/gone.tga")"),
+              std::string::npos)
+        << ReadFile(dir / "r.json");
+
+    // The checker, given the texture root, names the texture file that is not there.
+    ExportRun check = RunVekexport(dir, {"--check", "out.vek", "--texture-root", "tex"});
+    EXPECT_EQ(check.status, 0) << check.stderrText;
+    EXPECT_NE(check.stderrText.find("out.vek:"), std::string::npos) << check.stderrText;
+    EXPECT_NE(check.stderrText.find(": texture C:/nowhere/gone.tga: no such file under tex\n"), std::string::npos);
+    EXPECT_NE(check.stderrText.find("out.vek: 1 texture not found\n"), std::string::npos) << check.stderrText;
 }
 
 // A hierarchy 100,000 levels deep, in each kind of file: refused in seconds by the
@@ -234,17 +380,6 @@ TEST(ModelLoader, DeepHierarchiesOfEveryKindAreRefusedQuickly)
 // ---- the corpus of models Debian ships with Assimp ----
 
 const fs::path CorpusRoot = "/usr/share/assimp/models";
-
-bool IsModelFile(const fs::path& p)
-{
-    static const std::set<std::string> notModels = {".txt",  ".png",  ".jpg",      ".jpeg", ".tga", ".bmp",  ".mtl",
-                                                    ".bin",  ".glsl", ".xml",      ".md",   ".dds", ".gif",  ".pcx",
-                                                    ".tif",  ".tiff", ".psd",      ".hdr",  ".ktx", ".json", ".shader",
-                                                    ".skin", ".anim", ".material", ".frag", ".vert"};
-    std::string ext = p.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return !notModels.count(ext);
-}
 
 std::vector<std::string> CorpusFolders()
 {

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <deque>
@@ -78,6 +79,11 @@ std::vector<std::string> ChildArguments(const Request& r, const std::string& con
                                      r.modulePath, "--up",        up,        "--report",     job.report};
     if (r.selectedOnly)
         args.push_back("--selected-only");
+    if (r.scale != 1) {
+        char text[32];
+        auto end = std::to_chars(text, text + sizeof(text), r.scale).ptr; // whatever the locale
+        args.insert(args.end(), {"--scale", std::string(text, end)});
+    }
     if (!r.textureRoot.empty())
         args.insert(args.end(), {"--texture-root", r.textureRoot});
     if (r.maxMemory)

@@ -118,6 +118,11 @@ std::optional<Request> ParseCommandLine(int argc, char** argv, int& status)
         ->type_name("DIR");
     app.add_option("--up", upAxis, "Up axis of a model file (default: its format's convention)")
         ->check(CLI::IsMember({"auto", "y", "z"}));
+    app.add_option("--scale", r.scale,
+                   "Multiply a model's scene by FACTOR, once it is in metres or its own unit (e.g. 100 for a "
+                   "level built in centimetres)")
+        ->check(CLI::PositiveNumber & CLI::Range(1e-6, 1e6))
+        ->type_name("FACTOR");
     render::AddRenderOptions(app, r.render);
     std::uint64_t maxMemory = 0;
     CLI::Option* maxMemoryOption =

@@ -31,6 +31,7 @@ struct Request {
     bool noSave = false; // the export's options are not saved; the options file stays as it was
     bool force = false;  // a batch exports scenes whose outputs are up to date as well
     ImportOptions::Up up = ImportOptions::Up::Auto;
+    double scale = 1;                       // multiplies a model's scene
     render::RenderRequest render;           // --render, and --preview of an export
     std::optional<std::uint64_t> maxMemory; // bytes the run may take, 0 for no limit; none: the default
     std::optional<unsigned> importTimeout;  // seconds a model may take to read, 0 for no limit; none: the default

@@ -76,9 +76,13 @@ std::unique_ptr<Scene> LoadScene(const Request& request)
 {
     ImportOptions options;
     options.up = request.up;
+    options.scale = request.scale;
     // Texture paths are absolute, as the application keeps them.
     fs::path out = fs::absolute(request.output);
     options.embeddedTextureBase = (out.parent_path() / out.stem()).string();
+    std::error_code rootError;
+    if (!request.textureRoot.empty() && fs::is_directory(request.textureRoot, rootError))
+        options.textureRoot = fs::absolute(request.textureRoot).lexically_normal().string();
     options.progress = !request.quiet;
     // Assimp's readers may crash or never return: the run goes on in a child process.
     const std::string& file = request.scenes[0];
@@ -261,6 +265,10 @@ void Export(const Request& request, ExportResult& result)
     }
     LimitMemory(request.scenes[0], request.maxMemory ? *request.maxMemory : DefaultMemoryBudget(request.scenes[0]));
     std::unique_ptr<Scene> scene = LoadScene(request);
+    result.warnings = scene->Warnings();
+    for (const std::string& warning : result.warnings)
+        if (!request.quiet)
+            std::fprintf(stderr, "vekexport: %s: %s\n", request.scenes[0].c_str(), warning.c_str());
     if (request.selectedOnly && !CheckSelection(*scene, request.scenes[0]))
         return; // said on standard error
 
@@ -384,6 +392,8 @@ std::string FormatSummary(const ExportResult& r)
          ", " + Plural(f.topologies, "topology block", "topology blocks") + ", " +
          Plural(f.animations, "animation", "animations") + ", " + Plural(f.boxes, "collision box", "collision boxes") +
          "\n";
+    for (const std::string& warning : r.warnings)
+        s += "  " + warning + "\n";
     for (const std::string& marker : f.markers) {
         s += "  " + marker;
         for (const ExportFailure& failure : r.failures)
@@ -421,6 +431,7 @@ std::string FormatJsonReport(const Request& request, const ExportResult& r)
     j["animations"] = f.animations;
     j["collisionBoxes"] = f.boxes;
     j["markers"] = f.ok ? std::vector<std::string>{"#EXPORT_OK"} : f.markers;
+    j["warnings"] = r.warnings;
     j["failures"] = nlohmann::ordered_json::array();
     for (const ExportFailure& failure : r.failures)
         j["failures"].push_back(

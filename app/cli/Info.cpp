@@ -7,12 +7,44 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 namespace vek {
 
 namespace {
 
 const char* OrEmpty(const char* s) { return s ? s : ""; }
+
+// Warns on standard error for each "texture" and "texturebis" line of the Vek file
+// whose file is not there: paths relative to the texture root, as the exporter writes
+// those under it, or absolute. Returns how many.
+int WarnMissingTextures(const std::string& vek, const std::string& root)
+{
+    std::ifstream in(vek, std::ios::binary);
+    int missing = 0, number = 0;
+    for (std::string line; std::getline(in, line);) {
+        number++;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const size_t start = line.find_first_not_of(' ');
+        if (start == std::string::npos)
+            continue;
+        std::string word = line.substr(start, line.find(' ', start) - start);
+        if (word != "texture" && word != "texturebis")
+            continue;
+        std::string file = line.substr(std::min(line.size(), start + word.size() + 1));
+        if (word == "texturebis") // the blend amount follows the path
+            file = file.substr(0, file.find_last_of(' ') == std::string::npos ? file.size() : file.find_last_of(' '));
+        const std::filesystem::path p(file);
+        std::error_code ec;
+        if (file.empty() || std::filesystem::is_regular_file(p.is_absolute() ? p : root / p, ec))
+            continue;
+        std::fprintf(stderr, "vekexport: %s:%d: %s %s: no such file under %s\n", vek.c_str(), number, word.c_str(),
+                     file.c_str(), root.c_str());
+        missing++;
+    }
+    return missing;
+}
 
 // The static texts of a dialog, its caption first; the default button is pressed.
 std::vector<std::string> DialogTexts(DialogSession& session)
@@ -77,6 +109,10 @@ int RunCheck(const Request& request)
         return EXIT_NOTHING;
     }
     std::fputs(FormatReport(report).c_str(), stdout);
+    if (!request.textureRoot.empty())
+        if (int missing = WarnMissingTextures(request.checkPath, request.textureRoot))
+            std::fprintf(stderr, "vekexport: %s: %d %s not found\n", request.checkPath.c_str(), missing,
+                         missing == 1 ? "texture" : "textures");
     if (report.Clean())
         std::printf("%s: no finding\n", request.checkPath.c_str());
     return report.Clean() ? 0 : 1;

@@ -33,6 +33,8 @@ constexpr float CameraFallbackFov = 45.0f * Pi / 180.0f;
 // Files write coordinates as x, then the scene's z, then its y.
 Point3 SceneAxes(const VekVector& v) { return Point3(v[0], v[2], v[1]); }
 
+} // namespace
+
 // Where the engine places each node block. The file gives a block's rotation relative
 // to its parent's, as the Euler angles of the parent's world rotation undone and then
 // the block's applied (world = parent, then relative), and its position as its offset
@@ -53,6 +55,8 @@ std::vector<Matrix3> PlaceNodes(const VekDocument& doc)
     }
     return world;
 }
+
+namespace {
 
 // What is drawn: the node blocks in place and the corners of the collision boxes.
 struct Scene {

@@ -37,6 +37,10 @@ constexpr Rgb BoxColor{255, 110, 20};
 // The texture of each material of a document, null for none (Texture.h).
 using MaterialTextures = std::vector<std::shared_ptr<const Texture>>;
 
+// Where the engine places each node block of a document: its world transform, by
+// which the block's vertices (x, z, y in the file) are placed as (x, y, z).
+std::vector<Matrix3> PlaceNodes(const VekDocument& document);
+
 // Draws a document: the meshes of its node blocks placed through the hierarchy, and
 // its collision boxes as translucent blocks. A face of a material with a texture,
 // written with texture coordinates, shows the texture; others their material's

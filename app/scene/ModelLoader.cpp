@@ -2,6 +2,7 @@
 // the same scene: Z up, row-vector transforms, meshes of triangles whose polygon
 // diagonals are hidden edges, shared objects for instances, multi-materials for
 // nodes of several materials, linear key controllers for the first animation.
+#include "ModelAxes.h"
 #include "SceneBuilder.h"
 
 #include <assimp/DefaultIOStream.h>
@@ -24,10 +25,13 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <map>
 #include <new>
+#include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace vek {
 
@@ -45,10 +49,138 @@ std::string Lowercase(std::string s)
 constexpr int TicksPerFrame = 160;
 constexpr double TicksPerSecond = 160.0 * 30.0; // 30 frames a second
 
-// Formats whose files are Y up by convention (Assimp hands Collada files over Y up).
-constexpr const char* YUpExtensions[] = {"gltf", "glb", "obj", "dae",     "zae", "fbx", "x",       "ac",   "lwo", "lws",
-                                         "ms3d", "md2", "md3", "md5mesh", "smd", "irr", "irrmesh", "ogex", "b3d"};
-static_assert(std::size(YUpExtensions) == 19);
+// Formats handed over Y up: by their convention, or because the model library turns
+// them so itself (a quarter turn in the root of Collada, 3DS, DXF, IFC, IQM, Quake
+// and Half-Life models). The others (SMD, STL, PLY, Blender, ...) are taken Z up.
+constexpr const char* YUpExtensions[] = {"gltf", "glb",  "obj", "dae", "zae",     "fbx",    "x",       "ac",   "lwo",
+                                         "lws",  "ms3d", "md2", "md3", "md5mesh", "irr",    "irrmesh", "ogex", "b3d",
+                                         "x3d",  "x3db", "3ds", "dxf", "ifc",     "ifczip", "iqm",     "mdl",  "bvh"};
+static_assert(std::size(YUpExtensions) == 27);
+
+// The axes an FBX file states: its right (coord) axis becomes x, its up axis z and
+// its front axis (toward the viewer) -y. False when the file states none or they
+// are not three distinct axes.
+bool FbxAxes(const aiScene& ai, Matrix3& basis)
+{
+    int32_t up = -1, upSign = 1, front = -1, frontSign = 1, coord = -1, coordSign = 1;
+    const aiMetadata* meta = ai.mMetaData;
+    if (!meta || !meta->Get("UpAxis", up) || !meta->Get("FrontAxis", front) || !meta->Get("CoordAxis", coord))
+        return false;
+    meta->Get("UpAxisSign", upSign);
+    meta->Get("FrontAxisSign", frontSign);
+    meta->Get("CoordAxisSign", coordSign);
+    auto valid = [](int32_t a) { return a >= 0 && a <= 2; };
+    if (!valid(up) || !valid(front) || !valid(coord) || up == front || up == coord || front == coord)
+        return false;
+    Matrix3 m;
+    m.SetRow(coord, Point3(coordSign < 0 ? -1.0f : 1.0f, 0.0f, 0.0f));
+    m.SetRow(front, Point3(0.0f, frontSign < 0 ? 1.0f : -1.0f, 0.0f));
+    m.SetRow(up, Point3(0.0f, 0.0f, upSign < 0 ? -1.0f : 1.0f));
+    basis = m;
+    return true;
+}
+
+// Centimetres per unit of an FBX file; 0 when it does not say.
+double FbxUnit(const aiScene& ai)
+{
+    double cm = 0;
+    float cmFloat = 0;
+    if (ai.mMetaData && !ai.mMetaData->Get("UnitScaleFactor", cm) && ai.mMetaData->Get("UnitScaleFactor", cmFloat))
+        cm = cmFloat;
+    return std::isfinite(cm) && cm > 0 ? cm : 0;
+}
+
+} // namespace
+
+// Z up, one scene unit a metre for the formats that state their unit (Collada and
+// glTF arrive in metres; FBX says how many centimetres its unit is), others as
+// written; then the user's scale.
+ModelFrame ModelAxes(const std::string& path, const aiScene& ai, const ImportOptions& options)
+{
+    std::string ext = Lowercase(fs::path(path).extension().string());
+    if (!ext.empty())
+        ext.erase(0, 1);
+    const bool fbx = ext == "fbx";
+    bool yUp = std::find(std::begin(YUpExtensions), std::end(YUpExtensions), ext) != std::end(YUpExtensions);
+    Matrix3 basis;
+    if (options.up != ImportOptions::Up::Auto)
+        yUp = options.up == ImportOptions::Up::Y;
+    else if (fbx && FbxAxes(ai, basis))
+        yUp = false;
+    // Y up to Z up: a quarter turn about X, y going to z.
+    if (yUp)
+        basis = Matrix3(Point3(1, 0, 0), Point3(0, 0, 1), Point3(0, -1, 0), Point3(0, 0, 0));
+    const double cm = fbx ? FbxUnit(ai) : 0;
+    ModelFrame frame;
+    frame.unit = float((cm > 0 ? cm / 100.0 : 1.0) * options.scale);
+    frame.axes = basis * ScaleMatrix(Point3(frame.unit, frame.unit, frame.unit));
+    return frame;
+}
+
+namespace {
+
+// ---- textures ----
+
+// The entry of dir named `name`, or else one whose name differs only in case: the
+// model was often made where names are compared so.
+std::optional<fs::path> EntryNoCase(const fs::path& dir, const std::string& name)
+{
+    std::error_code ec;
+    if (fs::exists(dir / name, ec))
+        return dir / name;
+    const std::string lower = Lowercase(name);
+    for (const auto& entry : fs::directory_iterator(dir, ec))
+        if (Lowercase(entry.path().filename().string()) == lower)
+            return entry.path();
+    return std::nullopt;
+}
+
+// The regular file base/parts..., each part matched as EntryNoCase does.
+std::optional<fs::path> FindNoCase(fs::path base, const std::vector<std::string>& parts, size_t from)
+{
+    for (size_t k = from; k < parts.size(); k++) {
+        std::optional<fs::path> next = parts[k] == ".." ? std::optional(base / "..") : EntryNoCase(base, parts[k]);
+        if (!next)
+            return std::nullopt;
+        base = *next;
+    }
+    std::error_code ec;
+    return fs::is_regular_file(base, ec) ? std::optional(base.lexically_normal()) : std::nullopt;
+}
+
+// A texture's file as the model names it: relative to the model's folder, with
+// backslashes, "./" and "//" prefixes; an absolute path of another machine by its
+// trailing parts from the model's folder and the folders above it, nearest first.
+// None when no such file is here.
+std::optional<fs::path> FindTexture(const std::string& named, const fs::path& modelDir)
+{
+    std::string text = named;
+    std::replace(text.begin(), text.end(), '\\', '/');
+    const bool drive = text.size() >= 2 && std::isalpha((unsigned char)text[0]) && text[1] == ':';
+    const bool absolute = drive || (text.starts_with("/") && !text.starts_with("//"));
+    std::error_code ec;
+    if (absolute && !drive && fs::is_regular_file(text, ec))
+        return fs::path(text).lexically_normal();
+    std::vector<std::string> parts;
+    for (size_t at = drive ? 2 : 0; at <= text.size();) {
+        size_t end = std::min(text.find('/', at), text.size());
+        std::string part = text.substr(at, end - at);
+        if (!part.empty() && part != ".")
+            parts.push_back(part);
+        at = end + 1;
+    }
+    if (parts.empty())
+        return std::nullopt;
+    if (!absolute)
+        return FindNoCase(modelDir, parts, 0);
+    constexpr int LevelsUp = 4;
+    fs::path base = modelDir;
+    for (int up = 0; up <= LevelsUp; up++, base /= "..")
+        for (size_t from = 0; from < parts.size(); from++)
+            if (std::optional<fs::path> found = FindNoCase(base, parts, from))
+                return found;
+    return std::nullopt;
+}
 
 // Assimp transforms column vectors (p' = M p); the host row vectors (p' = p M).
 Matrix3 HostMatrix(const aiMatrix4x4& m)
@@ -174,7 +306,7 @@ public:
     bool Exists(const char* file) const override
     {
         struct stat st {};
-        return stat(file, &st) == 0 && S_ISREG(st.st_mode);
+        return stat(PathNoCase(file).c_str(), &st) == 0 && S_ISREG(st.st_mode);
     }
 
     Assimp::IOStream* Open(const char* file, const char* mode) override
@@ -183,7 +315,7 @@ public:
             return DefaultIOSystem::Open(file, mode);
         // Opened without waiting for a writer, and what was opened is looked at: no
         // file can take another's place between the look and the opening.
-        const int fd = open(file, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        const int fd = open(PathNoCase(file).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
             return nullptr;
         struct stat st {};
@@ -196,6 +328,24 @@ public:
     }
 
 private:
+    // The file itself, or else the one its path names with backslashes or in another
+    // letter case: models made where names are compared so name their parts that way
+    // (an Irrlicht scene's "../obj/spider.obj" is "../OBJ/spider.obj" here).
+    static std::string PathNoCase(const char* file)
+    {
+        struct stat st {};
+        if (stat(file, &st) == 0)
+            return file;
+        std::string text = file;
+        std::replace(text.begin(), text.end(), '\\', '/');
+        const fs::path p(text);
+        std::vector<std::string> parts;
+        for (const fs::path& part : p.relative_path())
+            parts.push_back(part.string());
+        std::optional<fs::path> found = FindNoCase(p.is_absolute() ? p.root_path() : fs::path("."), parts, 0);
+        return found ? found->string() : std::string(file);
+    }
+
     // The library's own stream over the file opened here.
     struct Stream : Assimp::DefaultIOStream {
         Stream(FILE* f, const char* name) : DefaultIOStream(f, name) {}
@@ -219,14 +369,19 @@ public:
         ai = importer.ReadFile(path, aiProcess_ValidateDataStructure | aiProcess_SortByPType);
         if (!ai) {
             RethrowOutOfMemory(importer.GetException());
-            Fail(std::string("cannot read the model: ") + importer.GetErrorString());
+            // What is left once points and lines are set aside, in the library's words.
+            const std::string error = importer.GetErrorString();
+            if (error.find("No meshes remaining") != std::string::npos ||
+                error.find("contains no faces") != std::string::npos)
+                Fail("nothing to export: the model holds only points or lines, no polygons");
+            Fail("cannot read the model: " + error);
         }
         if (!ai->mRootNode)
             Fail("the model holds no nodes");
 
         b.SetTicksPerFrame(TicksPerFrame);
         b.SetNoSelection();
-        ChooseUpAxis();
+        ChooseAxes();
         Materials();
         for (unsigned k = 0; k < ai->mNumCameras; k++)
             cameras.emplace(ai->mCameras[k]->mName.C_Str(), ai->mCameras[k]);
@@ -234,19 +389,25 @@ public:
             lights.emplace(ai->mLights[k]->mName.C_Str(), ai->mLights[k]);
 
         // The file's root is the host's invisible root: its transform goes into the
-        // nodes below it.
+        // nodes below it, once. A root that holds something is a node of its own.
         const aiNode* root = ai->mRootNode;
         Matrix3 rootTM = HostMatrix(root->mTransformation);
         if (!IsFinite(rootTM))
             Fail("the root transform is not finite");
         if (root->mNumMeshes > 0 || lights.count(root->mName.C_Str()) || cameras.count(root->mName.C_Str()))
-            AddNode(root, nullptr, Matrix3(), rootTM);
+            AddNode(root, nullptr, Matrix3(), Matrix3());
         else
             for (unsigned c = 0; c < root->mNumChildren; c++)
                 AddNode(root->mChildren[c], nullptr, rootTM, Matrix3());
 
         Animation();
         FinishTransforms();
+        Warn(missingTextures, " texture", " textures", " not found: ");
+        Warn(unwritten, " light", " lights", " of a kind the Vek format does not hold, not written: ");
+        Warn(approximated, " light or camera", " lights or cameras",
+             " of a kind the scene does not hold, brought in as the nearest: ");
+        RefuseEmpty();
+        NameSharedObjectsApart();
         return b.Finish();
     }
 
@@ -256,29 +417,85 @@ private:
     std::error_code ec;
     const aiScene* ai = nullptr;
     SceneBuilder b;
-    // The change from the file's axes to the host's (identity for Z up files): points
-    // p become p * upAxis, transforms M become Inverse(upAxis) * M * upAxis.
-    Matrix3 upAxis, downAxis;
-    bool yUp = false;
+    // The change from the file's axes and unit to the host's: points p become
+    // p * axes, a transform M of the file's becomes axesInverse * M * axes.
+    Matrix3 axes, axesInverse;
+    float unit = 1; // host units per unit of the file
     bool gltf = false;
     std::vector<Mtl*> materials; // by Assimp material index
-    std::map<std::vector<unsigned>, Object*> meshObjects;
+    // The objects of each list of meshes, one per object offset its nodes have.
+    std::map<std::vector<unsigned>, std::vector<std::pair<Matrix3, Object*>>> meshObjects;
     std::map<std::vector<unsigned>, Mtl*> multiMaterials;
     std::multimap<std::string, const aiCamera*> cameras;
     std::multimap<std::string, const aiLight*> lights;
     std::unordered_map<std::string, SceneNode*> nodesByName;
-    // Top-level nodes take the root's transform after their own.
+    // Where each node lies, kept until its keys are known. world = offset * rigid
+    // world transform, in the host's axes.
     struct Pending {
         SceneNode* node;
-        Matrix3 local;
-        Matrix3 after;
-        Matrix3 frame; // of the camera or light the node holds
+        Matrix3 local;        // the file's, relative to the file's parent
+        Matrix3 after;        // the root's transform, for top-level nodes below it
+        Matrix3 parentOffset; // the object offset of the file's parent
+        Matrix3 world;
+        Matrix3 frame; // of the camera or light the node holds, before world
     };
     std::vector<Pending> transforms;
+    std::unordered_map<const SceneNode*, Matrix3> rigidWorld;
     Object* dummy = nullptr;
     int textureCount = 0;
+    std::vector<std::string> missingTextures; // "material \"M\": path"
+    std::vector<std::string> unwritten;       // lights the exporter writes no block for
+    std::vector<std::string> approximated;    // lights and cameras of a kind the host lacks, as what
+    Point3 ambient;                           // the sum of the ambient lights
 
     [[noreturn]] void Fail(const std::string& what) const { throw SceneError(path + ": " + what); }
+
+    // One warning for the user: "2 textures not found: a; b".
+    void Warn(const std::vector<std::string>& items, const char* one, const char* many, const char* what)
+    {
+        if (items.empty())
+            return;
+        std::string sentence = std::to_string(items.size()) + (items.size() == 1 ? one : many) + what;
+        for (size_t k = 0; k < items.size(); k++)
+            sentence += (k ? "; " : "") + items[k];
+        b.AddWarning(sentence);
+    }
+
+    // A shared object is written once, under the name of its first node, and found by
+    // that name: two objects whose first nodes have one name would be one to the
+    // engine. The later such node gets a number ("Inst_2"), as a file may well repeat
+    // names and an instance of another size has an object of its own.
+    void NameSharedObjectsApart()
+    {
+        std::unordered_set<std::string> names, firstNames;
+        std::unordered_set<const Object*> seen;
+        for (const Pending& p : transforms)
+            names.insert(p.node->name);
+        for (const Pending& p : transforms) {
+            SceneNode* n = p.node;
+            if (!n->object || n->object == dummy || n->object->SuperClassID() != GEOMOBJECT_CLASS_ID ||
+                !seen.insert(n->object).second)
+                continue;
+            if (!firstNames.insert(n->name).second) {
+                int k = 2;
+                while (names.count(n->name + "_" + std::to_string(k)))
+                    k++;
+                n->name += "_" + std::to_string(k);
+                names.insert(n->name);
+                firstNames.insert(n->name);
+            }
+        }
+    }
+
+    // A model that yields nothing to write is refused in one sentence, rather than
+    // written as an empty file that reports success.
+    void RefuseEmpty() const
+    {
+        for (const Pending& p : transforms)
+            if (p.node->object && p.node->object != dummy)
+                return;
+        Fail("nothing to export: the model holds no polygons, cameras or lights");
+    }
 
     // Files some of Assimp's readers mishandle are refused before Assimp sees them,
     // whatever their name:
@@ -298,16 +515,123 @@ private:
             return; // Assimp names the fault
         head.resize(std::fread(head.data(), 1, head.size(), f));
         std::fclose(f);
-        if (head.starts_with("IDST") || head.starts_with("IDSQ"))
-            Fail("Half-Life studio models are not read: the model library's reader of them is unsafe on "
-                 "damaged files");
-        if (head.starts_with("LWSC"))
-            Fail("LightWave scenes are not read: the model library's reader of them never returns on damaged "
-                 "files (export the objects they load, .lwo, instead)");
+        if (head.starts_with("IDSQ"))
+            Fail("a Half-Life sequence group is not a model: export the model that loads it");
+        if (head.starts_with("IDST") && !HalfLifeTablesInside())
+            Fail("the Half-Life studio model is damaged: its tables reach past the end of the file");
+        if (head.starts_with("LWSC") && !LightWaveMotionsEnd())
+            Fail("the LightWave scene is cut short or damaged: a motion block does not end");
         if (Lowercase(head.substr(0, 3)) == "ply" && head.find("end_header") == std::string::npos)
             Fail("the PLY header has no end_header line: the file is cut short or damaged");
         if (IsOpenGex(importer, head) && !DdlStructuresClose())
             Fail("the OpenGEX structures do not close: the file is cut short or damaged");
+    }
+
+    // Whether every table a Half-Life studio model's header names (bones, sequences,
+    // textures, body parts, their models and meshes...) lies inside the file, as in
+    // every intact file: the model library's reader follows them unchecked.
+    bool HalfLifeTablesInside() const
+    {
+        std::error_code error;
+        const uintmax_t size = fs::file_size(path, error);
+        if (error || size < 244 || size > (uintmax_t(1) << 30))
+            return false;
+        std::string bytes(size_t(size), '\0');
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        if (!f)
+            return false;
+        bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+        std::fclose(f);
+        auto word = [&bytes](int64_t at) -> int64_t {
+            if (at < 0 || uint64_t(at) + 4 > bytes.size())
+                return -1;
+            int32_t v;
+            std::memcpy(&v, bytes.data() + at, 4);
+            return v;
+        };
+        // `count` records of `each` bytes at `index`, inside the file.
+        auto within = [&bytes](int64_t count, int64_t index, int64_t each) {
+            return count >= 0 && index >= 0 && count <= (int64_t(1) << 24) &&
+                   (count == 0 || uint64_t(index + count * each) <= bytes.size());
+        };
+        // The header's tables: the byte of their count (their index follows it) and
+        // the size of a record.
+        static constexpr std::pair<int, int> Tables[] = {{140, 112}, {148, 24}, {156, 32}, {164, 176},
+                                                         {172, 104}, {180, 80}, {204, 76}, {212, 88}};
+        static_assert(std::size(Tables) == 8);
+        if (word(72) != int64_t(bytes.size()) ||
+            !std::all_of(std::begin(Tables), std::end(Tables),
+                         [&](auto t) { return within(word(t.first), word(t.first + 4), t.second); }) ||
+            !within(word(192) * std::max<int64_t>(word(196), 0), word(200), 2) ||
+            !within(word(236) * std::max<int64_t>(word(236), 0), word(240), 1))
+            return false;
+        // Body parts hold models, models their meshes, vertices and normals.
+        for (int64_t part = 0; part < word(204); part++) {
+            const int64_t at = word(208) + part * 76;
+            if (!within(word(at + 64), word(at + 72), 112))
+                return false;
+            for (int64_t m = 0; m < word(at + 64); m++) {
+                const int64_t model = word(at + 72) + m * 112;
+                const int64_t verts = word(model + 80), norms = word(model + 92);
+                if (!within(word(model + 72), word(model + 76), 20) || !within(verts, word(model + 84), 1) ||
+                    !within(verts, word(model + 88), 12) || !within(norms, word(model + 96), 1) ||
+                    !within(norms, word(model + 100), 12))
+                    return false;
+                for (int64_t k = 0; k < word(model + 72); k++)
+                    if (!within(1, word(word(model + 76) + k * 20 + 4), 1))
+                        return false;
+            }
+        }
+        return true;
+    }
+
+    // Whether every motion block of a LightWave scene is whole: braces that close, as
+    // many channels as a block says and, in the older form without braces, as many key
+    // lines as each channel says. The model library's reader never returns on a file
+    // cut short inside one.
+    bool LightWaveMotionsEnd() const
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) {
+            const size_t start = line.find_first_not_of(" \t\r");
+            lines.push_back(start == std::string::npos ? "" : line.substr(start));
+        }
+        long long depth = 0;
+        for (const std::string& line : lines) {
+            depth += std::count(line.begin(), line.end(), '{') - std::count(line.begin(), line.end(), '}');
+            if (depth < 0)
+                return false;
+        }
+        if (depth != 0)
+            return false;
+        auto number = [&lines](size_t i) { return i < lines.size() ? std::atoll(lines[i].c_str()) : -1; };
+        auto isMotion = [](const std::string& line) {
+            return line.starts_with("ObjectMotion") || line.starts_with("CameraMotion") ||
+                   line.starts_with("LightMotion");
+        };
+        for (size_t i = 0; i < lines.size(); i++) {
+            if (!isMotion(lines[i]))
+                continue;
+            if (i + 1 >= lines.size())
+                return false;
+            if (lines[i + 1].starts_with("NumChannels")) {
+                long long channels = std::atoll(lines[i + 1].c_str() + 11);
+                for (size_t j = i + 2; j < lines.size() && !isMotion(lines[j]); j++)
+                    channels -= lines[j].starts_with("Channel ");
+                if (channels > 0)
+                    return false;
+                continue;
+            }
+            size_t j = i + 2;
+            for (long long c = number(i + 1); c > 0; c--) {
+                const long long keys = number(j);
+                if (keys < 0 || keys > (1LL << 30) || j + 1 + size_t(keys) > lines.size())
+                    return false;
+                j += 1 + size_t(keys);
+            }
+        }
+        return true;
     }
 
     // The model library reads a file as OpenGEX by its extension, or by one of these
@@ -374,40 +698,33 @@ private:
         }
     }
 
-    void ChooseUpAxis()
+    void ChooseAxes()
     {
         std::string ext = Lowercase(fs::path(path).extension().string());
-        if (!ext.empty())
-            ext.erase(0, 1);
-        gltf = ext == "gltf" || ext == "glb";
-        if (options.up == ImportOptions::Up::Auto) {
-            yUp = std::find(std::begin(YUpExtensions), std::end(YUpExtensions), ext) != std::end(YUpExtensions);
-            int32_t axis = 1;
-            if (ext == "fbx" && ai->mMetaData && ai->mMetaData->Get("UpAxis", axis))
-                yUp = axis == 1;
-        } else {
-            yUp = options.up == ImportOptions::Up::Y;
-        }
-        // Y up to Z up: a quarter turn about X, y going to z.
-        if (yUp) {
-            upAxis = Matrix3(Point3(1, 0, 0), Point3(0, 0, 1), Point3(0, -1, 0), Point3(0, 0, 0));
-            downAxis = Inverse(upAxis);
-        }
-    }
-
-    Matrix3 Converted(const Matrix3& m) const { return yUp ? downAxis * m * upAxis : m; }
-    Quat Converted(const Quat& q) const
-    {
-        if (!yUp)
-            return q;
-        Matrix3 r;
-        q.MakeMatrix(r);
-        return Quat(downAxis * r * upAxis);
+        gltf = ext == ".gltf" || ext == ".glb";
+        const ModelFrame frame = ModelAxes(path, *ai, options);
+        axes = frame.axes;
+        axesInverse = Inverse(axes);
+        unit = frame.unit;
     }
 
     // ---- materials ----
 
-    std::string TexturePath(const aiString& file)
+    // How the file of an embedded texture, written beside the output, is named: by its
+    // path when the exporter writes it relative to the texture root or a Partition
+    // directory, else by its name alone, which the engine finds beside the Vek file.
+    // Never by a path that only this machine has.
+    std::string EmbeddedReference(const std::string& out) const
+    {
+        const std::string& root = options.textureRoot;
+        if (Lowercase(out).find("/partition/") != std::string::npos ||
+            (!root.empty() && out.starts_with(root) && out.size() > root.size() &&
+             (root.ends_with('/') || out[root.size()] == '/')))
+            return out;
+        return fs::path(out).filename().string();
+    }
+
+    std::string TexturePath(const aiString& file, const std::string& material)
     {
         std::string name = file.C_Str();
         if (const aiTexture* tex = ai->GetEmbeddedTexture(name.c_str())) {
@@ -431,11 +748,18 @@ private:
                     }
             }
             b.AddExtraFile(out, std::move(bytes));
-            return out;
+            return EmbeddedReference(out);
         }
+        const fs::path modelDir = fs::absolute(path, ec).parent_path();
+        if (std::optional<fs::path> found = FindTexture(name, modelDir))
+            return found->string();
+        // Written as the file names it (relative names from the model's folder), and told.
+        missingTextures.push_back("material \"" + material + "\": " + name);
+        // A path of another machine ("C:\\maps\\a.tga") stays as it is.
+        const bool drive = name.size() >= 2 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':';
         fs::path p(name);
-        if (p.is_relative())
-            p = fs::absolute(fs::path(path).parent_path() / p, ec).lexically_normal();
+        if (p.is_relative() && !drive)
+            p = (modelDir / p).lexically_normal();
         return p.string();
     }
 
@@ -457,9 +781,11 @@ private:
             am->Get(AI_MATKEY_TWOSIDED, twoSided);
             m.twoSided = twoSided != 0;
             aiString file;
-            if (am->GetTexture(aiTextureType_DIFFUSE, 0, &file) == AI_SUCCESS ||
-                am->GetTexture(aiTextureType_BASE_COLOR, 0, &file) == AI_SUCCESS) {
-                std::string texture = TexturePath(file);
+            // A texture of no name is none.
+            if ((am->GetTexture(aiTextureType_DIFFUSE, 0, &file) == AI_SUCCESS ||
+                 am->GetTexture(aiTextureType_BASE_COLOR, 0, &file) == AI_SUCCESS) &&
+                file.length > 0) {
+                std::string texture = TexturePath(file, m.name);
                 m.diffuseMap = b.AddBitmapTex(fs::path(texture).filename().string(), texture);
             }
             materials.push_back(Checked("material \"" + m.name + "\"", [&] { return b.AddMaterial(m); }));
@@ -511,12 +837,30 @@ private:
         return meshes;
     }
 
-    Object* MeshObject(const std::vector<unsigned>& meshes)
+    // The object of a node of these meshes with this offset. Instances share their
+    // object as long as their offsets agree: the shared block of an object is
+    // written in the frame of its first node, so an instance of another size gets
+    // an object of its own. An offset that mirrors the object has its faces' corner
+    // order reversed, so that they still face outward once mirrored.
+    Object* MeshObject(const std::vector<unsigned>& meshes, const Matrix3& offset)
     {
-        Object*& obj = meshObjects[meshes];
-        if (obj)
-            return obj; // instances share their object
-        Mesh mesh;      // gathered here, then handed to the builder
+        auto& group = meshObjects[meshes];
+        float size = 0;
+        for (int i = 0; i < 3; i++)
+            for (int j = 0; j < 3; j++)
+                size = std::max(size, std::fabs(offset[i][j]));
+        for (const auto& [other, object] : group)
+            if (offset.Equals(other, size * 1e-5f))
+                return object;
+        const bool reversed = (offset.Determinant() < 0) != (axes.Determinant() < 0);
+        Object* obj = NewMeshObject(meshes, reversed);
+        group.emplace_back(offset, obj);
+        return obj;
+    }
+
+    Object* NewMeshObject(const std::vector<unsigned>& meshes, bool reversed)
+    {
+        Mesh mesh; // gathered here, then handed to the builder
         bool uv1 = false, uv2 = false;
         for (unsigned m : meshes) {
             uv1 = uv1 || ai->mMeshes[m]->HasTextureCoords(0);
@@ -543,7 +887,7 @@ private:
             std::string meshName = am->mName.length ? am->mName.C_Str() : "#" + std::to_string(meshes[sub]);
             std::vector<int> vertexOf(am->mNumVertices);
             for (unsigned v = 0; v < am->mNumVertices; v++) {
-                Point3 p = HostPoint(am->mVertices[v]) * upAxis;
+                Point3 p = HostPoint(am->mVertices[v]) * axes;
                 vertexOf[v] = positions.Add(p);
             }
             auto addChannel = [&](int channel, bool used, std::vector<UVVert>& verts) -> int {
@@ -576,6 +920,12 @@ private:
                     Face hf;
                     hf.setVerts(vertexOf[a], vertexOf[b], vertexOf[c]);
                     hf.setEdgeVisFlags(k == 1, TRUE, k + 2 == n);
+                    if (reversed) {
+                        // a, c, b: the edges c-a, b-c and a-b in that order.
+                        std::swap(b, c);
+                        hf.setVerts(vertexOf[a], vertexOf[b], vertexOf[c]);
+                        hf.setEdgeVisFlags(k + 2 == n, TRUE, k == 1);
+                    }
                     hf.setMatID(WORD(meshes.size() > 1 ? sub : 0));
                     hf.smGroup = 1;
                     mesh.faces.push_back(hf);
@@ -587,22 +937,22 @@ private:
             }
         }
         const aiString& first = ai->mMeshes[meshes[0]]->mName;
-        return obj = Checked("mesh \"" + (first.length ? first.C_Str() : "#" + std::to_string(meshes[0])) + "\"", [&] {
-                   // The arrays are handed over whole: moved, not copied.
-                   SceneMeshObject* tri = b.AddMesh();
-                   b.AddVerts(tri, std::move(mesh.verts));
-                   b.AddFaces(tri, std::move(mesh.faces));
-                   if (uv1) {
-                       b.AddMapVerts(tri, 1, std::move(mesh.tVerts));
-                       b.AddMapFaces(tri, 1, std::move(mesh.tvFace));
-                   }
-                   if (uv2) {
-                       b.AddMapVerts(tri, 2, std::move(map2Verts));
-                       b.AddMapFaces(tri, 2, std::move(map2Faces));
-                   }
-                   b.EndMesh(tri);
-                   return tri;
-               });
+        return Checked("mesh \"" + (first.length ? first.C_Str() : "#" + std::to_string(meshes[0])) + "\"", [&] {
+            // The arrays are handed over whole: moved, not copied.
+            SceneMeshObject* tri = b.AddMesh();
+            b.AddVerts(tri, std::move(mesh.verts));
+            b.AddFaces(tri, std::move(mesh.faces));
+            if (uv1) {
+                b.AddMapVerts(tri, 1, std::move(mesh.tVerts));
+                b.AddMapFaces(tri, 1, std::move(mesh.tvFace));
+            }
+            if (uv2) {
+                b.AddMapVerts(tri, 2, std::move(map2Verts));
+                b.AddMapFaces(tri, 2, std::move(map2Faces));
+            }
+            b.EndMesh(tri);
+            return tri;
+        });
     }
 
     // ---- nodes ----
@@ -617,6 +967,9 @@ private:
     Object* CameraObject(const aiCamera* c)
     {
         CameraSettings cam;
+        if (c->mOrthographicWidth > 0)
+            approximated.push_back("orthographic camera \"" + std::string(c->mName.C_Str()) +
+                                   "\" (as a perspective one)");
         // Assimp gives half the horizontal angle; the host the whole of it. Its glTF
         // reader gives the vertical angle times the aspect ratio instead.
         float fov = 2.0f * c->mHorizontalFOV;
@@ -625,9 +978,9 @@ private:
         if (std::isfinite(fov) && fov > 0)
             cam.fov = FloatTrack(fov);
         cam.manualClip = true;
-        cam.nearClip = FloatTrack(c->mClipPlaneNear);
-        cam.farClip = FloatTrack(c->mClipPlaneFar);
-        cam.envFar = FloatTrack(c->mClipPlaneFar);
+        cam.nearClip = FloatTrack(c->mClipPlaneNear * unit);
+        cam.farClip = FloatTrack(c->mClipPlaneFar * unit);
+        cam.envFar = FloatTrack(c->mClipPlaneFar * unit);
         return Checked("camera \"" + std::string(c->mName.C_Str()) + "\"", [&] { return b.AddCamera(cam); });
     }
 
@@ -642,10 +995,17 @@ private:
                 light.falloffDeg = FloatTrack(float(l->mAngleOuterCone * 180.0 / AI_MATH_PI));
             break;
         case aiLightSource_DIRECTIONAL:
+            // The host's own kind, which the exporter does not write.
             light.type = DIR_LIGHT;
+            unwritten.push_back("directional light \"" + std::string(l->mName.C_Str()) + "\"");
             break;
-        default:
+        case aiLightSource_POINT:
             light.type = OMNI_LIGHT;
+            break;
+        default: // area lights and lights of no kind: a point of light where they are
+            light.type = OMNI_LIGHT;
+            approximated.push_back(std::string(l->mType == aiLightSource_AREA ? "area light" : "light of no kind") +
+                                   " \"" + l->mName.C_Str() + "\" (as an omni light)");
             break;
         }
         // The host keeps the colour in 0..1 and the strength as a multiplier.
@@ -666,7 +1026,7 @@ private:
         if (std::isfinite(end) && end > 0) {
             light.decay = k2 > 0 ? DECAY_INVSQ : DECAY_INV;
             light.useAtten = true;
-            light.attenEnd = FloatTrack(float(end));
+            light.attenEnd = FloatTrack(float(end) * unit);
         }
         return Checked("light \"" + std::string(l->mName.C_Str()) + "\"", [&] { return b.AddLight(light); });
     }
@@ -677,20 +1037,12 @@ private:
         return Checked("node \"" + name + "\"", [&] { return b.AddNode(parent, name); });
     }
 
-    void AddNode(const aiNode* an, SceneNode* parent, const Matrix3& after, const Matrix3& before)
+    // The frame of the camera or light a node holds, relative to the node, in the
+    // file's axes; identity for other nodes. Sets `special` to its object.
+    Matrix3 SpecialFrame(const std::string& name, Object*& special)
     {
-        std::string name = an->mName.C_Str();
-        SceneNode* n = NewNode(parent, name);
-        nodesByName.emplace(name, n);
-        Matrix3 local = before * HostMatrix(an->mTransformation);
-        if (!IsFinite(local))
-            Fail("node \"" + name + "\": its transform is not finite");
-        transforms.push_back({n, local, after, Matrix3()});
-
-        std::vector<unsigned> meshes = PolygonMeshes(an);
         auto cam = cameras.find(name);
         auto light = lights.find(name);
-        Object* special = nullptr;
         Matrix3 frame;
         if (cam != cameras.end()) {
             const aiCamera* c = cam->second;
@@ -699,6 +1051,13 @@ private:
             // translation as the camera's position.
             Point3 position = gltf ? Point3() : HostPoint(c->mPosition);
             frame = AimFrame(position, HostPoint(c->mLookAt), HostPoint(c->mUp));
+        } else if (light != lights.end() && light->second->mType == aiLightSource_AMBIENT) {
+            // The host holds ambient light as the scene's ambient colour.
+            const aiLight* l = light->second;
+            const aiColor3D& c = l->mColorAmbient.IsBlack() ? l->mColorDiffuse : l->mColorAmbient;
+            ambient = ambient + Point3(c.r, c.g, c.b);
+            if (IsFinite(ambient))
+                b.SetAmbient(ColorTrack(ambient));
         } else if (light != lights.end()) {
             const aiLight* l = light->second;
             special = LightObject(l);
@@ -707,29 +1066,66 @@ private:
                 dir = Point3(0, 0, -1);
             frame = AimFrame(HostPoint(l->mPosition), dir, HostPoint(l->mUp));
         }
-        if (!IsFinite(frame))
-            frame = Matrix3();
+        return IsFinite(frame) ? frame : Matrix3();
+    }
+
+    // A node under parent (null: the root). `after` is the root's transform for a
+    // top-level node below it; parentWorld the host world of the file's parent.
+    void AddNode(const aiNode* an, SceneNode* parent, const Matrix3& after, const Matrix3& parentWorld)
+    {
+        std::string name = an->mName.C_Str();
+        SceneNode* n = NewNode(parent, name);
+        nodesByName.emplace(name, n);
+        Matrix3 local = HostMatrix(an->mTransformation);
+        if (!IsFinite(local))
+            Fail("node \"" + name + "\": its transform is not finite");
+        // The whole transform of the file, in the host's axes: the node keeps its
+        // rigid part, its object the rest (its offset).
+        const Matrix3 world = axesInverse * local * after * axes * parentWorld;
+        const Matrix3 parentOffset = OffsetOf(parentWorld);
+        transforms.push_back({n, local, after, parentOffset, world, Matrix3()});
+
+        std::vector<unsigned> meshes = PolygonMeshes(an);
+        Object* special = nullptr;
         // Cameras and lights look down their local -Z in the host's axes as in the
-        // file's: their own frame takes the axis change once more.
-        frame = frame * upAxis;
+        // file's: their own frame takes the change of axes (and unit) once more.
+        Matrix3 frame = SpecialFrame(name, special) * axes;
         if (special && (!meshes.empty() || (an->mNumChildren > 0 && !IsIdentity(frame)))) {
             // The camera or light keeps its own frame in a node of its own below.
             SceneNode* holder = NewNode(n, name);
             b.SetObject(holder, special);
-            b.SetTransform(holder, frame);
+            transforms.push_back({holder, Matrix3(), Matrix3(), Matrix3(), frame * world, Matrix3()});
             special = nullptr;
         }
         if (special) {
             b.SetObject(n, special);
             transforms.back().frame = frame;
         } else if (!meshes.empty()) {
-            b.SetObject(n, MeshObject(meshes));
+            const Matrix3 offset = OffsetOf(world);
+            b.SetObject(n, MeshObject(meshes, offset));
             b.SetMaterial(n, NodeMaterial(meshes));
+            b.SetObjectOffset(n, offset);
         } else {
             b.SetObject(n, Dummy());
         }
         for (unsigned c = 0; c < an->mNumChildren; c++)
-            AddNode(an->mChildren[c], n, Matrix3(), Matrix3());
+            AddNode(an->mChildren[c], n, Matrix3(), world);
+    }
+
+    // The part of a transform that is not rotation or translation (scale, shear,
+    // mirroring), and the rigid rest: transform = offset * rigid.
+    static Matrix3 OffsetOf(const Matrix3& tm) { return MakeTransformParts(tm, true).stretch; }
+    static Matrix3 RigidOf(const Matrix3& tm)
+    {
+        TransformParts parts = MakeTransformParts(tm, true);
+        // A transform that is rigid already is kept as it is, not rebuilt from its
+        // rotation with a float's rounding.
+        if (parts.stretch.Equals(Matrix3(), 1e-6f))
+            return tm;
+        Matrix3 r;
+        parts.rotation.MakeMatrix(r);
+        r.SetTrans(parts.translation);
+        return r;
     }
 
     // ---- animation ----
@@ -782,71 +1178,60 @@ private:
         }
     }
 
-    // Nodes get their transforms once their controllers are known: an animated node
-    // keeps its transform in parts that the keys replace.
+    // Nodes get their transforms once their controllers are known: each node's
+    // rigid world transform relative to its host parent's; an animated node keeps
+    // it in parts that the keys replace. Parents come before their children.
     void FinishTransforms()
     {
         for (const Pending& p : transforms) {
             SceneNode* n = p.node;
-            if (!n->Animated()) {
-                b.SetTransform(n, p.frame * Converted(p.local * p.after));
-                continue;
-            }
-            if (!IsIdentity(p.frame)) {
+            const bool animated = n->Animated();
+            if (animated && !IsIdentity(p.frame)) {
                 // Keys move the node; its camera or light keeps its frame below it.
                 SceneNode* holder = NewNode(n, n->name);
                 b.SetObject(holder, n->object);
-                b.SetTransform(holder, p.frame);
+                b.SetTransform(holder, RigidOf(p.frame * p.world) * Inverse(RigidOf(p.world)));
                 b.SetObject(n, Dummy());
             }
-            TransformParts t = MakeTransformParts(p.local, true);
-            if (!IsIdentity(p.after))
-                FoldIntoKeys(*n, t, p.after);
-            if (yUp)
-                ConvertAxes(*n, t);
+            const Matrix3 rigid = RigidOf(animated ? p.world : p.frame * p.world);
+            rigidWorld[n] = rigid;
+            auto parent = rigidWorld.find(n->parent);
+            const Matrix3 local = rigid * Inverse(parent == rigidWorld.end() ? Matrix3() : parent->second);
+            if (!animated) {
+                b.SetTransform(n, local);
+                continue;
+            }
+            TransformParts t = MakeTransformParts(local, true);
+            t.stretch = Matrix3();
+            ConvertKeys(*n, p);
             b.SetTransform(n, t);
         }
     }
 
-    // An animated node's transform and keys from the file's axes to the host's.
-    void ConvertAxes(SceneNode& n, TransformParts& t)
+    // An animated node's keys, relative to its file parent in the file's axes, made
+    // relative to its host parent: the parent's offset and the root's transform
+    // move the positions, and each rotation is the rigid part of what the file's
+    // rotation becomes. Exact for uniform scales; a node under a non-uniform scale
+    // keeps the offset of its pose in the file.
+    void ConvertKeys(SceneNode& n, const Pending& p) const
     {
-        t.matrix = Converted(t.matrix);
-        t.stretch = Converted(t.stretch);
-        t.rotation = Converted(t.rotation);
-        t.translation = t.translation * upAxis;
+        const Matrix3 toHost = p.after * axes * p.parentOffset;
         if (KeyframeControl* pos = n.tmControl.position.get())
             for (Point3& v : pos->positions)
-                v = v * upAxis;
-        if (KeyframeControl* rot = n.tmControl.rotation.get())
-            for (Quat& q : rot->absolute)
-                q = Converted(q);
-    }
-
-    // The root's transform (a unit scale, an axis fix of the file) after an animated
-    // node's own: a uniform scale joins the stretch, the rest turns every key.
-    void FoldIntoKeys(SceneNode& n, TransformParts& t, const Matrix3& after)
-    {
-        Matrix3 linear = after;
+                v = v * toHost;
+        KeyframeControl* rot = n.tmControl.rotation.get();
+        if (!rot)
+            return;
+        const Matrix3 stretch = MakeTransformParts(p.local, true).stretch;
+        Matrix3 linear = toHost;
         linear.NoTrans();
-        float s = std::cbrt(std::fabs(linear.Determinant()));
-        if (!(s > 0.0f))
-            s = 1.0f;
-        Matrix3 turn = linear * ScaleMatrix(Point3(1 / s, 1 / s, 1 / s));
-        Matrix3 r;
-        t.stretch = t.stretch * ScaleMatrix(Point3(s, s, s));
-        t.rotation.MakeMatrix(r);
-        t.rotation = Quat(r * turn);
-        t.translation = t.translation * after;
-        t.matrix = t.matrix * after;
-        if (KeyframeControl* pos = n.tmControl.position.get())
-            for (Point3& v : pos->positions)
-                v = v * after;
-        if (KeyframeControl* rot = n.tmControl.rotation.get())
-            for (Quat& q : rot->absolute) {
-                q.MakeMatrix(r);
-                q = Quat(r * turn);
-            }
+        for (Quat& q : rot->absolute) {
+            Matrix3 r;
+            q.MakeMatrix(r);
+            AffineParts parts;
+            decomp_affine(axesInverse * stretch * r * linear, &parts);
+            q = parts.q;
+        }
     }
 };
 

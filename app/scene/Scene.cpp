@@ -138,5 +138,6 @@ void Scene::Activate()
 int Scene::TicksPerFrame() const { return d->ticksPerFrame; }
 const std::vector<std::pair<std::string, std::string>>& Scene::ExtraFiles() const { return d->files; }
 bool Scene::HoldsSelection() const { return d->holdsSelection; }
+const std::vector<std::string>& Scene::Warnings() const { return d->warnings; }
 
 } // namespace vek

@@ -62,6 +62,9 @@ public:
     // False for a scene from a file format that records no selection (a model):
     // nothing in it is selected, and an export of the selection can mean nothing.
     bool HoldsSelection() const;
+    // What the loader could not bring in as the file means it, one sentence each
+    // ("2 textures not found: ..."), for the user.
+    const std::vector<std::string>& Warnings() const;
 
 private:
     friend class SceneBuilder;
@@ -73,8 +76,14 @@ private:
 struct ImportOptions {
     // The up axis of the file; Auto follows its format's convention.
     enum class Up { Auto, Y, Z } up = Up::Auto;
+    // Multiplies a model's whole scene once it is in metres (or its own unit), for
+    // levels built in other units. Positive and finite.
+    double scale = 1;
     // Textures embedded in a model are written as "<base>_tex<k>.<ext>".
     std::string embeddedTextureBase = "embedded";
+    // The texture root directory of the export (absolute), "" for none: embedded
+    // textures written under it are named by their path, others by their name alone.
+    std::string textureRoot{};
     // A progress line on standard error (when it is a terminal) for large files.
     bool progress = false;
     // Called on the calling thread before a model is read through Assimp (never for

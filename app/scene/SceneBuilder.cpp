@@ -167,6 +167,8 @@ void SceneBuilder::AddExtraFile(std::string path, std::string bytes)
     d().files.push_back({std::move(path), std::move(bytes)});
 }
 
+void SceneBuilder::AddWarning(std::string sentence) { d().warnings.push_back(std::move(sentence)); }
+
 // ---- texture maps and materials ----
 
 Texmap* SceneBuilder::AddBitmapTex(const std::string& name, const std::optional<std::string>& file)

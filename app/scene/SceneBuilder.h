@@ -83,6 +83,8 @@ public:
     void SetNoSelection();
     // A file that came with the scene (an embedded texture), written beside the output.
     void AddExtraFile(std::string path, std::string bytes);
+    // Something of the file the scene does not hold as the file means it, said to the user.
+    void AddWarning(std::string sentence);
 
     // ---- texture maps and materials ----
 

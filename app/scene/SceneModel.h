@@ -374,6 +374,7 @@ struct Scene::Impl {
     std::vector<std::unique_ptr<Mtl>> materials;
     std::vector<std::unique_ptr<Texmap>> texmaps;
     std::vector<std::pair<std::string, std::string>> files;
+    std::vector<std::string> warnings;
 };
 
 } // namespace vek
