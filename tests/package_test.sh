@@ -87,7 +87,7 @@ expect() {
     shift
     [[ $(complete_line "$@") == "$want" ]] || fail "completing '$*': '$(complete_line "$@")', expected '$want'"
 }
-expect '--selected-only --set --show-options --size ' vekexport --s
+expect '--scale --selected-only --set --show-options --size ' vekexport --s
 expect 'decimals= ' vekexport --set dec
 expect 'a.vek ' vekexport --check ''
 expect 'b.png ' vekexport --render a.vek ''
