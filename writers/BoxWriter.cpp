@@ -1,9 +1,12 @@
 #include "writers/BoxWriter.h"
 
 #include "lists/BoxList.h"
+#include "transaction.h"
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <string>
 
 BoxWriter::BoxWriter(FILE* file, Interface* i, BoxList* list) : NodeWriter(file, i, 0), boxList(list) { SetTime(0); }
 
@@ -73,7 +76,65 @@ bool AnyCornerInside(BoxRecord* corners, BoxRecord* planes)
     return false;
 }
 
+// Bytes of a line of text as the file stores it ("\n" as two).
+long long LineBytes(int written) { return written + 1; }
+
+// A size for a message: "2.3 GiB", "512 MiB", "900 bytes".
+std::string SizeText(unsigned long long bytes)
+{
+    char s[32];
+    if (bytes >= 1ull << 30)
+        std::snprintf(s, sizeof(s), "%.1f GiB", double(bytes) / double(1ull << 30));
+    else if (bytes >= 1ull << 20)
+        std::snprintf(s, sizeof(s), "%.1f MiB", double(bytes) / double(1ull << 20));
+    else
+        std::snprintf(s, sizeof(s), "%llu bytes", bytes);
+    return s;
+}
+
 } // namespace
+
+// The file's bytes without its pairs, as they will be written.
+long long BoxWriter::BoxLinesBytes(int n)
+{
+    char line[128];
+    long long bytes = LineBytes(std::snprintf(line, sizeof(line), "%d\n", n)) + LineBytes(6);
+    for (int i = 0; i < n; i++) {
+        BoxRecord* box = boxList->GetBox(i);
+        Point3 center = box->GetCenter();
+        bytes += LineBytes(std::snprintf(line, sizeof(line), " %d %d\n", box->GetId(), box->GetInnerRadius())) +
+                 LineBytes(std::snprintf(line, sizeof(line), "  %x %x %x\n", CenterFixed(center.x),
+                                         CenterFixed(center.y), CenterFixed(center.z)));
+        for (int g : PLANE_ORDER)
+            bytes += LineBytes(std::snprintf(line, sizeof(line), "  %x %x %x %x\n", CoefficientFixed(box->GetPlaneA(g)),
+                                             CoefficientFixed(box->GetPlaneB(g)), CoefficientFixed(box->GetPlaneC(g)),
+                                             DistanceFixed(box->GetPlaneD(g))));
+    }
+    return bytes;
+}
+
+bool BoxWriter::FitsLimit(int n)
+{
+    const unsigned long long limit = OutputLimit();
+    if (limit == 0)
+        return true;
+    unsigned long long bytes = (unsigned long long)BoxLinesBytes(n), pairs = 0;
+    char line[32];
+    // Counted until the limit is passed: all of them could take far longer than writing.
+    boxList->ForEachPairThatMayOverlap([&](int i, int j) {
+        if (BoxesOverlap(boxList->GetBox(i), boxList->GetBox(j))) {
+            pairs++;
+            bytes += (unsigned long long)LineBytes(std::snprintf(line, sizeof(line), "%d %d\n", i, j));
+        }
+        return bytes <= limit;
+    });
+    if (bytes <= limit)
+        return true;
+    FailFileTransaction("the \".box\" file: its boxes overlap in more than " + std::to_string(pairs) +
+                        " pairs, which would make it larger than " + SizeText(limit) +
+                        " (the memory budget, or --max-output)");
+    return false;
+}
 
 int BoxWriter::BoxesOverlap(BoxRecord* a, BoxRecord* b)
 {
@@ -91,6 +152,8 @@ ErrorFlags BoxWriter::Export(INode* node)
     if (n <= 0)
         return 0;
 
+    if (!FitsLimit(n))
+        return ERROR_BOX;
     std::fprintf(outFile, "%d\n", n);
     for (int i = 0; i < n; i++) {
         BoxRecord* box = boxList->GetBox(i);
@@ -103,10 +166,11 @@ ErrorFlags BoxWriter::Export(INode* node)
                          CoefficientFixed(box->GetPlaneB(g)), CoefficientFixed(box->GetPlaneC(g)),
                          DistanceFixed(box->GetPlaneD(g)));
     }
-    for (int i = 1; i < n; i++)
-        for (int j = 0; j < i; j++)
-            if (BoxesOverlap(boxList->GetBox(i), boxList->GetBox(j)))
-                std::fprintf(outFile, "%d %d\n", i, j);
+    boxList->ForEachPairThatMayOverlap([this](int i, int j) {
+        if (BoxesOverlap(boxList->GetBox(i), boxList->GetBox(j)))
+            std::fprintf(outFile, "%d %d\n", i, j);
+        return true;
+    });
     std::fprintf(outFile, "-1 -1\n");
     return 0;
 }

@@ -140,8 +140,9 @@ bool CopyOptions(const Request& r, const std::string& scratch)
     if (std::string note = OptionsFileLengthNote(r.OptionsPath(), (long long)fs::file_size(r.OptionsPath(), ec));
         !note.empty())
         std::fprintf(stderr, "vekexport: %s\n", note.c_str());
-    std::ofstream(scratch + "/" OPTIONS_FILE_NAME, std::ios::binary) << OptionsFileBytes(options);
-    return true;
+    // Checked: exports from a copy that failed would run with the defaults, and then
+    // save them over the user's options.
+    return WriteFileStaged(scratch + "/" OPTIONS_FILE_NAME, OptionsFileBytes(options));
 }
 
 // Saves the options the exports ended with, once, as every export saves them.
@@ -161,6 +162,17 @@ long long Triangles(const nlohmann::ordered_json& report)
     return report.is_object() ? report.value("triangles", 0LL) + 2 * report.value("quads", 0LL) : 0;
 }
 
+// 0 exported, 1 with failure markers, 2 not exported: an export whose report or
+// preview failed after its files were put in place is counted by its markers.
+int Outcome(int status, const nlohmann::ordered_json& report)
+{
+    if (status != EXIT_EXTRAS)
+        return std::min(status, int(EXIT_NOTHING));
+    bool markers = report.is_object() && report.contains("markers") && report["markers"].is_array() &&
+                   !report["markers"].empty() && report["markers"][0] != "#EXPORT_OK";
+    return markers ? EXIT_MARKERS : EXIT_EXPORTED;
+}
+
 // The line of one scene, and what went wrong below it.
 void PrintOutcome(const Job& job, int status, const nlohmann::ordered_json& report, double seconds)
 {
@@ -169,7 +181,9 @@ void PrintOutcome(const Job& job, int status, const nlohmann::ordered_json& repo
     std::istringstream errors(ReadText(job.errors));
     for (std::string line; std::getline(errors, line);)
         std::printf("       %s\n", line.c_str());
-    if (status > EXIT_CANCELLED && status != 130 && report.is_null())
+    if (status == EXIT_EXTRAS)
+        std::printf("       exported: the files are in place\n");
+    else if (status > EXIT_CANCELLED && status != 130 && report.is_null())
         std::printf("       the export process ended with status %d\n", status);
     std::fflush(stdout);
 }
@@ -227,7 +241,7 @@ int RunJobs(const Request& r, const std::string& scratch, std::vector<Job>& jobs
             report = {{"scene", job.scene}, {"output", job.output}, {"status", status}};
         ordered[size_t(&job - jobs.data())] = report;
         worst = std::max(worst, status);
-        counts[std::min(status, 2)]++;
+        counts[Outcome(status, report)]++;
         triangles += Triangles(report);
     }
     for (auto& report : ordered)
@@ -263,17 +277,18 @@ int RunBatch(const Request& r)
     else if (CopyOptions(r, scratch)) {
         worst = RunJobs(r, scratch, jobs, reports);
         bool anyExported = std::any_of(reports.begin(), reports.end(), [](const nlohmann::ordered_json& j) {
-            return j.value("status", int(EXIT_NOTHING)) <= EXIT_MARKERS;
+            int status = j.value("status", int(EXIT_NOTHING));
+            return status <= EXIT_MARKERS || status == EXIT_EXTRAS;
         });
         if (anyExported && !SaveOptions(r, scratch))
-            worst = std::max(worst, int(EXIT_NOTHING));
+            worst = std::max(worst, int(EXIT_EXTRAS)); // the scenes' files stay in place
     }
     fs::remove_all(scratch, ec);
     if (!r.reportPath.empty()) {
         double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         nlohmann::ordered_json all = {{"status", worst}, {"seconds", seconds}, {"scenes", reports}};
         if (!WriteFileStaged(r.reportPath, all.dump(2) + "\n"))
-            worst = std::max(worst, int(EXIT_NOTHING));
+            worst = std::max(worst, int(worst <= EXIT_MARKERS ? EXIT_EXTRAS : EXIT_NOTHING));
     }
     return worst;
 }
