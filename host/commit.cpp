@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <set>
 
@@ -19,6 +20,16 @@ namespace {
 
 constexpr char JournalMagic[] = "vek-journal 1";
 constexpr char JournalEnd[] = "end";
+
+// The path from the root, its directory resolved (the file itself need not exist).
+std::string Absolute(const std::string& path)
+{
+    char dir[PATH_MAX];
+    const std::string d = DirectoryOf(path);
+    if (!realpath(d.empty() ? "." : d.c_str(), dir))
+        return path;
+    return std::string(dir) + (std::string(dir) == "/" ? "" : "/") + BaseOf(path);
+}
 
 std::string Reason(const std::string& path, int err) { return path + ": " + std::strerror(err); }
 
@@ -267,16 +278,44 @@ DirectoryLocks::~DirectoryLocks()
 
 std::string DirectoryLocks::Take(std::vector<std::string> dirs)
 {
-    std::sort(dirs.begin(), dirs.end());
-    dirs.erase(std::unique(dirs.begin(), dirs.end()), dirs.end());
+    // One directory may be named in several ways ("" and its absolute path): it is
+    // locked once, as two locks of one process on it would wait for each other.
+    struct Held {
+        dev_t dev;
+        ino_t ino;
+        int fd;
+    };
+    std::vector<Held> held;
     for (const std::string& dir : dirs) {
         const std::string path = dir.empty() ? "." : dir;
         int fd = Open(path.c_str(), O_RDONLY | O_DIRECTORY);
-        if (fd < 0)
-            return Reason(path, errno);
-        fds.push_back(fd);
-        if (Flock(fd, LOCK_EX) != 0)
-            return Reason(path, errno);
+        struct stat st;
+        if (fd >= 0 && fstat(fd, &st) != 0) {
+            Close(fd);
+            fd = -1;
+        }
+        if (fd < 0) {
+            int err = errno;
+            for (const Held& h : held)
+                Close(h.fd);
+            return Reason(path, err);
+        }
+        held.push_back({st.st_dev, st.st_ino, fd});
+    }
+    std::sort(held.begin(), held.end(),
+              [](const Held& a, const Held& b) { return a.dev != b.dev ? a.dev < b.dev : a.ino < b.ino; });
+    for (size_t k = 0; k < held.size(); k++) {
+        if (k > 0 && held[k].dev == held[k - 1].dev && held[k].ino == held[k - 1].ino) {
+            Close(held[k].fd);
+            continue;
+        }
+        fds.push_back(held[k].fd);
+        if (Flock(held[k].fd, LOCK_EX) != 0) {
+            int err = errno;
+            for (size_t rest = k + 1; rest < held.size(); rest++)
+                Close(held[rest].fd);
+            return Reason(dirs.empty() ? "." : dirs[0], err);
+        }
     }
     return "";
 }
@@ -286,10 +325,11 @@ std::string CommitAll(const std::vector<CommitFile>& files, bool& journalKept)
     journalKept = false;
     if (files.empty())
         return "";
+    // Absolute paths: the journal may be read from another working directory.
     std::vector<Entry> entries;
     for (const CommitFile& f : files)
-        entries.push_back({f.temp, f.target, ""});
-    const std::string journalDir = DirectoryOf(files[0].target);
+        entries.push_back({Absolute(f.temp), Absolute(f.target), ""});
+    const std::string journalDir = DirectoryOf(entries[0].target);
     if (std::string error = BackUp(entries); !error.empty())
         return error;
     if (std::string error = WriteJournal(journalDir, entries); !error.empty()) {
