@@ -327,6 +327,7 @@ std::string CommitAll(const std::vector<CommitFile>& files, bool& journalKept)
         return "";
     // Absolute paths: the journal may be read from another working directory.
     std::vector<Entry> entries;
+    entries.reserve(files.size());
     for (const CommitFile& f : files)
         entries.push_back({Absolute(f.temp), Absolute(f.target), ""});
     const std::string journalDir = DirectoryOf(entries[0].target);

@@ -301,6 +301,7 @@ void AddEnclosedSpace(BoxRecord* box, Bounds& b)
 {
     constexpr double Far = 1e30;
     std::vector<Plane> planes;
+    planes.reserve(12);
     for (int j = 0; j < 6; j++)
         planes.push_back({{box->GetPlaneA(j), box->GetPlaneB(j), box->GetPlaneC(j)}, box->GetPlaneD(j)});
     for (const Plane& p : planes)

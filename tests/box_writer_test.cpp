@@ -214,6 +214,7 @@ TEST(BoxFile, SweptPairsAreThoseOfEveryPair)
         const std::string id = "o" + std::to_string(k);
         if (k % 4 == 3) { // a box thrown out of shape
             std::vector<std::array<double, 3>> corners;
+            corners.reserve(8);
             for (int c = 0; c < 8; c++)
                 corners.push_back({(c & 1 ? 10 : 0) + shake(random), (c & 2 ? 10 : 0) + shake(random),
                                    (c & 4 ? 10 : 0) + shake(random)});

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 BoxWriter::BoxWriter(FILE* file, Interface* i, BoxList* list) : NodeWriter(file, i, 0), boxList(list) { SetTime(0); }
 
@@ -92,6 +93,50 @@ std::string SizeText(unsigned long long bytes)
     return s;
 }
 
+// The decimal digits of a position.
+int Digits(int v)
+{
+    int d = 1;
+    for (; v >= 10; v /= 10)
+        d++;
+    return d;
+}
+
+// A box's corners and planes as plain numbers, tested as BoxesOverlap tests them.
+struct Shape {
+    Point3 corners[8];
+    float planes[6][4];
+
+    explicit Shape(BoxRecord* box)
+    {
+        for (int k = 0; k < 8; k++)
+            corners[k] = box->GetCorner(k);
+        for (int j = 0; j < 6; j++) {
+            planes[j][0] = box->GetPlaneA(j);
+            planes[j][1] = box->GetPlaneB(j);
+            planes[j][2] = box->GetPlaneC(j);
+            planes[j][3] = box->GetPlaneD(j);
+        }
+    }
+    bool Holds(const Point3& p) const
+    {
+        for (const auto& q : planes) {
+            float s = q[0] * p.x + q[1] * p.y + q[2] * p.z + q[3];
+            if (!(s >= 0.0f))
+                return false;
+        }
+        return true;
+    }
+    bool AnyCornerIn(const Shape& other) const
+    {
+        for (const Point3& c : corners)
+            if (other.Holds(c))
+                return true;
+        return false;
+    }
+    bool Overlaps(const Shape& other) const { return AnyCornerIn(other) || other.AnyCornerIn(*this); }
+};
+
 } // namespace
 
 // The file's bytes without its pairs, as they will be written.
@@ -119,12 +164,16 @@ bool BoxWriter::FitsLimit(int n)
     if (limit == 0)
         return true;
     unsigned long long bytes = (unsigned long long)BoxLinesBytes(n), pairs = 0;
-    char line[32];
-    // Counted until the limit is passed: all of them could take far longer than writing.
+    // The same test as BoxesOverlap on plain copies of the boxes, for speed; counted
+    // until the limit is passed: all of the pairs could take far longer than writing.
+    std::vector<Shape> shapes;
+    shapes.reserve(size_t(n));
+    for (int i = 0; i < n; i++)
+        shapes.emplace_back(boxList->GetBox(i));
     boxList->ForEachPairThatMayOverlap([&](int i, int j) {
-        if (BoxesOverlap(boxList->GetBox(i), boxList->GetBox(j))) {
+        if (shapes[size_t(i)].Overlaps(shapes[size_t(j)])) {
             pairs++;
-            bytes += (unsigned long long)LineBytes(std::snprintf(line, sizeof(line), "%d %d\n", i, j));
+            bytes += (unsigned long long)(Digits(i) + Digits(j) + 3); // "i j\r\n"
         }
         return bytes <= limit;
     });
