@@ -253,3 +253,55 @@ TEST(Commit, AnExportKilledAnywhereIsRecoveredByTheNext)
 
 } // namespace
 } // namespace vek::test
+
+namespace vek::test {
+namespace {
+
+// The status says what became of the files: once they are in place, a failure after
+// the commit gives 4 and leaves them; a refused output leaves everything as it was.
+TEST(Commit, StatusesMatchTheFiles)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+        bool written;
+    };
+    const std::vector<Case> cases = {
+        {"report-unwritable", {"--report", "/nonexistent/r.json", "scene.json", "out.vek"}, 4, true},
+        {"report-on-full-stdout", {"--report", "-", "scene.json", "out.vek"}, 4, true},
+        {"dangling-link", {"scene.json", "dangling.vek"}, 2, false},
+        {"looping-link", {"scene.json", "loop.vek"}, 2, false},
+        {"linked-output", {"scene.json", "link.vek"}, 0, true},
+        {"show-options-on-full-stdout", {"--show-options"}, 2, false},
+    };
+    for (const Case& c : cases) {
+        fs::path dir = ScratchDir(std::string("commit-status-") + c.name);
+        WriteFile(dir / "scene.json", BoxScene);
+        WriteOptionsFile(dir / "cfg", {{"exportBoxes", 1}});
+        fs::create_directories(dir / "real");
+        WriteFile(dir / "real/out.vek", "earlier");
+        fs::create_symlink("nowhere/x.vek", dir / "dangling.vek");
+        fs::create_symlink("loop.vek", dir / "loop.vek");
+        fs::create_symlink("real/out.vek", dir / "link.vek");
+        std::vector<std::string> args = {"--no-prompt", "--config-dir", "cfg"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const bool full = std::string(c.name).ends_with("full-stdout");
+        std::string cmd = "cd '" + dir.string() + "' && '" + VEK_BINARY_DIR + "/vekexport'";
+        for (const std::string& a : args)
+            cmd += " '" + a + "'";
+        cmd += std::string(full ? " >/dev/full" : " >/dev/null") + " 2>stderr.txt";
+        int raw = std::system(cmd.c_str());
+        EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, c.status) << c.name << "\n" << ReadFile(dir / "stderr.txt");
+        const fs::path written = c.args.back() == "link.vek" ? dir / "real/out.vek" : dir / "out.vek";
+        EXPECT_EQ(fs::exists(written) && ReadFile(written) != "earlier", c.written) << c.name;
+        if (c.args.back() == "link.vek") {
+            EXPECT_TRUE(fs::is_symlink(dir / "link.vek"));
+            EXPECT_TRUE(fs::exists(dir / "real/out.box")) << "the .box file goes beside the file the link names";
+        }
+        EXPECT_TRUE(fs::is_symlink(dir / "dangling.vek")) << c.name;
+    }
+}
+
+} // namespace
+} // namespace vek::test
