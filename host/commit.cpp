@@ -236,15 +236,17 @@ void ApplyJournal(const std::vector<Entry>& entries, std::string& said)
     said += "put back the files an export replaced before it stopped while putting its files in place\n";
 }
 
-// Whether a staged file has no living writer: its lock can be taken.
-bool Abandoned(const std::string& path)
+// Removes a staged file that no living writer holds: its lock can be taken. It is
+// removed while locked, so that a writer that had just made it (and waits for its own
+// lock) finds it gone and makes another.
+bool RemoveIfAbandoned(const std::string& path)
 {
     int fd = Open(path.c_str(), O_RDONLY | O_NOFOLLOW);
     if (fd < 0)
         return false;
-    bool free = Flock(fd, LOCK_EX | LOCK_NB) == 0;
+    bool removed = Flock(fd, LOCK_EX | LOCK_NB) == 0 && Unlink(path.c_str()) == 0;
     Close(fd);
-    return free;
+    return removed;
 }
 
 // Removes the staged files, backups and journals of dead runs in dir; how many.
@@ -253,18 +255,17 @@ int RemoveLeftovers(const std::string& dir)
     DIR* d = opendir(dir.empty() ? "." : dir.c_str());
     if (!d)
         return 0;
-    std::vector<std::string> doomed;
-    while (const dirent* e = readdir(d)) {
-        std::string name = e->d_name;
-        bool staged = name.starts_with(StagedPrefix);
-        if ((staged && Abandoned(dir + name)) || name.starts_with(BackupPrefix) ||
-            name.starts_with(JournalStagedPrefix))
-            doomed.push_back(dir + name);
-    }
+    std::vector<std::string> names;
+    while (const dirent* e = readdir(d))
+        names.emplace_back(e->d_name);
     closedir(d);
     int removed = 0;
-    for (const std::string& path : doomed)
-        removed += Unlink(path.c_str()) == 0;
+    for (const std::string& name : names) {
+        if (name.starts_with(StagedPrefix))
+            removed += RemoveIfAbandoned(dir + name);
+        else if (name.starts_with(BackupPrefix) || name.starts_with(JournalStagedPrefix))
+            removed += Unlink((dir + name).c_str()) == 0;
+    }
     return removed;
 }
 
