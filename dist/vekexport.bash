@@ -3,7 +3,7 @@
 # where a directory is asked for). Needs nothing of the bash-completion package.
 
 _vekexport_options='--no-prompt --selected-only --set --no-save --quiet -q --report --output-dir --jobs -j --force --config-dir
---module --texture-root --up --scale --render --preview --size --camera --wire --max-memory --import-timeout --check
+--module --texture-root --up --scale --render --preview --size --camera --wire --max-memory --max-output --import-timeout --check --recover
 --show-options --about --version --list-formats --help -h'
 
 _vekexport_settings='legacyFormat exportDummies exportGeometry quadFaces exportLights exportCameras
@@ -40,7 +40,7 @@ _vekexport()
         COMPREPLY=($(compgen -W 'auto y z' -- "$cur"))
         return
         ;;
-    --config-dir | --output-dir | --texture-root)
+    --config-dir | --output-dir | --texture-root | --recover)
         compopt -o filenames 2>/dev/null
         COMPREPLY=($(compgen -d -- "$cur"))
         return

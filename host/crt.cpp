@@ -2,6 +2,9 @@
 #include "interface.h"
 #include "transaction.h"
 
+#include "commit.h"
+#include "filecalls.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,9 +20,9 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <vector>
 
 namespace {
@@ -30,6 +33,7 @@ struct StagedFile {
     std::string name;   // as the opener named it
     std::string target; // where it goes: that path, or what a symbolic link there names
     std::string temp;   // where it is written meanwhile
+    int hold = -1;      // keeps the temporary file locked, as a living run's
     bool open = false;
 };
 
@@ -40,6 +44,8 @@ struct Transaction {
     TransactionState state = TransactionState::None;
     std::vector<std::shared_ptr<StagedFile>> files; // shared with the streams still writing them
     std::string error;
+    std::string last;                              // the file put in place after the others, normalized; "" for none
+    std::unique_ptr<hostfs::DirectoryLocks> locks; // of the targets' directories, once taken
     mode_t umask = 022;
     void (*observer)(const char*) = nullptr;
 };
@@ -74,19 +80,41 @@ std::shared_ptr<StagedFile> FindStaged(Transaction& t, const std::string& target
 
 void RemoveStagedLocked(Transaction& t)
 {
-    for (const auto& f : t.files)
-        unlink(f->temp.c_str());
+    for (const auto& f : t.files) {
+        if (!f->temp.empty())
+            hostfs::Unlink(f->temp.c_str());
+        if (f->hold >= 0)
+            hostfs::Close(f->hold);
+    }
     t.files.clear();
 }
 
-// A symbolic link is followed: the file it names is replaced, not the link.
-std::string ResolvedTarget(const char* name)
+std::string Normalized(const std::string& path)
+{
+    std::error_code ec;
+    return std::filesystem::absolute(path, ec).lexically_normal().string();
+}
+
+// A symbolic link is followed: the file it names is replaced, not the link. A link
+// that leads nowhere, or round in a loop, cannot be: false with errno set.
+bool ResolvedTarget(const char* name, std::string& target)
 {
     struct stat st;
+    target = name;
+    if (lstat(name, &st) != 0 || !S_ISLNK(st.st_mode))
+        return true;
     char resolved[PATH_MAX];
-    if (lstat(name, &st) == 0 && S_ISLNK(st.st_mode) && realpath(name, resolved))
-        return resolved;
-    return name;
+    if (!realpath(name, resolved))
+        return false;
+    target = resolved;
+    return true;
+}
+
+std::string TargetOf(const char* name)
+{
+    std::string target;
+    ResolvedTarget(name, target);
+    return target;
 }
 
 // Refuses what opening the target itself would refuse; 0 or an errno value.
@@ -109,6 +137,31 @@ mode_t TargetMode(const std::string& target, mode_t umask)
     return 0666 & ~umask;
 }
 
+// A new temporary file in dir, locked as a living run's, with the target's mode: its
+// descriptor and the one that holds the lock, or -1 with errno set. Its name is short,
+// so that any name the file system allows can be staged beside.
+int MakeStaged(const std::string& dir, const std::string& target, mode_t umask, std::string& temp, int& hold)
+{
+    for (int attempt = 0; attempt < 3; attempt++) {
+        temp = dir + hostfs::StagedPrefix + "XXXXXX";
+        int fd = hostfs::MakeTemp(temp);
+        if (fd < 0)
+            return -1;
+        hold = dup(fd);
+        if (hold >= 0 && hostfs::HoldStaged(hold, temp) && hostfs::Fchmod(fd, TargetMode(target, umask)) == 0)
+            return fd;
+        int err = errno;
+        if (hold >= 0)
+            hostfs::Close(hold);
+        hostfs::Close(fd);
+        hostfs::Unlink(temp.c_str());
+        errno = err ? err : EIO;
+        if (err != ENOENT) // else a recovery took it for a dead run's: another
+            return -1;
+    }
+    return -1;
+}
+
 // A new temporary file beside the target, or the one already staged for it, emptied.
 // The descriptor, or -1 with errno set.
 int OpenStaged(Transaction& t, const char* name, const std::string& target, std::shared_ptr<StagedFile>& entry)
@@ -116,23 +169,20 @@ int OpenStaged(Transaction& t, const char* name, const std::string& target, std:
     entry = FindStaged(t, target);
     if (entry) {
         entry->open = true;
-        return open(entry->temp.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        return hostfs::Open(entry->temp.c_str(), O_WRONLY | O_TRUNC);
     }
     if (int err = TargetRefusal(target)) {
         errno = err;
         return -1;
     }
-    size_t slash = target.rfind('/');
-    std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temp = dir + "." + base + ".XXXXXX";
-    int fd = mkostemp(temp.data(), O_CLOEXEC);
+    std::string temp;
+    int hold = -1;
+    int fd = MakeStaged(hostfs::DirectoryOf(target), target, t.umask, temp, hold);
     if (fd < 0)
         return -1;
-    fchmod(fd, TargetMode(target, t.umask));
     if (t.observer)
         t.observer(temp.c_str());
-    entry = std::make_shared<StagedFile>(StagedFile{name, target, temp, true});
+    entry = std::make_shared<StagedFile>(StagedFile{name, target, temp, hold, true});
     t.files.push_back(entry);
     return fd;
 }
@@ -151,20 +201,6 @@ struct Stream {
 
 std::atomic<unsigned long long> bytesWritten{0};
 
-bool WriteAll(int fd, const char* p, size_t n)
-{
-    while (n > 0) {
-        ssize_t w = write(fd, p, n);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w < 0)
-            return false;
-        p += w;
-        n -= size_t(w);
-    }
-    return true;
-}
-
 // Writes with every "\n" stored as "\r\n". The translated text is gathered in pieces
 // of 64 KiB, so that a stream of short lines does not cost one system call per line.
 // Lines are short: a call to memchr and memcpy per line cost more than the copy, so
@@ -177,7 +213,7 @@ bool WriteCrlf(int fd, const char* buf, size_t size)
     auto room = [&](size_t k) {
         if (n + k <= sizeof(out))
             return true;
-        const bool written = WriteAll(fd, out, n);
+        const bool written = hostfs::WriteAll(fd, out, n);
         n = 0;
         return written;
     };
@@ -209,7 +245,7 @@ bool WriteCrlf(int fd, const char* buf, size_t size)
             out[n++] = '\r';
         out[n++] = buf[i];
     }
-    return WriteAll(fd, out, n);
+    return hostfs::WriteAll(fd, out, n);
 }
 
 ssize_t StreamWrite(void* cookie, const char* buf, size_t size)
@@ -217,7 +253,7 @@ ssize_t StreamWrite(void* cookie, const char* buf, size_t size)
     Stream* s = static_cast<Stream*>(cookie);
     if (s->error)
         return -1;
-    if (!(s->text ? WriteCrlf(s->fd, buf, size) : WriteAll(s->fd, buf, size))) {
+    if (!(s->text ? WriteCrlf(s->fd, buf, size) : hostfs::WriteAll(s->fd, buf, size))) {
         s->error = errno;
         Fail(s->path, errno);
         return -1;
@@ -231,9 +267,9 @@ ssize_t StreamWrite(void* cookie, const char* buf, size_t size)
 int StreamClose(void* cookie)
 {
     Stream* s = static_cast<Stream*>(cookie);
-    if (!s->error && s->staged && fsync(s->fd) != 0)
+    if (!s->error && s->staged && hostfs::Fsync(s->fd) != 0)
         s->error = errno;
-    if (close(s->fd) != 0 && !s->error)
+    if (hostfs::Close(s->fd) != 0 && !s->error)
         s->error = errno;
     int error = s->error;
     if (error)
@@ -256,10 +292,12 @@ int OpenForWriting(const char* name, bool append, std::shared_ptr<StagedFile>& s
     if (t.state == TransactionState::Aborted) {
         errno = ECANCELED;
         fd = -1;
+    } else if (std::string target; !ResolvedTarget(name, target)) {
+        fd = -1;
     } else if (t.state == TransactionState::Open && !append) {
-        fd = OpenStaged(t, name, ResolvedTarget(name), staged);
+        fd = OpenStaged(t, name, target, staged);
     } else {
-        fd = open(name, O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0666);
+        fd = hostfs::Open(name, O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC), 0666);
     }
     if (fd < 0)
         FailLocked(t, name, errno);
@@ -273,7 +311,7 @@ FILE* OpenForReading(const char* name, const std::string& mode)
     std::string path = name;
     {
         std::lock_guard<std::mutex> guard(t.lock);
-        if (auto f = t.state == TransactionState::Open ? FindStaged(t, ResolvedTarget(name)) : nullptr)
+        if (auto f = t.state == TransactionState::Open ? FindStaged(t, TargetOf(name)) : nullptr)
             path = f->temp;
     }
     FILE* f = std::fopen(path.c_str(), mode.c_str());
@@ -325,7 +363,7 @@ BOOL DoesFileExist(const MCHAR* file)
     Transaction& t = TheTransaction();
     {
         std::lock_guard<std::mutex> guard(t.lock);
-        if (t.state == TransactionState::Open && FindStaged(t, ResolvedTarget(file)))
+        if (t.state == TransactionState::Open && FindStaged(t, TargetOf(file)))
             return TRUE;
     }
     struct stat st;
@@ -343,45 +381,155 @@ void BeginFileTransaction()
     umask(t.umask);
 }
 
-bool CommitFileTransaction()
+namespace {
+
+// Whether the file is the one put in place after the others.
+bool IsLast(const Transaction& t, const StagedFile& f) { return !t.last.empty() && Normalized(f.name) == t.last; }
+
+// What forbids the commit: a file still open, or what appeared meanwhile at a target.
+void CheckCommittable(Transaction& t)
 {
-    Transaction& t = TheTransaction();
-    std::lock_guard<std::mutex> guard(t.lock);
-    if (t.state != TransactionState::Open && t.error.empty())
-        t.error = "no file transaction is open";
     for (const auto& f : t.files) {
         if (f->open)
             FailLocked(t, f->target, EBUSY);
-        else if (int err = TargetRefusal(f->target)) // what appeared meanwhile at the target
+        else if (int err = TargetRefusal(f->target))
             FailLocked(t, f->target, err);
     }
-    std::set<std::string> dirs;
-    for (const auto& f : t.files) {
-        if (t.error.empty() && rename(f->temp.c_str(), f->target.c_str()) != 0)
-            FailLocked(t, f->target, errno);
-        size_t slash = f->target.rfind('/');
-        dirs.insert(slash == std::string::npos ? "." : f->target.substr(0, slash + 1));
+}
+
+// The directories of the staged files, each once.
+std::vector<std::string> TargetDirectories(const Transaction& t)
+{
+    std::vector<std::string> dirs;
+    for (const auto& f : t.files)
+        dirs.push_back(hostfs::DirectoryOf(f->target));
+    std::sort(dirs.begin(), dirs.end());
+    dirs.erase(std::unique(dirs.begin(), dirs.end()), dirs.end());
+    return dirs;
+}
+
+// Waits for the locks of the targets' directories without the transaction's lock, so
+// that an interrupt can abort meanwhile. False, with the failure recorded, when they
+// cannot be taken or the transaction was aborted.
+bool TakeLocks(Transaction& t, std::unique_lock<std::mutex>& guard)
+{
+    if (t.locks)
+        return true;
+    std::vector<std::string> dirs = TargetDirectories(t);
+    guard.unlock();
+    auto locks = std::make_unique<hostfs::DirectoryLocks>();
+    std::string error = locks->Take(dirs);
+    guard.lock();
+    if (t.state != TransactionState::Open)
+        error = "the export was stopped";
+    if (!error.empty()) {
+        if (t.error.empty())
+            t.error = error;
+        return false;
     }
-    bool ok = t.error.empty();
-    if (ok) {
-        // The renames themselves reach the disk.
-        for (const std::string& dir : dirs)
-            if (int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {
-                fsync(fd);
-                close(fd);
-            }
-        t.files.clear();
+    t.locks = std::move(locks);
+    return true;
+}
+
+// Puts the staged files in place under the locks of their directories: every file but
+// the last one all or nothing, then the last one on its own. The caller holds the
+// transaction's lock and the directories' locks. False when the first files are not
+// in place.
+bool CommitLocked(Transaction& t)
+{
+    std::vector<hostfs::CommitFile> first, last;
+    for (const auto& f : t.files)
+        (IsLast(t, *f) ? last : first).push_back({f->temp, f->target});
+    std::string said;
+    for (const std::string& dir : TargetDirectories(t))
+        if (std::string error = hostfs::RecoverLocked(dir, said); !error.empty() && t.error.empty())
+            t.error = error;
+    CheckCommittable(t);
+    if (!t.error.empty())
+        return false;
+    if (first.empty()) // the last file alone: its failure is the commit's
+        std::swap(first, last);
+    bool journalKept = false;
+    if (first.size() == 1 && last.empty())
+        t.error = hostfs::ReplaceOne(first[0]); // one rename is all or nothing itself
+    else
+        t.error = hostfs::CommitAll(first, journalKept);
+    if (journalKept) // the recovery that puts the old files back needs them
+        for (const auto& f : t.files)
+            f->temp.clear();
+    if (!t.error.empty())
+        return false;
+    for (const hostfs::CommitFile& f : last)
+        if (std::string error = hostfs::ReplaceOne(f); !error.empty() && t.error.empty())
+            t.error = error;
+    return true;
+}
+
+} // namespace
+
+bool LockFileTransactionTargets()
+{
+    Transaction& t = TheTransaction();
+    std::unique_lock<std::mutex> guard(t.lock);
+    return t.state == TransactionState::Open && TakeLocks(t, guard);
+}
+
+bool CommitFileTransaction()
+{
+    Transaction& t = TheTransaction();
+    std::unique_lock<std::mutex> guard(t.lock);
+    if (t.state != TransactionState::Open && t.error.empty())
+        t.error = "no file transaction is open";
+    bool ok = t.error.empty() && TakeLocks(t, guard) && CommitLocked(t);
+    for (const auto& f : t.files) {
+        struct stat st;
+        if (ok && lstat(f->temp.c_str(), &st) != 0) // renamed: no longer there to remove
+            f->temp.clear();
     }
     RemoveStagedLocked(t);
+    t.locks.reset();
     t.state = ok ? TransactionState::None : TransactionState::Aborted;
     return ok;
 }
+
+void CommitLast(const std::string& name)
+{
+    Transaction& t = TheTransaction();
+    std::lock_guard<std::mutex> guard(t.lock);
+    t.last = name.empty() ? "" : Normalized(name);
+}
+
+std::string RecoverFiles(const std::string& dir, std::string& said)
+{
+    std::string d = dir.empty() || dir.ends_with('/') ? dir : dir + "/";
+    hostfs::DirectoryLocks locks;
+    if (std::string error = locks.Take({d}); !error.empty())
+        return error;
+    return hostfs::RecoverLocked(d, said);
+}
+
+void FailFileTransaction(const std::string& reason)
+{
+    Transaction& t = TheTransaction();
+    std::lock_guard<std::mutex> guard(t.lock);
+    if (t.error.empty())
+        t.error = reason;
+}
+
+namespace {
+std::atomic<unsigned long long> outputLimit{0};
+}
+
+void SetOutputLimit(unsigned long long bytes) { outputLimit = bytes; }
+
+unsigned long long OutputLimit() { return outputLimit; }
 
 void AbortFileTransaction()
 {
     Transaction& t = TheTransaction();
     std::lock_guard<std::mutex> guard(t.lock);
     RemoveStagedLocked(t);
+    t.locks.reset();
     if (t.state == TransactionState::Open)
         t.state = TransactionState::Aborted;
 }

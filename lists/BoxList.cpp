@@ -1,8 +1,10 @@
 #include "lists/BoxList.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 void BoxRecord::SetId(int v) { id = v; }
 int BoxRecord::GetId() { return id; }
@@ -234,4 +236,163 @@ ErrorFlags BoxList::AddBox(INode* node, Mesh* mesh)
     ErrorFlags result = FindInnerRadius(record);
     boxes.Append(1, &record, 25);
     return result;
+}
+
+namespace {
+
+// What a box can reach: its corners, and the space inside its six planes.
+struct Bounds {
+    double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
+    double hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    bool everywhere = false; // the planes enclose no bounded space
+
+    void Add(const double p[3])
+    {
+        for (int k = 0; k < 3; k++) {
+            lo[k] = std::min(lo[k], p[k]);
+            hi[k] = std::max(hi[k], p[k]);
+        }
+    }
+    bool Meets(const Bounds& o) const
+    {
+        for (int k = 0; k < 3; k++)
+            if (!(lo[k] <= o.hi[k] && o.lo[k] <= hi[k]))
+                return false;
+        return true;
+    }
+};
+
+// A plane n·p + d >= 0 in double.
+struct Plane {
+    double n[3], d;
+};
+
+double Det3(const double a[3], const double b[3], const double c[3])
+{
+    return a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) + a[2] * (b[0] * c[1] - b[1] * c[0]);
+}
+
+// The point on three planes, when they meet in one.
+bool Meet(const Plane& p, const Plane& q, const Plane& r, double out[3])
+{
+    const double det = Det3(p.n, q.n, r.n);
+    if (det == 0 || !std::isfinite(det))
+        return false;
+    const double rhs[3] = {-p.d, -q.d, -r.d};
+    for (int k = 0; k < 3; k++) {
+        double cols[3][3];
+        for (int row = 0; row < 3; row++) {
+            const Plane& pl = row == 0 ? p : row == 1 ? q : r;
+            for (int col = 0; col < 3; col++)
+                cols[col][row] = col == k ? rhs[row] : pl.n[col];
+        }
+        // Cramer's rule, with the columns gathered as rows of the transposed matrix.
+        out[k] = Det3(cols[0], cols[1], cols[2]) / det;
+        if (!std::isfinite(out[k]))
+            return false;
+    }
+    return true;
+}
+
+// Adds to b the corners of the space inside the box's planes (a few rounding errors
+// wide), found among the points where three planes meet, the planes of a very large
+// cube included: the space reaches that cube only when the planes do not enclose it.
+void AddEnclosedSpace(BoxRecord* box, Bounds& b)
+{
+    constexpr double Far = 1e30;
+    std::vector<Plane> planes;
+    planes.reserve(12);
+    for (int j = 0; j < 6; j++)
+        planes.push_back({{box->GetPlaneA(j), box->GetPlaneB(j), box->GetPlaneC(j)}, box->GetPlaneD(j)});
+    for (const Plane& p : planes)
+        if (!std::isfinite(p.n[0] + p.n[1] + p.n[2] + p.d))
+            return; // a value that is not a number holds no point inside
+    for (int k = 0; k < 3; k++)
+        for (double sign : {1.0, -1.0}) {
+            Plane wall{{0, 0, 0}, Far};
+            wall.n[k] = -sign;
+            planes.push_back(wall);
+        }
+    const size_t n = planes.size();
+    for (size_t i = 0; i < n; i++)
+        for (size_t j = i + 1; j < n; j++)
+            for (size_t k = j + 1; k < n; k++) {
+                double p[3];
+                if (!Meet(planes[i], planes[j], planes[k], p))
+                    continue;
+                const double scale = 1 + std::fabs(p[0]) + std::fabs(p[1]) + std::fabs(p[2]);
+                bool inside = std::all_of(planes.begin(), planes.end(), [&](const Plane& q) {
+                    return q.n[0] * p[0] + q.n[1] * p[1] + q.n[2] * p[2] + q.d >= -1e-9 * (scale + std::fabs(q.d));
+                });
+                if (!inside)
+                    continue;
+                if (std::fabs(p[0]) >= Far / 2 || std::fabs(p[1]) >= Far / 2 || std::fabs(p[2]) >= Far / 2)
+                    b.everywhere = true;
+                b.Add(p);
+            }
+}
+
+// The box's bounds, widened by far more than the single-precision test can err.
+Bounds BoundsOf(BoxRecord* box)
+{
+    Bounds b;
+    for (int k = 0; k < 8; k++) {
+        Point3 c = box->GetCorner(k);
+        const double p[3] = {c.x, c.y, c.z};
+        if (std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]))
+            b.Add(p);
+    }
+    AddEnclosedSpace(box, b);
+    for (int k = 0; k < 3; k++) {
+        if (b.lo[k] > b.hi[k])
+            continue; // nothing to reach
+        const double margin = 1e-4 * (1 + std::fabs(b.lo[k]) + std::fabs(b.hi[k]));
+        b.lo[k] -= margin;
+        b.hi[k] += margin;
+    }
+    return b;
+}
+
+} // namespace
+
+void BoxList::ForEachPairThatMayOverlap(const std::function<bool(int i, int j)>& visit) const
+{
+    const int n = BoxCount();
+    std::vector<Bounds> bounds;
+    bounds.reserve(size_t(n));
+    std::vector<int> everywhere, byStart; // the boxes that meet every other; the others by their start
+    for (int i = 0; i < n; i++) {
+        bounds.push_back(BoundsOf(boxes[i]));
+        (bounds.back().everywhere ? everywhere : byStart).push_back(i);
+    }
+    std::sort(byStart.begin(), byStart.end(), [&](int a, int b) { return bounds[a].lo[0] < bounds[b].lo[0]; });
+    // The greatest end of the boxes up to each place in that order: the sweep back from
+    // a box's end stops where no earlier box reaches its start.
+    std::vector<double> reach(byStart.size());
+    for (size_t k = 0; k < byStart.size(); k++)
+        reach[k] = std::max(k ? reach[k - 1] : -HUGE_VAL, bounds[byStart[k]].hi[0]);
+    std::vector<int> found;
+    for (int i = 0; i < n; i++) {
+        found.clear();
+        const Bounds& bi = bounds[i];
+        if (bi.everywhere) {
+            for (int j = 0; j < i; j++)
+                found.push_back(j);
+        } else {
+            for (int j : everywhere)
+                if (j < i)
+                    found.push_back(j);
+            auto end = std::upper_bound(byStart.begin(), byStart.end(), bi.hi[0],
+                                        [&](double x, int b) { return x < bounds[b].lo[0]; });
+            for (size_t k = size_t(end - byStart.begin()); k-- > 0 && reach[k] >= bi.lo[0];) {
+                int j = byStart[k];
+                if (j < i && bounds[j].Meets(bi))
+                    found.push_back(j);
+            }
+            std::sort(found.begin(), found.end());
+        }
+        for (int j : found)
+            if (!visit(i, j))
+                return;
+    }
 }

@@ -5,6 +5,8 @@
 #include "export/SceneExporter.h"
 #include "max.h"
 
+#include <functional>
+
 class BoxRecord {
 public:
     virtual ~BoxRecord() = default;
@@ -62,6 +64,12 @@ public:
     int BoxCount() const { return boxes.Count(); }
     // Record i, or null when i is out of range.
     BoxRecord* GetBox(int i) const;
+    // Calls `visit` with every pair of positions (i, j), j < i, whose boxes may
+    // overlap, in the order i increasing, then j increasing, until it returns false.
+    // Every pair in which a corner of one box can lie inside the other's six planes is
+    // among them: the boxes' bounds along the first axis are swept, then compared along
+    // all three (a box whose planes enclose no bounded space meets every other).
+    void ForEachPairThatMayOverlap(const std::function<bool(int i, int j)>& visit) const;
 
 private:
     // Centre, corners and planes; false, with the record untouched, when the mesh

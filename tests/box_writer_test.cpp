@@ -3,7 +3,11 @@
 #include "plugin_test_util.h"
 #include "writers/BoxWriter.h"
 
+#include "transaction.h"
+
+#include <array>
 #include <cstdlib>
+#include <random>
 
 namespace vek::test {
 namespace {
@@ -171,6 +175,100 @@ TEST(BoxFile, NothingWithoutAFileOrABox)
     Boxes b(BoxObjectText("b", 10, 10, 10), BoxNodeText("BOX_1", "b"));
     BoxWriter writer(nullptr, nullptr, &b.list);
     EXPECT_EQ(writer.Export(nullptr), ERROR_BOX);
+}
+
+} // namespace
+} // namespace vek::test
+
+namespace vek::test {
+namespace {
+
+// A box mesh of eight corners, each face a quad of two triangles with a hidden diagonal.
+std::string BoxMeshText(const std::string& id, const std::vector<std::array<double, 3>>& corners)
+{
+    static const int quads[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
+    std::string verts, faces;
+    for (const auto& c : corners)
+        verts += (verts.empty() ? "[" : ",[") + std::to_string(c[0]) + "," + std::to_string(c[1]) + "," +
+                 std::to_string(c[2]) + "]";
+    for (const auto& q : quads) {
+        auto face = [](int a, int b, int c) {
+            return R"({"v": [)" + std::to_string(a) + "," + std::to_string(b) + "," + std::to_string(c) +
+                   R"(], "edges": 3})";
+        };
+        faces += (faces.empty() ? "" : ",") + face(q[0], q[1], q[2]) + "," + face(q[2], q[3], q[0]);
+    }
+    return "\"" + id + R"(": {"type": "mesh", "verts": [)" + verts + R"(], "faces": [)" + faces + "]}";
+}
+
+// The pairs the sweep finds are those of every pair tested, in the same order: boxes
+// of all sizes and turns, coincident ones, and meshes whose corners are thrown about so
+// far that their planes may enclose nothing or everything.
+TEST(BoxFile, SweptPairsAreThoseOfEveryPair)
+{
+    std::mt19937 random(9);
+    std::uniform_real_distribution<double> place(-60, 60), size(0.5, 30), turn(-3.2, 3.2), shake(-8, 8);
+    std::string objects, nodes;
+    const int count = 240;
+    for (int k = 0; k < count; k++) {
+        const std::string id = "o" + std::to_string(k);
+        if (k % 4 == 3) { // a box thrown out of shape
+            std::vector<std::array<double, 3>> corners;
+            corners.reserve(8);
+            for (int c = 0; c < 8; c++)
+                corners.push_back({(c & 1 ? 10 : 0) + shake(random), (c & 2 ? 10 : 0) + shake(random),
+                                   (c & 4 ? 10 : 0) + shake(random)});
+            std::swap(corners[2], corners[3]); // the quads above name the corners round each face
+            std::swap(corners[6], corners[7]);
+            objects += (objects.empty() ? "" : ",") + BoxMeshText(id, corners);
+        } else {
+            objects += std::string(objects.empty() ? "" : ",") +
+                       BoxObjectText(id, float(size(random)), float(size(random)), float(size(random)));
+        }
+        const bool coincident = k % 10 == 0 && k > 0;
+        char transform[200];
+        std::snprintf(transform, sizeof(transform),
+                      R"("position": [%f, %f, %f], "rotation": {"axis": [%f, %f, 1], "angle": %f})",
+                      coincident ? 0.0 : place(random), coincident ? 0.0 : place(random), place(random) / 4,
+                      turn(random), turn(random), turn(random));
+        nodes +=
+            (nodes.empty() ? "" : ",") + BoxNodeText("BOX_" + std::to_string(k), coincident ? "o0" : id, transform);
+    }
+    Boxes b(objects, nodes);
+    ASSERT_GT(b.list.BoxCount(), count / 2);
+    BoxWriter writer(nullptr, nullptr, &b.list);
+    std::vector<std::pair<int, int>> every, swept;
+    for (int i = 1; i < b.list.BoxCount(); i++)
+        for (int j = 0; j < i; j++)
+            if (writer.BoxesOverlap(b.list.GetBox(i), b.list.GetBox(j)))
+                every.emplace_back(i, j);
+    b.list.ForEachPairThatMayOverlap([&](int i, int j) {
+        if (writer.BoxesOverlap(b.list.GetBox(i), b.list.GetBox(j)))
+            swept.emplace_back(i, j);
+        return true;
+    });
+    EXPECT_GT(every.size(), size_t(count / 4));
+    EXPECT_EQ(swept, every);
+}
+
+// A file larger than the output limit is not written: the transaction fails with the
+// count of pairs.
+TEST(BoxFile, LargerThanTheLimitIsRefusedWithTheCount)
+{
+    const std::string cube = BoxObjectText("b", 10, 10, 10);
+    std::string nodes;
+    for (int k = 0; k < 40; k++)
+        nodes += (nodes.empty() ? "" : ",") + BoxNodeText("BOX_" + std::to_string(k), "b");
+    Boxes b(cube, nodes); // 780 pairs, all coincident
+    BeginFileTransaction();
+    SetOutputLimit(4000);
+    ErrorFlags result = 0;
+    EXPECT_EQ(WriteBoxFile(&b.list, &result), "");
+    EXPECT_EQ(result, ERROR_BOX);
+    EXPECT_NE(FileTransactionError().find("overlap in more than "), std::string::npos) << FileTransactionError();
+    SetOutputLimit(0);
+    AbortFileTransaction();
+    EXPECT_EQ(PairLines(WriteBoxFile(&b.list)).size(), 781u);
 }
 
 } // namespace

@@ -174,7 +174,7 @@ TEST(ExportTransaction, InterruptEndsWithNothingWritten)
     // Interrupted once the Vek file is being written beside its target.
     auto writing = [&] {
         for (const std::string& name : Entries(dir))
-            if (std::error_code ec; name.starts_with(".out.vek.") && fs::file_size(dir / name, ec) > 0 && !ec)
+            if (std::error_code ec; name.starts_with(".vekt.") && fs::file_size(dir / name, ec) > 4096 && !ec)
                 return true;
         return false;
     };

@@ -1,9 +1,13 @@
 #include "writers/BoxWriter.h"
 
 #include "lists/BoxList.h"
+#include "transaction.h"
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
 
 BoxWriter::BoxWriter(FILE* file, Interface* i, BoxList* list) : NodeWriter(file, i, 0), boxList(list) { SetTime(0); }
 
@@ -73,7 +77,113 @@ bool AnyCornerInside(BoxRecord* corners, BoxRecord* planes)
     return false;
 }
 
+// Bytes of a line of text as the file stores it ("\n" as two).
+long long LineBytes(int written) { return written + 1; }
+
+// A size for a message: "2.3 GiB", "512 MiB", "900 bytes".
+std::string SizeText(unsigned long long bytes)
+{
+    char s[32];
+    if (bytes >= 1ull << 30)
+        std::snprintf(s, sizeof(s), "%.1f GiB", double(bytes) / double(1ull << 30));
+    else if (bytes >= 1ull << 20)
+        std::snprintf(s, sizeof(s), "%.1f MiB", double(bytes) / double(1ull << 20));
+    else
+        std::snprintf(s, sizeof(s), "%llu bytes", bytes);
+    return s;
+}
+
+// The decimal digits of a position.
+int Digits(int v)
+{
+    int d = 1;
+    for (; v >= 10; v /= 10)
+        d++;
+    return d;
+}
+
+// A box's corners and planes as plain numbers, tested as BoxesOverlap tests them.
+struct Shape {
+    Point3 corners[8];
+    float planes[6][4];
+
+    explicit Shape(BoxRecord* box)
+    {
+        for (int k = 0; k < 8; k++)
+            corners[k] = box->GetCorner(k);
+        for (int j = 0; j < 6; j++) {
+            planes[j][0] = box->GetPlaneA(j);
+            planes[j][1] = box->GetPlaneB(j);
+            planes[j][2] = box->GetPlaneC(j);
+            planes[j][3] = box->GetPlaneD(j);
+        }
+    }
+    bool Holds(const Point3& p) const
+    {
+        for (const auto& q : planes) {
+            float s = q[0] * p.x + q[1] * p.y + q[2] * p.z + q[3];
+            if (!(s >= 0.0f))
+                return false;
+        }
+        return true;
+    }
+    bool AnyCornerIn(const Shape& other) const
+    {
+        for (const Point3& c : corners)
+            if (other.Holds(c))
+                return true;
+        return false;
+    }
+    bool Overlaps(const Shape& other) const { return AnyCornerIn(other) || other.AnyCornerIn(*this); }
+};
+
 } // namespace
+
+// The file's bytes without its pairs, as they will be written.
+long long BoxWriter::BoxLinesBytes(int n)
+{
+    char line[128];
+    long long bytes = LineBytes(std::snprintf(line, sizeof(line), "%d\n", n)) + LineBytes(6);
+    for (int i = 0; i < n; i++) {
+        BoxRecord* box = boxList->GetBox(i);
+        Point3 center = box->GetCenter();
+        bytes += LineBytes(std::snprintf(line, sizeof(line), " %d %d\n", box->GetId(), box->GetInnerRadius())) +
+                 LineBytes(std::snprintf(line, sizeof(line), "  %x %x %x\n", CenterFixed(center.x),
+                                         CenterFixed(center.y), CenterFixed(center.z)));
+        for (int g : PLANE_ORDER)
+            bytes += LineBytes(std::snprintf(line, sizeof(line), "  %x %x %x %x\n", CoefficientFixed(box->GetPlaneA(g)),
+                                             CoefficientFixed(box->GetPlaneB(g)), CoefficientFixed(box->GetPlaneC(g)),
+                                             DistanceFixed(box->GetPlaneD(g))));
+    }
+    return bytes;
+}
+
+bool BoxWriter::FitsLimit(int n)
+{
+    const unsigned long long limit = OutputLimit();
+    if (limit == 0)
+        return true;
+    unsigned long long bytes = (unsigned long long)BoxLinesBytes(n), pairs = 0;
+    // The same test as BoxesOverlap on plain copies of the boxes, for speed; counted
+    // until the limit is passed: all of the pairs could take far longer than writing.
+    std::vector<Shape> shapes;
+    shapes.reserve(size_t(n));
+    for (int i = 0; i < n; i++)
+        shapes.emplace_back(boxList->GetBox(i));
+    boxList->ForEachPairThatMayOverlap([&](int i, int j) {
+        if (shapes[size_t(i)].Overlaps(shapes[size_t(j)])) {
+            pairs++;
+            bytes += (unsigned long long)(Digits(i) + Digits(j) + 3); // "i j\r\n"
+        }
+        return bytes <= limit;
+    });
+    if (bytes <= limit)
+        return true;
+    FailFileTransaction("the \".box\" file: its boxes overlap in more than " + std::to_string(pairs) +
+                        " pairs, which would make it larger than " + SizeText(limit) +
+                        " (the memory budget, or --max-output)");
+    return false;
+}
 
 int BoxWriter::BoxesOverlap(BoxRecord* a, BoxRecord* b)
 {
@@ -91,6 +201,8 @@ ErrorFlags BoxWriter::Export(INode* node)
     if (n <= 0)
         return 0;
 
+    if (!FitsLimit(n))
+        return ERROR_BOX;
     std::fprintf(outFile, "%d\n", n);
     for (int i = 0; i < n; i++) {
         BoxRecord* box = boxList->GetBox(i);
@@ -103,10 +215,11 @@ ErrorFlags BoxWriter::Export(INode* node)
                          CoefficientFixed(box->GetPlaneB(g)), CoefficientFixed(box->GetPlaneC(g)),
                          DistanceFixed(box->GetPlaneD(g)));
     }
-    for (int i = 1; i < n; i++)
-        for (int j = 0; j < i; j++)
-            if (BoxesOverlap(boxList->GetBox(i), boxList->GetBox(j)))
-                std::fprintf(outFile, "%d %d\n", i, j);
+    boxList->ForEachPairThatMayOverlap([this](int i, int j) {
+        if (BoxesOverlap(boxList->GetBox(i), boxList->GetBox(j)))
+            std::fprintf(outFile, "%d %d\n", i, j);
+        return true;
+    });
     std::fprintf(outFile, "-1 -1\n");
     return 0;
 }

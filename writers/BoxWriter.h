@@ -23,12 +23,19 @@ public:
     BoxWriter(FILE* boxFile, Interface* ip, BoxList* boxList);
     ~BoxWriter() override;
     // Writes the whole file; node is ignored. 0, or ERROR_BOX without a file.
-    // Nothing is written for an empty (or missing) list.
+    // Nothing is written for an empty (or missing) list. Nothing either, ERROR_BOX and
+    // the file transaction failed with a message naming the count of pairs, when the
+    // file would be larger than the host's output limit (OutputLimit, transaction.h).
     ErrorFlags Export(INode* node) override;
     // 1 when a corner of one box lies inside the other (on a face counts), else 0.
     // Boxes crossing without either holding a corner of the other do not overlap.
     int BoxesOverlap(BoxRecord* a, BoxRecord* b);
 
 private:
+    // Bytes of the count line, the box lines and the terminator.
+    long long BoxLinesBytes(int n);
+    // Whether the whole file fits the output limit; says why not to the transaction.
+    bool FitsLimit(int n);
+
     BoxList* boxList;
 };

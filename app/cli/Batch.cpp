@@ -90,6 +90,8 @@ std::vector<std::string> ChildArguments(const Request& r, const std::string& con
         args.insert(args.end(), {"--max-memory", std::to_string(*r.maxMemory)});
     if (r.importTimeout)
         args.insert(args.end(), {"--import-timeout", std::to_string(*r.importTimeout)});
+    if (r.maxOutput)
+        args.insert(args.end(), {"--max-output", std::to_string(*r.maxOutput)});
     for (const OptionSetting& s : r.settings) {
         args.push_back("--set");
         args.push_back(s.text);
@@ -160,8 +162,9 @@ bool CopyOptions(const Request& r, const std::string& scratch)
     if (std::string note = OptionsFileLengthNote(r.OptionsPath(), (long long)fs::file_size(r.OptionsPath(), ec));
         !note.empty())
         std::fprintf(stderr, "vekexport: %s\n", note.c_str());
-    std::ofstream(scratch + "/" OPTIONS_FILE_NAME, std::ios::binary) << OptionsFileBytes(options);
-    return true;
+    // Checked: exports from a copy that failed would run with the defaults, and then
+    // save them over the user's options.
+    return WriteFileStaged(scratch + "/" OPTIONS_FILE_NAME, OptionsFileBytes(options));
 }
 
 // Saves the options the exports ended with, once, as every export saves them; a file
@@ -193,6 +196,17 @@ std::vector<std::string> Lines(const std::string& text)
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;
+}
+
+// 0 exported, 1 with failure markers, 2 not exported: an export whose report or
+// preview failed after its files were put in place is counted by its markers.
+int Outcome(int status, const nlohmann::ordered_json& report)
+{
+    if (status != EXIT_EXTRAS)
+        return std::min(status, int(EXIT_NOTHING));
+    bool markers = report.is_object() && report.contains("markers") && report["markers"].is_array() &&
+                   !report["markers"].empty() && report["markers"][0] != "#EXPORT_OK";
+    return markers ? EXIT_MARKERS : EXIT_EXPORTED;
 }
 
 // "; #ERROR_EXPORT_BOX BOX_7, BOX_9; #ERROR_EXPORT_GEOM3D Smoke": the nodes (or
@@ -239,10 +253,11 @@ void PrintOutcome(const Request& r, const Job& job, int status, const nlohmann::
 {
     std::vector<std::string> said = Lines(ReadText(job.errors));
     std::string reason;
-    if (report.is_object() && report.value("status", int(EXIT_NOTHING)) <= EXIT_MARKERS) {
+    if (report.is_object() && Outcome(status, report) <= EXIT_MARKERS) {
         if (!r.quiet)
-            std::printf("%3d  %s -> %s: %lld triangles, %.2f s%s\n", status, job.scene.c_str(), job.output.c_str(),
-                        Triangles(report), seconds, FailedNodes(report).c_str());
+            std::printf("%3d  %s -> %s: %lld triangles, %.2f s%s%s\n", status, job.scene.c_str(), job.output.c_str(),
+                        Triangles(report), seconds, FailedNodes(report).c_str(),
+                        status == EXIT_EXTRAS ? " (the files are in place)" : "");
     } else {
         reason = Reason(job, status, report, said);
         std::fflush(stdout);
@@ -277,7 +292,7 @@ std::vector<Job> PlanJobs(const Request& r, const std::string& scratch)
 void Record(Tally& tally, size_t k, int status, nlohmann::ordered_json report)
 {
     tally.worst = std::max(tally.worst, status);
-    tally.counts[std::clamp(report.value("status", status), 0, 2)]++;
+    tally.counts[Outcome(status, report)]++;
     tally.triangles += Triangles(report);
     tally.reports[k] = std::move(report);
 }
@@ -396,17 +411,18 @@ int RunBatch(const Request& r)
     else if (CopyOptions(r, scratch)) {
         worst = RunJobs(r, scratch, jobs, reports);
         bool anyExported = std::any_of(reports.begin(), reports.end(), [](const nlohmann::ordered_json& j) {
-            return j.value("status", int(EXIT_NOTHING)) <= EXIT_MARKERS && !j.value("upToDate", false);
+            int status = j.value("status", int(EXIT_NOTHING));
+            return (status <= EXIT_MARKERS || status == EXIT_EXTRAS) && !j.value("upToDate", false);
         });
         if (anyExported && !r.noSave && !SaveOptions(r, scratch, started))
-            worst = std::max(worst, int(EXIT_NOTHING));
+            worst = std::max(worst, int(EXIT_EXTRAS)); // the scenes' files stay in place
     }
     fs::remove_all(scratch, ec);
     if (!r.reportPath.empty()) {
         double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         nlohmann::ordered_json all = {{"status", worst}, {"seconds", seconds}, {"scenes", reports}};
         if (!WriteFileStaged(r.reportPath, all.dump(2) + "\n"))
-            worst = std::max(worst, int(EXIT_NOTHING));
+            worst = std::max(worst, int(worst <= EXIT_MARKERS ? EXIT_EXTRAS : EXIT_NOTHING));
     }
     return worst;
 }

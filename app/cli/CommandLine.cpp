@@ -42,8 +42,10 @@ std::string HelpFooter()
          "       does not load (its reader refused it, crashed or overran --import-timeout), a file\n"
          "       that cannot be written (the message names it and why)\n"
          "  3    cancelled in the preferences dialog, nothing written\n"
-         "  4    exported, but the --preview picture could not be made\n"
-         "  130  interrupted (Ctrl-C; 128 + the signal for SIGTERM and SIGHUP), nothing written\n"
+         "  4    exported as for 0 or 1 (the files are in place), but what comes after failed: the\n"
+         "       options could not be saved, the --preview picture or the --report not made\n"
+         "  130  interrupted (Ctrl-C; 128 + the signal for SIGTERM and SIGHUP), nothing written; an\n"
+         "       interrupt once the files are in place ends with 0, 1 or 4 as above\n"
          "  A batch ends with the worst status of its scenes. --check: 0 clean, 1 findings,\n"
          "  2 the file cannot be read.\n"
          "  --render: 0 drawn, 1 findings (the first is shown), 2 nothing drawn.";
@@ -101,7 +103,8 @@ std::optional<Request> ParseCommandLine(int argc, char** argv, int& status)
         ->type_name("NAME=VALUE");
     app.add_flag("--no-save", r.noSave, "Export with the --set values without saving the options");
     app.add_flag("--quiet,-q", r.quiet, "Print only errors: no summary, message boxes only when nothing is written");
-    app.add_option("--report", r.reportPath, "Write the export's figures and failures to FILE.json")
+    app.add_option("--report", r.reportPath,
+                   "Write the export's figures and failures to FILE.json (- for standard output)")
         ->type_name("FILE.json");
     app.add_option("--output-dir", r.outputDir,
                    "Export every SCENE to DIR/<stem>.vek, and the scenes of every FOLDER to the same places under "
@@ -131,6 +134,12 @@ std::optional<Request> ParseCommandLine(int argc, char** argv, int& status)
                        "the scene file's size)")
             ->transform(CLI::AsSizeValue(false))
             ->type_name("SIZE");
+    std::uint64_t maxOutput = 0;
+    CLI::Option* maxOutputOption =
+        app.add_option("--max-output", maxOutput,
+                       "Largest .box file an export may write, e.g. 1G (default: the memory budget)")
+            ->transform(CLI::AsSizeValue(false))
+            ->type_name("SIZE");
     unsigned importTimeout = 0;
     CLI::Option* importTimeoutOption =
         app.add_option("--import-timeout", importTimeout,
@@ -139,6 +148,10 @@ std::optional<Request> ParseCommandLine(int argc, char** argv, int& status)
             ->type_name("SECONDS");
     app.add_option("--check", r.checkPath, "Check a Vek file and the .box file beside it; exit 1 on findings")
         ->type_name("FILE.vek");
+    app.add_option("--recover", r.recoverDir,
+                   "Finish or undo what exports that died while putting their files in place left in DIR, and "
+                   "remove their temporary files (every export does so beside its output)")
+        ->type_name("DIR");
     app.add_flag("--show-options", showOptions, "Print the saved options, one NAME=VALUE a line");
     app.add_flag("--about", about, "Show the exporter's about box");
     app.add_flag("--version", version, "Print the versions of vekexport and of its export module");
@@ -157,8 +170,11 @@ std::optional<Request> ParseCommandLine(int argc, char** argv, int& status)
         r.maxMemory = maxMemory;
     if (importTimeoutOption->count())
         r.importTimeout = importTimeout;
+    if (maxOutputOption->count())
+        r.maxOutput = maxOutput;
     using A = Request::Action;
-    r.action = !r.checkPath.empty()      ? A::Check
+    r.action = !r.recoverDir.empty()     ? A::Recover
+               : !r.checkPath.empty()    ? A::Check
                : !r.render.files.empty() ? A::Render
                : version                 ? A::Version
                : listFormats             ? A::ListFormats

@@ -12,16 +12,25 @@
 
 namespace vek {
 
-enum ExitStatus { EXIT_EXPORTED = 0, EXIT_MARKERS = 1, EXIT_NOTHING = 2, EXIT_CANCELLED = 3, EXIT_NO_PREVIEW = 4 };
+// The statuses of a run; the README's table tells what each means for the files.
+enum ExitStatus {
+    EXIT_EXPORTED = 0,
+    EXIT_MARKERS = 1,
+    EXIT_NOTHING = 2,
+    EXIT_CANCELLED = 3,
+    EXIT_EXTRAS = 4, // exported, but something after the commit failed: options, preview, report
+    EXIT_NO_PREVIEW = EXIT_EXTRAS,
+};
 
 struct Request {
-    enum class Action { Export, Batch, Check, Render, ShowOptions, About, Version, ListFormats };
+    enum class Action { Export, Batch, Check, Render, ShowOptions, About, Version, ListFormats, Recover };
     Action action = Action::Export;
     std::vector<std::string> scenes; // one for an export, any number for a batch
     std::string output;              // the Vek file of an export
     std::string outputDir;           // where a batch writes
     int jobs = 1;                    // exports of a batch running at once
     std::string checkPath;
+    std::string recoverDir;  // --recover
     std::string configDir;   // holds the options file; never empty
     std::string modulePath;  // the export module; never empty
     std::string reportPath;  // the JSON report, "" for none
@@ -35,6 +44,7 @@ struct Request {
     render::RenderRequest render;           // --render, and --preview of an export
     std::optional<std::uint64_t> maxMemory; // bytes the run may take, 0 for no limit; none: the default
     std::optional<unsigned> importTimeout;  // seconds a model may take to read, 0 for no limit; none: the default
+    std::optional<std::uint64_t> maxOutput; // bytes a .box file may take; none: the memory budget
 
     std::string OptionsPath() const { return configDir + "/" OPTIONS_FILE_NAME; }
 };

@@ -1,6 +1,7 @@
 #include "cli/Export.h"
 
 #include "cli/ImportGuard.h"
+#include "cli/Interrupts.h"
 #include "cli/MemoryBudget.h"
 #include "cli/ModuleHost.h"
 #include "cli/SelectionCheck.h"
@@ -9,14 +10,19 @@
 
 #include <nlohmann/json.hpp>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <new>
+#include <sstream>
 #include <thread>
 
 namespace vek {
@@ -34,6 +40,13 @@ std::string OutputRefusal(const std::string& scene, const std::string& output)
     if (fs::equivalent(scene, output, ec) ||
         fs::absolute(scene, ec).lexically_normal() == fs::absolute(output, ec).lexically_normal())
         return output + ": is the scene itself; it would be overwritten";
+    // A link is kept and the file it names replaced; a link to nothing names no file.
+    struct stat st;
+    char target[PATH_MAX];
+    if (lstat(output.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && !realpath(output.c_str(), target))
+        return output + (errno == ELOOP ? ": is a symbolic link that loops; it names no file to write"
+                                        : ": is a symbolic link to a file that cannot be reached (" +
+                                              std::string(std::strerror(errno)) + ")");
     // The ".box" file takes the output's name with its extension replaced.
     if (output.ends_with(".box"))
         return output + ": the \".box\" collision file of this output would be the output itself";
@@ -102,17 +115,36 @@ std::unique_ptr<Scene> LoadScene(const Request& request)
     return scene;
 }
 
-// Message boxes go to the terminal, or to standard error as "Caption: text"; with
-// --quiet they are held, to be told only when the export fails.
-void ShowMessageBoxes(bool terminal, bool quiet, std::vector<std::string>& held)
+// A message box on the terminal, or on standard error as "Caption: text".
+void ShowBox(bool terminal, const std::string& caption, const std::string& text)
 {
-    SetMessageBoxHandler([terminal, quiet, &held](HWND, const char* text, const char* caption, UINT) {
-        if (quiet)
-            held.push_back(std::string(caption) + ": " + text);
-        else if (!terminal || !term::Terminal::Get().ShowMessageBox(text, caption)) {
-            const char* erase = isatty(STDERR_FILENO) ? "\r\033[K" : ""; // a progress bar's line
-            std::fprintf(stderr, "%s%s: %s\n", erase, caption, text);
-        }
+    if (!terminal || !term::Terminal::Get().ShowMessageBox(text.c_str(), caption.c_str())) {
+        const char* erase = isatty(STDERR_FILENO) ? "\r\033[K" : ""; // a progress bar's line
+        std::fprintf(stderr, "%s%s: %s\n", erase, caption.c_str(), text.c_str());
+    }
+}
+
+// The message boxes of an export, and those held back.
+struct Boxes {
+    bool terminal = false, quiet = false;
+    std::vector<std::string> held;                           // with --quiet: told only when nothing is written
+    std::vector<std::pair<std::string, std::string>> result; // the result, told once the files are in place
+};
+
+// Message boxes go to the terminal, or to standard error; with --quiet they are held,
+// to be told only when the export fails. The exporter's result ("Message" or
+// "Warning") waits until the files are in place: before, it could announce files that
+// are then not written, and an interrupt at it would discard what it announced.
+void ShowMessageBoxes(Boxes& boxes)
+{
+    SetMessageBoxHandler([&boxes](HWND, const char* text, const char* caption, UINT) {
+        const std::string c = caption;
+        if (c == "Message" || c == "Warning")
+            boxes.result.emplace_back(c, text);
+        else if (boxes.quiet)
+            boxes.held.push_back(c + ": " + text);
+        else
+            ShowBox(boxes.terminal, c, text);
         return IDOK;
     });
 }
@@ -171,8 +203,9 @@ int CallExporter(const Request& request, Scene& scene, bool suppressPrompts)
     return exporter->DoExport(request.output.c_str(), &ei, &scene, suppressPrompts ? TRUE : FALSE, options);
 }
 
-// Reads the staged Vek and ".box" files back: what they hold and how they end.
-void CountStaged(const std::string& output, ExportResult& result)
+// Reads the staged Vek and ".box" files back: what they hold and how they end, and
+// the first thing the checker finds in them ("" when it finds nothing).
+std::string CountStaged(const std::string& output, ExportResult& result)
 {
     CheckReport report;
     for (const std::string& name : StagedFiles()) {
@@ -188,6 +221,7 @@ void CountStaged(const std::string& output, ExportResult& result)
         }
     }
     result.figures = report.figures;
+    return report.findings.empty() ? "" : FormatFinding(report.findings.front());
 }
 
 // The status of an export that ran to its end, from the markers its file ends with.
@@ -214,36 +248,59 @@ void TakeOptionsUsed(const Request& request, ExportResult& result)
     }
 }
 
-// Commits the staged files when the exporter ran to its end; otherwise nothing stays behind.
-void Conclude(const Request& request, int exporterResult, const ScriptResult& script, ExportResult& result)
+// Why the staged files must not be put in place; "" when they can be. Sets the status
+// they would have.
+std::string Refusal(const Request& request, int exporterResult, const ScriptResult& script, ExportResult& result)
 {
     std::vector<std::string> staged = StagedFiles();
     bool written = std::find(staged.begin(), staged.end(), request.output) != staged.end();
     if (script.refused || !exporterResult || !written) {
-        result.error = script.refused ? script.message : FileTransactionError();
-        AbortFileTransaction();
         result.status = exporterResult && !script.refused ? EXIT_CANCELLED : EXIT_NOTHING;
-        if (result.status == EXIT_NOTHING && result.error.empty())
-            result.error = request.output + ": the export stopped";
-        return;
+        std::string error = script.refused ? script.message : FileTransactionError();
+        if (result.status == EXIT_NOTHING && error.empty())
+            error = request.output + ": the export stopped";
+        return error;
     }
-    if (std::string error = FileTransactionError(); !error.empty()) { // a write failed
-        AbortFileTransaction();
-        result.error = error;
-        return;
-    }
-    CountStaged(request.output, result);
+    if (std::string error = FileTransactionError(); !error.empty()) // a write failed
+        return error;
+    // A file the checker would refuse is not one to put in place (a name longer than
+    // it reads, say).
+    if (std::string finding = CountStaged(request.output, result); !finding.empty())
+        return finding + " (the file written does not pass its check)";
     result.status = StatusFromMarkers(result.figures);
-    if (result.status == EXIT_NOTHING) {
+    if (result.status == EXIT_NOTHING)
+        return request.output + ": the file does not end with its result markers";
+    return "";
+}
+
+// Commits the staged files when the exporter ran to its end; otherwise nothing stays
+// behind. Once they are in place an interrupt no longer undoes them.
+void Conclude(const Request& request, int exporterResult, const ScriptResult& script, ExportResult& result)
+{
+    std::vector<std::string> staged = StagedFiles();
+    if (std::string refusal = Refusal(request, exporterResult, script, result); !refusal.empty()) {
         AbortFileTransaction();
-        result.error = request.output + ": the file does not end with its result markers";
+        result.status = result.status == EXIT_CANCELLED ? EXIT_CANCELLED : EXIT_NOTHING;
+        result.error = result.status == EXIT_CANCELLED ? "" : refusal;
         return;
     }
-    if (!CommitFileTransaction()) {
-        result.status = EXIT_NOTHING;
-        result.error = FileTransactionError();
-        return;
+    // Another export to the same place may be putting its files there: waited for
+    // while an interrupt can still stop this one.
+    LockFileTransactionTargets();
+    {
+        InterruptsHeld held;
+        if (!CommitFileTransaction()) {
+            result.status = EXIT_NOTHING;
+            result.error = FileTransactionError();
+            return;
+        }
+        result.committed = true;
+        const bool extras = !request.render.preview.empty() || !request.reportPath.empty();
+        SetStatusOnInterrupt(extras ? int(EXIT_EXTRAS) : result.status);
     }
+    // The options are put in place last, on their own: the export stands without them.
+    if (std::string error = FileTransactionError(); !error.empty())
+        result.extrasFailed.push_back("the options could not be saved: " + error);
     for (const std::string& name : staged) {
         std::error_code ec;
         if (fs::path(name).filename() != OPTIONS_FILE_NAME)
@@ -251,19 +308,94 @@ void Conclude(const Request& request, int exporterResult, const ScriptResult& sc
     }
 }
 
-void Export(const Request& request, ExportResult& result)
+// Recovers what runs that died left beside the output, and says so; "" or why not.
+std::string RecoverOutputDirectory(const std::string& output)
 {
-    if (std::string refusal = OutputRefusal(request.scenes[0], request.output); !refusal.empty()) {
+    std::string dir = fs::path(output).parent_path().string();
+    std::string said;
+    std::string error = RecoverFiles(dir.empty() ? "." : dir, said);
+    std::istringstream lines(said);
+    for (std::string line; std::getline(lines, line);)
+        std::fprintf(stderr, "vekexport: %s: %s\n", dir.empty() ? "." : dir.c_str(), line.c_str());
+    return error;
+}
+
+// The scene loaded and the preferences settled: the export through the module, its
+// files put in place when it ran to its end.
+void ExportScene(const Request& request, Scene& scene, ExportResult& result)
+{
+    // --set values go through the dialog's own procedure, unseen, with or without --no-prompt.
+    Boxes boxes;
+    boxes.terminal = term::HaveTerminal() && !request.noPrompt && request.settings.empty();
+    boxes.quiet = request.quiet;
+    ScriptResult script;
+    if (!request.settings.empty())
+        SetDialogFrontEnd(PreferencesScript(request.settings, script));
+    else if (boxes.terminal)
+        SetDialogFrontEnd(TerminalFrontEnd);
+    ShowMessageBoxes(boxes);
+    NoteOptionsFileLength(request.OptionsPath());
+
+    // The exporter reports each failure with its node in the application's log, for the
+    // summary; its other entries are told as message boxes are.
+    SetLogHandler([&result, &boxes](DWORD, const char* title, const char* text) {
+        if (std::string(title).starts_with("#ERROR_EXPORT_"))
+            result.failures.push_back({title, text});
+        else if (boxes.quiet)
+            boxes.held.push_back(std::string(title) + ": " + text);
+        else
+            std::fprintf(stderr, "%s: %s\n", title, text);
+    });
+    CommitLast(request.OptionsPath());
+    BeginFileTransaction();
+    if (!WriteExtraFiles(scene))
+        throw std::runtime_error(FileTransactionError());
+    int exporterResult;
+    {
+        // Not over a dialog or message box drawn on the terminal.
+        ProgressBar bar(scene, request.output, !request.quiet && !boxes.terminal);
+        exporterResult = CallExporter(request, scene, request.noPrompt && request.settings.empty());
+    }
+    SetLogHandler(nullptr);
+    SetMessageBoxHandler(nullptr);
+    SetDialogFrontEnd(nullptr);
+    if (exporterResult && !script.refused)
+        TakeOptionsUsed(request, result);
+    Conclude(request, exporterResult, script, result);
+    if (result.committed && !request.quiet)
+        for (const auto& [caption, text] : boxes.result)
+            ShowBox(boxes.terminal, caption, text);
+    term::Terminal::Get().Close();
+    if (result.status == EXIT_NOTHING)
+        for (const std::string& box : boxes.held)
+            std::fprintf(stderr, "%s\n", box.c_str());
+}
+
+void Export(const Request& asked, ExportResult& result)
+{
+    if (std::string refusal = OutputRefusal(asked.scenes[0], asked.output); !refusal.empty()) {
         result.error = refusal;
         return;
     }
+    // A symbolic link stays: the file it names is written, with its ".box" file and
+    // textures beside that file.
+    Request request = asked;
+    char target[PATH_MAX];
     std::error_code ec;
+    if (fs::is_symlink(asked.output, ec) && realpath(asked.output.c_str(), target))
+        request.output = target;
     fs::create_directories(request.configDir, ec);
     if (ec) {
         result.error = request.configDir + ": cannot create the configuration directory: " + ec.message();
         return;
     }
-    LimitMemory(request.scenes[0], request.maxMemory ? *request.maxMemory : DefaultMemoryBudget(request.scenes[0]));
+    if (std::string error = RecoverOutputDirectory(request.output); !error.empty()) {
+        result.error = error;
+        return;
+    }
+    const std::uint64_t budget = request.maxMemory ? *request.maxMemory : DefaultMemoryBudget(request.scenes[0]);
+    LimitMemory(request.scenes[0], budget);
+    SetOutputLimit(request.maxOutput ? *request.maxOutput : budget);
     std::unique_ptr<Scene> scene = LoadScene(request);
     result.warnings = scene->Warnings();
     for (const std::string& warning : result.warnings)
@@ -271,47 +403,7 @@ void Export(const Request& request, ExportResult& result)
             std::fprintf(stderr, "vekexport: %s: %s\n", request.scenes[0].c_str(), warning.c_str());
     if (request.selectedOnly && !CheckSelection(*scene, request.scenes[0]))
         return; // said on standard error
-
-    // --set values go through the dialog's own procedure, unseen, with or without --no-prompt.
-    const bool terminal = term::HaveTerminal() && !request.noPrompt && request.settings.empty();
-    ScriptResult script;
-    if (!request.settings.empty())
-        SetDialogFrontEnd(PreferencesScript(request.settings, script));
-    else if (terminal)
-        SetDialogFrontEnd(TerminalFrontEnd);
-    std::vector<std::string> held;
-    ShowMessageBoxes(terminal, request.quiet, held);
-    NoteOptionsFileLength(request.OptionsPath());
-
-    // The exporter reports each failure with its node in the application's log, for the
-    // summary; its other entries are told as message boxes are.
-    SetLogHandler([&result, &held, &request](DWORD, const char* title, const char* text) {
-        if (std::string(title).starts_with("#ERROR_EXPORT_"))
-            result.failures.push_back({title, text});
-        else if (request.quiet)
-            held.push_back(std::string(title) + ": " + text);
-        else
-            std::fprintf(stderr, "%s: %s\n", title, text);
-    });
-    BeginFileTransaction();
-    if (!WriteExtraFiles(*scene))
-        throw std::runtime_error(FileTransactionError());
-    int exporterResult;
-    {
-        // Not over a dialog or message box drawn on the terminal.
-        ProgressBar bar(*scene, request.output, !request.quiet && !terminal);
-        exporterResult = CallExporter(request, *scene, request.noPrompt && request.settings.empty());
-    }
-    SetLogHandler(nullptr);
-    term::Terminal::Get().Close();
-    SetMessageBoxHandler(nullptr);
-    SetDialogFrontEnd(nullptr);
-    if (exporterResult && !script.refused)
-        TakeOptionsUsed(request, result);
-    Conclude(request, exporterResult, script, result);
-    if (result.status == EXIT_NOTHING)
-        for (const std::string& box : held)
-            std::fprintf(stderr, "%s\n", box.c_str());
+    ExportScene(request, *scene, result);
 }
 
 std::string Plural(long long n, const char* one, const char* many)
@@ -337,6 +429,11 @@ void Abandon(ExportResult& result, std::string error)
     SetDialogFrontEnd(nullptr);
     SetLogHandler(nullptr);
     term::Terminal::Get().Close();
+    if (result.committed) { // the files stay; only what came after failed
+        result.extrasFailed.push_back(std::move(error));
+        result.status = EXIT_EXTRAS;
+        return;
+    }
     result.status = EXIT_NOTHING;
     result.error = std::move(error);
 }
@@ -345,6 +442,13 @@ void Abandon(ExportResult& result, std::string error)
 
 bool WriteFileStaged(const std::string& path, const std::string& bytes)
 {
+    if (path == "-") {
+        std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+        if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+            return true;
+        std::fprintf(stderr, "vekexport: standard output: %s\n", std::strerror(errno));
+        return false;
+    }
     BeginFileTransaction();
     if (std::FILE* f = _tfopen(path.c_str(), "wb")) {
         std::fwrite(bytes.data(), 1, bytes.size(), f);
@@ -354,6 +458,17 @@ bool WriteFileStaged(const std::string& path, const std::string& bytes)
         return true;
     std::fprintf(stderr, "vekexport: %s\n", FileTransactionError().c_str());
     return false;
+}
+
+int RunRecover(const Request& request)
+{
+    std::string said;
+    std::string error = RecoverFiles(request.recoverDir, said);
+    std::fputs(said.empty() ? (request.recoverDir + ": nothing to recover\n").c_str() : said.c_str(), stdout);
+    if (error.empty())
+        return EXIT_EXPORTED;
+    std::fprintf(stderr, "vekexport: %s\n", error.c_str());
+    return EXIT_NOTHING;
 }
 
 ExportResult RunExport(const Request& request)

@@ -18,23 +18,32 @@ struct ExportFailure {
 };
 
 struct ExportResult {
-    int status = EXIT_NOTHING;
-    std::string error;  // why nothing was written; "" when the files are in place or the user cancelled
-    VekFigures figures; // what the Vek and ".box" files hold
+    int status = EXIT_NOTHING; // the exit status: EXIT_EXTRAS once something after the commit failed
+    bool committed = false;    // the files are in place: whatever comes after, they stay
+    std::string error;         // why nothing was written; "" when the files are in place or the user cancelled
+    VekFigures figures;        // what the Vek and ".box" files hold
     std::vector<std::pair<std::string, long long>> files; // the files written (not the options), with their bytes
     std::vector<ExportFailure> failures;
     std::vector<std::string> warnings; // what the scene's loader could not bring in as the file means it
+    std::vector<std::string> extrasFailed; // what failed after the commit (options, preview, report)
     double seconds = 0;
     std::optional<ExportOptions> options; // those the exporter ran with, once it ran to its end
 };
 
-// Runs the export a request asks for: loads the scene, runs the module's exporter as the
-// application does (dialog, message boxes) within a file transaction, and commits the
-// files when it ran to its end. The status comes from the result markers the file ends
-// with. Never throws. A model is read, and the run goes on, in a child process
+// Runs the export a request asks for: recovers what dead runs left beside the output,
+// loads the scene, runs the module's exporter as the application does (dialog,
+// message boxes) within a file transaction, and commits the files when it ran to its
+// end and the checker finds nothing in them: all of them, the options last. The
+// status comes from the result markers the file ends with (EXIT_EXTRAS when the
+// options could not be saved after the commit). Never throws. A model is read, and the run goes on, in a child process
 // (ImportGuard.h): when that child ends by itself, this process ends with its status
 // and RunExport does not return.
 ExportResult RunExport(const Request& request);
+
+// --recover DIR: finishes or undoes what exports that died while putting their files
+// in place left in DIR, removes their temporary files, and says what was done.
+// EXIT_EXPORTED, or EXIT_NOTHING when it could not (said on standard error).
+int RunRecover(const Request& request);
 
 // The lines that tell a user what was written: files, figures, failures, and the
 // options that differ from their defaults.
@@ -46,7 +55,7 @@ std::string FormatJsonReport(const Request& request, const ExportResult& result)
 // Writes a whole file (a report, the options of a batch) as an export writes its own:
 // staged beside it and renamed into place once every byte is written. False, with
 // "vekexport: PATH: reason" on standard error, when it could not be; the old file then
-// stays as it was.
+// stays as it was. "-" is standard output.
 bool WriteFileStaged(const std::string& path, const std::string& bytes);
 
 } // namespace vek

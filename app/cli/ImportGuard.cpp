@@ -264,16 +264,17 @@ void ImportEnded()
         Send(&ImportEndedMessage, 1);
 }
 
-void StopChild(int signal)
+bool StopChild(int signal)
 {
     pid_t pid = childPid;
     if (pid <= 0)
-        return;
+        return false;
     kill(pid, signal);
     // Waits without reaping: the thread that started the child takes its status.
     siginfo_t info;
     while (waitid(P_PID, id_t(pid), &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
     }
+    return true;
 }
 
 } // namespace vek

@@ -35,7 +35,9 @@ void ContinueInChild(const std::string& file, unsigned timeoutSeconds);
 void ImportEnded();
 
 // On an interrupt of the parent: passes the signal on to the child and waits until it
-// has ended (it removes its own staged files). Nothing when no child runs.
-void StopChild(int signal);
+// has ended (it removes its own staged files, or says its files are in place), and
+// returns true: the waiting thread ends this process with the child's status. False,
+// and nothing done, when no child runs.
+bool StopChild(int signal);
 
 } // namespace vek

@@ -5,12 +5,26 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
+#include <cstdio>
+#include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace vek {
 
-void WatchInterrupts(std::function<void(int signal)> restore)
+namespace {
+
+std::mutex gate; // held by the watcher once it acts, and by InterruptsHeld
+std::atomic<int> statusOnInterrupt{-1};
+std::mutex partsLock;
+std::vector<std::string> parts;
+
+} // namespace
+
+void WatchInterrupts(std::function<bool(int signal)> restore)
 {
     // A handler could not remove the staged files safely while the export changes
     // their list; a thread waiting for the signal can take the transaction's lock.
@@ -24,11 +38,37 @@ void WatchInterrupts(std::function<void(int signal)> restore)
         int sig = 0;
         while (sigwait(&set, &sig) != 0) {
         }
-        AbortFileTransaction();
-        if (restore)
-            restore(sig);
+        gate.lock(); // never given back: the process ends
+        const int committed = statusOnInterrupt;
+        AbortFileTransaction(); // after the commit, that of a report still being written
+        {
+            std::lock_guard<std::mutex> guard(partsLock);
+            for (const std::string& path : parts)
+                unlink(path.c_str());
+        }
+        const bool childCarries = restore && restore(sig);
+        if (committed >= 0) {
+            std::fprintf(stderr, "vekexport: interrupted; the exported files are in place\n");
+            std::fflush(nullptr);
+            _exit(committed);
+        }
+        if (childCarries)
+            for (;;)
+                pause();
         _exit(128 + sig);
     }).detach();
 }
+
+void RemoveOnInterrupt(const std::string& path)
+{
+    std::lock_guard<std::mutex> guard(partsLock);
+    parts.push_back(path);
+}
+
+void SetStatusOnInterrupt(int status) { statusOnInterrupt = status; }
+
+InterruptsHeld::InterruptsHeld() { gate.lock(); }
+
+InterruptsHeld::~InterruptsHeld() { gate.unlock(); }
 
 } // namespace vek

@@ -26,25 +26,65 @@
 #include <algorithm>
 #include <cerrno>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 
 namespace {
 
+// Whatever was printed on standard output reached it; said when not.
+bool StandardOutputWritten()
+{
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return true;
+    std::fprintf(stderr, "vekexport: standard output: %s\n", std::strerror(errno ? errno : EIO));
+    return false;
+}
+
+// What comes after the files are in place: the preview, the summary and the report.
+// A failure there makes the status EXIT_EXTRAS; the files stay.
+void Extras(const vek::Request& request, vek::ExportResult& result)
+{
+    if (!request.render.preview.empty()) {
+        vek::RemoveOnInterrupt(request.render.preview + ".part");
+        if (!vek::render::WritePreview(request.render, request.output))
+            result.extrasFailed.emplace_back("the preview could not be made");
+    }
+    if (!result.extrasFailed.empty())
+        result.status = vek::EXIT_EXTRAS;
+    if (!request.quiet && request.reportPath != "-") {
+        std::fputs(vek::FormatSummary(result).c_str(), stdout);
+        if (!StandardOutputWritten()) {
+            result.extrasFailed.emplace_back("the summary could not be printed");
+            result.status = vek::EXIT_EXTRAS;
+        }
+    }
+}
+
 int Export(const vek::Request& request)
 {
     vek::ExportResult result = vek::RunExport(request);
     if (!result.error.empty())
         std::fprintf(stderr, "vekexport: %s\n", result.error.c_str());
-    if (!request.quiet)
+    if (result.committed)
+        Extras(request, result);
+    else if (!request.quiet && request.reportPath != "-")
         std::fputs(vek::FormatSummary(result).c_str(), stdout);
+    // The report's status is the exit status: it is written last, and only its own
+    // failure can change the status after it.
     if (!request.reportPath.empty() &&
-        !vek::WriteFileStaged(request.reportPath, vek::FormatJsonReport(request, result)))
-        return std::max(result.status, int(vek::EXIT_NOTHING));
-    const bool written = result.status == vek::EXIT_EXPORTED || result.status == vek::EXIT_MARKERS;
-    if (written && !request.render.preview.empty() && !vek::render::WritePreview(request.render, request.output))
-        return vek::EXIT_NO_PREVIEW;
+        !vek::WriteFileStaged(request.reportPath, vek::FormatJsonReport(request, result))) {
+        if (result.committed) {
+            result.extrasFailed.emplace_back("the report could not be written");
+            result.status = vek::EXIT_EXTRAS;
+        } else {
+            result.status = std::max(result.status, int(vek::EXIT_NOTHING));
+        }
+    }
+    for (const std::string& failed : result.extrasFailed)
+        std::fprintf(stderr, "vekexport: exported; %s\n", failed.c_str());
+    vek::SetStatusOnInterrupt(result.committed ? result.status : -1);
     return result.status;
 }
 
@@ -66,6 +106,8 @@ int Run(const vek::Request& request)
         return vek::ListFormats();
     case A::Batch:
         return vek::RunBatch(request);
+    case A::Recover:
+        return vek::RunRecover(request);
     case A::Export:
         break;
     }
@@ -80,15 +122,28 @@ int main(int argc, char** argv)
     // numbers without regard to it.
     std::setlocale(LC_ALL, "");
     vek::KeepCommandLine(argv);
+    // A file size limit (ulimit -f) fails the write that passes it (EFBIG), which the
+    // export handles as any other failed write, instead of killing the process.
+    std::signal(SIGXFSZ, SIG_IGN);
     vek::WatchInterrupts([](int signal) {
         vek::term::Terminal::Get().Close();
         vek::StopBatch(signal);
-        vek::StopChild(signal);
+        return vek::StopChild(signal);
     });
     try {
         int status = 0;
         std::optional<vek::Request> request = vek::ParseCommandLine(argc, argv, status);
-        return request ? Run(*request) : status;
+        if (!request)
+            return status;
+        status = Run(*request);
+        // What --check, --show-options and the like print is their result: unwritten, it
+        // is a failure. An export said so itself.
+        using A = vek::Request::Action;
+        if (request->action == A::Batch && !StandardOutputWritten() && status <= vek::EXIT_MARKERS)
+            status = vek::EXIT_EXTRAS; // the scenes' lines are lost, not their files
+        else if (request->action != A::Export && !StandardOutputWritten())
+            status = std::max(status, int(vek::EXIT_NOTHING));
+        return status;
     } catch (const std::exception& e) {
         AbortFileTransaction();
         vek::term::Terminal::Get().Close();
