@@ -117,6 +117,12 @@ std::string TargetOf(const char* name)
     return target;
 }
 
+bool IsRegularOrAbsent(const std::string& target)
+{
+    struct stat st;
+    return stat(target.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode);
+}
+
 // Refuses what opening the target itself would refuse; 0 or an errno value.
 int TargetRefusal(const std::string& target)
 {
@@ -294,6 +300,12 @@ int OpenForWriting(const char* name, bool append, std::shared_ptr<StagedFile>& s
         fd = -1;
     } else if (std::string target; !ResolvedTarget(name, target)) {
         fd = -1;
+    } else if (t.state == TransactionState::Open && !append && !IsRegularOrAbsent(target)) {
+        // A device, FIFO or socket would be replaced by the rename of the staged file.
+        if (t.error.empty())
+            t.error = std::string(name) + ": not a regular file; a device, FIFO or socket is never replaced";
+        errno = EEXIST;
+        return -1;
     } else if (t.state == TransactionState::Open && !append) {
         fd = OpenStaged(t, name, target, staged);
     } else {

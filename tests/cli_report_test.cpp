@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <sys/stat.h>
+
 namespace vek::test {
 namespace {
 
@@ -181,6 +183,50 @@ TEST(ExportBatch, AFolderIsMirroredAndItsUpToDateScenesAreSkipped)
     ExportRun noPicture = RunTree(dir, {"--force", "--camera", "Nope"});
     EXPECT_EQ(noPicture.status, 4);
     EXPECT_NE(noPicture.stdoutText.find("4 exported, 1 with failure markers, 1 not exported;"), std::string::npos);
+}
+
+// Standard output and error are written to, never replaced; no other device, FIFO or
+// socket is replaced either, and what a stream cannot hold is refused before a byte.
+TEST(ExportOutputs, StreamsAreWrittenToAndOtherSpecialFilesRefused)
+{
+    const std::string boxScene = R"({"format": "vek-scene/1", "objects": {"b": {"type": "box"}},
+      "nodes": [{"name": "BOX_1", "object": "b"}]})";
+    ExportRun file = ExportScene("outputs-file", GoodScene);
+    ASSERT_EQ(file.status, 0);
+    fs::path dir = ScratchDir("outputs");
+    WriteFile(dir / "scene.json", GoodScene);
+    WriteFile(dir / "box.json", boxScene);
+    WriteOptionsFile(dir / "cfg", {{"exportBoxes", 1}});
+    const std::string options = ReadFile(dir / "cfg/ExportToVek.cfg");
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
+
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* said; // on standard error
+    };
+    const Case cases[] = {
+        {{"scene.json", "-"}, 0, "vekexport: wrote standard output ("},
+        {{"scene.json", "/dev/stdout"}, 0, "vekexport: wrote standard output ("},
+        {{"scene.json", "fifo"}, 2, "vekexport: fifo: is a FIFO, not a regular file; it is never replaced"},
+        {{"box.json", "-"}, 2, "standard output: the export also writes a \".box\" collision file"},
+        {{"scene.json", "-", "--preview", "p.png"}, 2, "--preview draws a file, and the Vek file goes to a stream"},
+        {{"scene.json", "-", "--report", "-"}, 2, "the Vek file and the report cannot both go to standard output"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"--no-prompt", "--config-dir", "cfg"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        ExportRun run = RunVekexport(dir, args);
+        SCOPED_TRACE(c.args[1]);
+        EXPECT_EQ(run.status, c.status) << run.stderrText;
+        EXPECT_NE(run.stderrText.find(c.said), std::string::npos) << run.stderrText;
+        EXPECT_EQ(run.stdoutText, c.status == 0 ? *file.vek : "");
+        EXPECT_EQ(ReadFile(dir / "cfg/ExportToVek.cfg"), options); // nothing saved by a refusal either
+    }
+    struct stat st;
+    ASSERT_EQ(lstat((dir / "fifo").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 6); // nothing staged is left
 }
 
 } // namespace

@@ -52,6 +52,17 @@ std::string HelpFooter()
     return s;
 }
 
+// 1 or 2 when an output names standard output ("-") or standard error, which are
+// written to rather than replaced; 0 for a file.
+int StandardStream(const std::string& output)
+{
+    if (output == "-" || output == "/dev/stdout" || output == "/dev/fd/1" || output == "/proc/self/fd/1")
+        return 1;
+    if (output == "/dev/stderr" || output == "/dev/fd/2" || output == "/proc/self/fd/2")
+        return 2;
+    return 0;
+}
+
 // What the parsed options ask for, or why they cannot be taken.
 std::string Complete(Request& r, const std::vector<std::string>& files, const std::vector<std::string>& setArgs)
 {
@@ -76,6 +87,11 @@ std::string Complete(Request& r, const std::vector<std::string>& files, const st
                                 : "one SCENE and one OUTPUT.vek; several scenes go with --output-dir DIR";
     r.scenes = {files[0]};
     r.output = files[1];
+    r.outputStream = StandardStream(r.output);
+    if (r.outputStream && !r.render.preview.empty())
+        return "--preview draws a file, and the Vek file goes to a stream: give an output file";
+    if (r.outputStream == 1 && r.reportPath == "-")
+        return "the Vek file and the report cannot both go to standard output";
     return "";
 }
 
@@ -84,7 +100,7 @@ std::string Complete(Request& r, const std::vector<std::string>& files, const st
 std::optional<Request> ParseCommandLine(int argc, char** argv, int& status)
 {
     CLI::App app{"Exports a scene to the Vek format of the KELM 3D engine (with its .box collision file).\n"
-                 "  vekexport [OPTIONS] SCENE OUTPUT.vek\n"
+                 "  vekexport [OPTIONS] SCENE OUTPUT.vek|-\n"
                  "  vekexport [OPTIONS] SCENE|FOLDER... --output-dir DIR [-j N] [--force]\n"
                  "  vekexport --check FILE.vek | --show-options | --about | --version | --list-formats",
                  "vekexport"};

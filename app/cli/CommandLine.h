@@ -27,6 +27,7 @@ struct Request {
     Action action = Action::Export;
     std::vector<std::string> scenes; // one for an export, any number for a batch
     std::string output;              // the Vek file of an export
+    int outputStream = 0;            // 1 or 2: the Vek file goes to standard output or error, not to a file
     std::string outputDir;           // where a batch writes
     int jobs = 1;                    // exports of a batch running at once
     std::string checkPath;

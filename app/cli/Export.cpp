@@ -31,6 +31,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// "a FIFO", "a character device", ... for what a path that is no regular file holds.
+std::string FileKind(mode_t mode)
+{
+    if (S_ISCHR(mode))
+        return "a character device";
+    if (S_ISBLK(mode))
+        return "a block device";
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "not a regular file";
+}
+
 // Why an export to `output` is refused before anything is read; "" when it is not.
 std::string OutputRefusal(const std::string& scene, const std::string& output)
 {
@@ -47,6 +61,11 @@ std::string OutputRefusal(const std::string& scene, const std::string& output)
         return output + (errno == ELOOP ? ": is a symbolic link that loops; it names no file to write"
                                         : ": is a symbolic link to a file that cannot be reached (" +
                                               std::string(std::strerror(errno)) + ")");
+    // A device, pipe or socket is written to by whoever opened it, not replaced: the
+    // export would rename a regular file over it.
+    if (struct stat st; stat(output.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        return output + ": is " + FileKind(st.st_mode) +
+               ", not a regular file; it is never replaced (- writes the Vek file to standard output)";
     // The ".box" file takes the output's name with its extension replaced.
     if (output.ends_with(".box"))
         return output + ": the \".box\" collision file of this output would be the output itself";
@@ -273,6 +292,48 @@ std::string Refusal(const Request& request, int exporterResult, const ScriptResu
     return "";
 }
 
+// Writes the staged Vek file to the stream the output names, whole, and takes it out
+// of the transaction: the other files (the options) are then put in place as usual.
+// Files that need a place beside the Vek file (a ".box" file, textures) are refused
+// before a byte is written. "" or why nothing was written.
+std::string StreamOutput(const Request& request, ExportResult& result)
+{
+    const char* stream = request.outputStream == 1 ? "standard output" : "standard error";
+    for (const std::string& name : StagedFiles())
+        if (name != request.output && fs::path(name).filename() != OPTIONS_FILE_NAME)
+            return std::string(stream) + ": the export also writes " +
+                   (name.ends_with(".box") ? std::string("a \".box\" collision file")
+                                           : "the texture " + fs::path(name).filename().string()) +
+                   ", which needs a place beside the Vek file: give an output file";
+    std::FILE* in = _tfopen(request.output.c_str(), "rb");
+    if (!in)
+        return FileTransactionError();
+    std::fflush(request.outputStream == 1 ? stdout : stderr);
+    long long total = 0;
+    char buf[1 << 16];
+    int err = 0;
+    for (size_t n; !err && (n = std::fread(buf, 1, sizeof(buf), in)) > 0;)
+        for (size_t done = 0; done < n;) {
+            ssize_t w = write(request.outputStream, buf + done, n - done);
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0) {
+                err = w < 0 ? errno : EIO;
+                break;
+            }
+            done += size_t(w);
+            total += w;
+        }
+    if (!err && std::ferror(in))
+        err = EIO;
+    std::fclose(in);
+    if (err)
+        return std::string(stream) + ": " + std::strerror(err);
+    DiscardStagedFile(request.output);
+    result.files.push_back({stream, total});
+    return "";
+}
+
 // Commits the staged files when the exporter ran to its end; otherwise nothing stays
 // behind. Once they are in place an interrupt no longer undoes them.
 void Conclude(const Request& request, int exporterResult, const ScriptResult& script, ExportResult& result)
@@ -283,6 +344,14 @@ void Conclude(const Request& request, int exporterResult, const ScriptResult& sc
         result.status = result.status == EXIT_CANCELLED ? EXIT_CANCELLED : EXIT_NOTHING;
         result.error = result.status == EXIT_CANCELLED ? "" : refusal;
         return;
+    }
+    if (request.outputStream) {
+        if (std::string error = StreamOutput(request, result); !error.empty()) {
+            AbortFileTransaction();
+            result.status = EXIT_NOTHING;
+            result.error = error;
+            return;
+        }
     }
     // Another export to the same place may be putting its files there: waited for
     // while an interrupt can still stop this one.
@@ -303,7 +372,7 @@ void Conclude(const Request& request, int exporterResult, const ScriptResult& sc
         result.extrasFailed.push_back("the options could not be saved: " + error);
     for (const std::string& name : staged) {
         std::error_code ec;
-        if (fs::path(name).filename() != OPTIONS_FILE_NAME)
+        if (fs::path(name).filename() != OPTIONS_FILE_NAME && !(request.outputStream && name == request.output))
             result.files.push_back({name, (long long)fs::file_size(name, ec)});
     }
 }
@@ -371,15 +440,48 @@ void ExportScene(const Request& request, Scene& scene, ExportResult& result)
             std::fprintf(stderr, "%s\n", box.c_str());
 }
 
+// The private directory in which the Vek file of an export to a stream is staged;
+// removed, empty, with the object or by an interrupt.
+struct StreamScratch {
+    std::string path;
+    bool Make()
+    {
+        path = (fs::temp_directory_path() / "vekexport-XXXXXX").string();
+        if (!mkdtemp(path.data()))
+            return false;
+        RemoveOnInterrupt(path);
+        return true;
+    }
+    ~StreamScratch()
+    {
+        if (!path.empty())
+            rmdir(path.c_str());
+    }
+    StreamScratch() = default;
+    StreamScratch(const StreamScratch&) = delete;
+    StreamScratch& operator=(const StreamScratch&) = delete;
+};
+
 void Export(const Request& asked, ExportResult& result)
 {
-    if (std::string refusal = OutputRefusal(asked.scenes[0], asked.output); !refusal.empty()) {
+    if (std::string refusal = asked.outputStream ? "" : OutputRefusal(asked.scenes[0], asked.output);
+        !refusal.empty()) {
         result.error = refusal;
         return;
     }
     // A symbolic link stays: the file it names is written, with its ".box" file and
     // textures beside that file.
     Request request = asked;
+    StreamScratch scratch;
+    if (asked.outputStream) {
+        // The module writes a file: it is staged in a private directory, then sent to
+        // the stream.
+        if (!scratch.Make()) {
+            result.error = scratch.path + ": " + std::strerror(errno);
+            return;
+        }
+        request.output = scratch.path + "/stream.vek";
+    }
     char target[PATH_MAX];
     std::error_code ec;
     if (fs::is_symlink(asked.output, ec) && realpath(asked.output.c_str(), target))

@@ -44,7 +44,7 @@ void WatchInterrupts(std::function<bool(int signal)> restore)
         {
             std::lock_guard<std::mutex> guard(partsLock);
             for (const std::string& path : parts)
-                unlink(path.c_str());
+                std::remove(path.c_str()); // a file, or a directory emptied by the abort
         }
         const bool childCarries = restore && restore(sig);
         if (committed >= 0) {

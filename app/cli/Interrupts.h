@@ -23,8 +23,8 @@ void WatchInterrupts(std::function<bool(int signal)> restore);
 // the behaviour above.
 void SetStatusOnInterrupt(int status);
 
-// A file written outside the file transaction (the preview's partial picture) that
-// an interrupt removes.
+// A file written outside the file transaction (the preview's partial picture), or a
+// directory that holds only staged files, that an interrupt removes.
 void RemoveOnInterrupt(const std::string& path);
 
 // While one of these lives, an interrupt waits: what it guards (putting the files in

@@ -53,7 +53,9 @@ void Extras(const vek::Request& request, vek::ExportResult& result)
     }
     if (!result.extrasFailed.empty())
         result.status = vek::EXIT_EXTRAS;
-    if (!request.quiet && request.reportPath != "-") {
+    if (request.outputStream == 1 && !request.quiet) {
+        std::fputs(vek::FormatSummary(result).c_str(), stderr); // standard output holds the Vek file
+    } else if (!request.quiet && request.reportPath != "-") {
         std::fputs(vek::FormatSummary(result).c_str(), stdout);
         if (!StandardOutputWritten()) {
             result.extrasFailed.emplace_back("the summary could not be printed");
@@ -70,7 +72,7 @@ int Export(const vek::Request& request)
     if (result.committed)
         Extras(request, result);
     else if (!request.quiet && request.reportPath != "-")
-        std::fputs(vek::FormatSummary(result).c_str(), stdout);
+        std::fputs(vek::FormatSummary(result).c_str(), request.outputStream == 1 ? stderr : stdout);
     // The report's status is the exit status: it is written last, and only its own
     // failure can change the status after it.
     if (!request.reportPath.empty() &&
