@@ -24,7 +24,7 @@ struct ExportResult {
     VekFigures figures;        // what the Vek and ".box" files hold
     std::vector<std::pair<std::string, long long>> files; // the files written (not the options), with their bytes
     std::vector<ExportFailure> failures;
-    std::vector<std::string> warnings; // what the scene's loader could not bring in as the file means it
+    std::vector<std::string> warnings;     // what the scene's loader could not bring in as the file means it
     std::vector<std::string> extrasFailed; // what failed after the commit (options, preview, report)
     double seconds = 0;
     std::optional<ExportOptions> options; // those the exporter ran with, once it ran to its end
