@@ -13,7 +13,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <deque>
@@ -74,40 +73,18 @@ std::string ReadText(const std::string& path)
 // dialog, only errors on its standard error and its figures in a report.
 std::vector<std::string> ChildArguments(const Request& r, const std::string& configDir, const Job& job)
 {
-    const char* up = r.up == ImportOptions::Up::Y ? "y" : r.up == ImportOptions::Up::Z ? "z" : "auto";
-    std::vector<std::string> args = {SelfPath(),   "--no-prompt", "--quiet", "--config-dir", configDir, "--module",
-                                     r.modulePath, "--up",        up,        "--report",     job.report};
-    if (r.selectedOnly)
-        args.push_back("--selected-only");
-    if (r.scale != 1) {
-        char text[32];
-        auto end = std::to_chars(text, text + sizeof(text), r.scale).ptr; // whatever the locale
-        args.insert(args.end(), {"--scale", std::string(text, end)});
-    }
-    if (!r.textureRoot.empty())
-        args.insert(args.end(), {"--texture-root", r.textureRoot});
-    if (r.maxMemory)
-        args.insert(args.end(), {"--max-memory", std::to_string(*r.maxMemory)});
-    if (r.importTimeout)
-        args.insert(args.end(), {"--import-timeout", std::to_string(*r.importTimeout)});
-    if (r.maxOutput)
-        args.insert(args.end(), {"--max-output", std::to_string(*r.maxOutput)});
-    for (const OptionSetting& s : r.settings) {
-        args.push_back("--set");
-        args.push_back(s.text);
-    }
-    if (r.noSave)
-        args.push_back("--no-save");
-    if (!job.preview.empty()) {
-        const render::RenderSettings& picture = r.render.settings;
-        args.insert(args.end(), {"--preview", job.preview, "--size",
-                                 std::to_string(picture.width) + "x" + std::to_string(picture.height)});
-        if (!picture.camera.empty())
-            args.insert(args.end(), {"--camera", picture.camera});
-        if (picture.outlines)
-            args.push_back("--wire");
-    }
-    args.insert(args.end(), {"--", job.scene, job.output});
+    Request child = r;
+    child.action = Request::Action::Export;
+    child.scenes = {job.scene};
+    child.output = job.output;
+    child.outputDir.clear();
+    child.force = false;
+    child.noPrompt = child.quiet = true;
+    child.configDir = configDir;
+    child.reportPath = job.report;
+    child.render.preview = job.preview;
+    std::vector<std::string> args = ToArguments(child);
+    args.insert(args.begin(), SelfPath());
     return args;
 }
 

@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <charconv>
 #include <cstdlib>
 #include <thread>
 
@@ -95,7 +96,76 @@ std::string Complete(Request& r, const std::vector<std::string>& files, const st
     return "";
 }
 
+// The options that hold a value or a flag, whatever the action.
+void AddSettings(const Request& r, std::vector<std::string>& args)
+{
+    const char* up = r.up == ImportOptions::Up::Y ? "y" : r.up == ImportOptions::Up::Z ? "z" : "auto";
+    args.insert(args.end(), {"--config-dir", r.configDir, "--module", r.modulePath, "--up", up});
+    const std::pair<bool, const char*> flags[] = {{r.noPrompt, "--no-prompt"}, {r.selectedOnly, "--selected-only"},
+                                                  {r.quiet, "--quiet"},        {r.noSave, "--no-save"},
+                                                  {r.force, "--force"},        {r.render.settings.outlines, "--wire"}};
+    for (const auto& [set, flag] : flags)
+        if (set)
+            args.emplace_back(flag);
+    if (r.scale != 1) {
+        char text[32];
+        auto end = std::to_chars(text, text + sizeof(text), r.scale).ptr; // shortest exact form, whatever the locale
+        args.insert(args.end(), {"--scale", std::string(text, end)});
+    }
+    const std::pair<const std::string&, const char*> texts[] = {
+        {r.textureRoot, "--texture-root"},      {r.reportPath, "--report"}, {r.render.preview, "--preview"},
+        {r.render.settings.camera, "--camera"}, {r.checkPath, "--check"},   {r.recoverDir, "--recover"}};
+    for (const auto& [text, option] : texts)
+        if (!text.empty())
+            args.insert(args.end(), {option, text});
+    const std::pair<const std::optional<std::uint64_t>, const char*> sizes[] = {
+        {r.maxMemory, "--max-memory"}, {r.importTimeout, "--import-timeout"}, {r.maxOutput, "--max-output"}};
+    for (const auto& [size, option] : sizes)
+        if (size)
+            args.insert(args.end(), {option, std::to_string(*size)});
+    for (const OptionSetting& s : r.settings)
+        args.insert(args.end(), {"--set", s.text});
+    if (!r.render.files.empty())
+        args.insert(args.end(), {"--render", r.render.files.at(0), r.render.files.at(1)});
+    const render::RenderSettings& picture = r.render.settings;
+    if (picture.width != render::RenderSettings{}.width || picture.height != render::RenderSettings{}.height)
+        args.insert(args.end(), {"--size", std::to_string(picture.width) + "x" + std::to_string(picture.height)});
+}
+
 } // namespace
+
+std::vector<std::string> ToArguments(const Request& r)
+{
+    std::vector<std::string> args;
+    AddSettings(r, args);
+    using A = Request::Action;
+    switch (r.action) {
+    case A::ShowOptions:
+        args.emplace_back("--show-options");
+        break;
+    case A::About:
+        args.emplace_back("--about");
+        break;
+    case A::Version:
+        args.emplace_back("--version");
+        break;
+    case A::ListFormats:
+        args.emplace_back("--list-formats");
+        break;
+    case A::Batch:
+        args.insert(args.end(), {"--output-dir", r.outputDir, "--jobs", std::to_string(r.jobs), "--"});
+        args.insert(args.end(), r.scenes.begin(), r.scenes.end());
+        break;
+    case A::Export:
+        args.insert(args.end(), {"--", r.scenes.at(0), r.output});
+        break;
+    case A::Check:
+    case A::Render:
+    case A::Recover:
+        break; // their paths are among the settings
+    }
+    return args;
+}
 
 std::optional<Request> ParseCommandLine(int argc, char** argv, int& status)
 {

@@ -48,10 +48,17 @@ struct Request {
     std::optional<std::uint64_t> maxOutput; // bytes a .box file may take; none: the memory budget
 
     std::string OptionsPath() const { return configDir + "/" OPTIONS_FILE_NAME; }
+    bool operator==(const Request&) const = default;
 };
 
 // Parses the command line into a request. Without one (help printed, or the mistake
 // reported on standard error) `status` is the exit status to end with.
 std::optional<Request> ParseCommandLine(int argc, char** argv, int& status);
+
+// The arguments (after the program's name) that ParseCommandLine turns back into `r`:
+// every option the request holds, so that another process can be asked for the same
+// run. `r` is one ParseCommandLine made, or one edited within what the command line
+// can say (an export's scene and output, a batch's scenes).
+std::vector<std::string> ToArguments(const Request& r);
 
 } // namespace vek

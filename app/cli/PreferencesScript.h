@@ -16,6 +16,7 @@ struct OptionSetting {
     int field = -1; // index in ExportOptionTable
     int value = 0;
     std::string text; // as given, for messages
+    bool operator==(const OptionSetting&) const = default;
 };
 
 // Parses "NAME=VALUE". Check boxes take 0 or 1 only; a spinner's limits are known

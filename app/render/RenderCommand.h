@@ -15,6 +15,7 @@ struct RenderRequest {
     std::vector<std::string> files; // --render: the Vek file and the picture
     std::string preview;            // --preview: the picture of the exported file
     RenderSettings settings;
+    bool operator==(const RenderRequest&) const = default;
 };
 
 void AddRenderOptions(CLI::App& app, RenderRequest& request);

@@ -26,6 +26,7 @@ struct RenderSettings {
     std::string camera;      // a camera block's name; empty for the three-quarter view of everything
     bool outlines = false;   // every face's edges, so that four-vertex faces show as quads
     std::string textureRoot; // where relative texture paths lie, when the file is in no Partition directory
+    bool operator==(const RenderSettings&) const = default;
 };
 
 // Colours of what is not a material's.
