@@ -7,14 +7,11 @@
 #include <cstdio>
 #include <filesystem>
 
-// Stores options as the configuration file in dir: each field four bytes, low byte first.
+// Stores options as the configuration file in dir.
 inline void WriteOptionsFile(const std::filesystem::path& dir, const ExportOptions& options)
 {
     FILE* f = std::fopen((dir / OPTIONS_FILE_NAME).c_str(), "wb");
-    for (int i = 0; i < ExportOptions::Count; i++) {
-        uint32_t u = uint32_t(options[i]);
-        unsigned char b[4] = {BYTE(u), BYTE(u >> 8), BYTE(u >> 16), BYTE(u >> 24)};
-        std::fwrite(b, 1, 4, f);
-    }
+    const std::string bytes = EncodeOptionsFile(options);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
 }

@@ -59,9 +59,8 @@ std::string_view ReadOptions(std::string_view input, ExportOptions& options, boo
         std::string_view name = line.substr(0, eq);
         if (name == "selectedOnly")
             selectedOnly = value != 0;
-        for (int k = 0; k < ExportOptions::Count; k++)
-            if (name == ExportOptionTable[k].name)
-                options[k] = value;
+        if (int k = FindExportOption(name); k >= 0)
+            options[k] = value;
     }
     return input;
 }
@@ -71,7 +70,8 @@ void WriteOptions(const ExportOptions& options)
     std::FILE* f = std::fopen((Scratch() / OPTIONS_FILE_NAME).c_str(), "wb");
     if (!f)
         std::abort();
-    std::fwrite(&options, sizeof(options), 1, f);
+    const std::string bytes = EncodeOptionsFile(options);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
 }
 

@@ -33,14 +33,8 @@ struct DialogRun {
 
 inline ExportOptions ReadOptionsBytes(const std::string& bytes)
 {
-    ExportOptions o{};
-    for (int k = 0; k < ExportOptions::Count; k++) {
-        uint32_t u = 0;
-        for (int b = 0; b < 4; b++)
-            u |= uint32_t(static_cast<unsigned char>(bytes.size() > 4 * size_t(k) + b ? bytes[4 * size_t(k) + b] : 0))
-                 << (8 * b);
-        o[k] = int32_t(u);
-    }
+    ExportOptions o{}; // the values the bytes do not hold are 0
+    DecodeOptionsFile(bytes, o);
     return o;
 }
 

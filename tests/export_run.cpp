@@ -44,24 +44,15 @@ void WriteOptionsFile(const fs::path& dir, const std::map<std::string, int>& cha
 {
     ExportOptions options = DefaultExportOptions;
     for (const auto& [name, value] : changes) {
-        int index = -1;
-        for (int k = 0; k < ExportOptions::Count; k++)
-            if (name == ExportOptionTable[k].name)
-                index = k;
+        int index = FindExportOption(name);
         if (index < 0) {
             ADD_FAILURE() << "unknown option " << name;
             continue;
         }
         options[index] = value;
     }
-    std::string bytes;
-    for (int k = 0; k < ExportOptions::Count; k++) {
-        uint32_t u = uint32_t(options[k]);
-        for (int b = 0; b < 4; b++)
-            bytes += char((u >> (8 * b)) & 0xff);
-    }
     fs::create_directories(dir);
-    WriteFile(dir / OPTIONS_FILE_NAME, bytes);
+    WriteFile(dir / OPTIONS_FILE_NAME, EncodeOptionsFile(options));
 }
 
 namespace {

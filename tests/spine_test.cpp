@@ -119,6 +119,22 @@ TEST_F(Spine, ShortFileKeepsTheDefaultsFromTheFirstIncompleteField)
         EXPECT_EQ(o[k], DefaultExportOptions[k]) << ExportOptionTable[k].name;
 }
 
+TEST(OptionsFile, EachFieldHasItsOwnValueInTheOrderOfTheMembers)
+{
+    ExportOptions o{};
+    for (int k = 0; k < ExportOptions::Count; k++)
+        o[k] = 100 + k;
+    EXPECT_EQ(EncodeOptionsFile(o),
+              Words({100, 101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112, 113, 114, 115, 116, 117}));
+    EXPECT_EQ(o.legacyFormat, 100);
+    EXPECT_EQ(o.lighting, 113);
+    EXPECT_EQ(o.mergePrecision, 117);
+    ExportOptions back{};
+    EXPECT_EQ(DecodeOptionsFile(EncodeOptionsFile(o) + "xyz", back), ExportOptions::Count);
+    for (int k = 0; k < ExportOptions::Count; k++)
+        EXPECT_EQ(back[k], o[k]) << ExportOptionTable[k].name;
+}
+
 TEST_F(Spine, LongFileReadsItsFirst72BytesAndTheSaveTruncatesIt)
 {
     UseScene(DummyScene);

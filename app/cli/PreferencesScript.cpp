@@ -121,9 +121,7 @@ bool ParseOptionSetting(const std::string& arg, OptionSetting& setting, std::str
     std::string name = arg.substr(0, eq);
     setting = OptionSetting{};
     setting.text = arg;
-    for (int k = 0; k < ExportOptions::Count; k++)
-        if (name == ExportOptionTable[k].name)
-            setting.field = k;
+    setting.field = FindExportOption(name);
     if (setting.field < 0) {
         error = "--set " + arg + ": unknown option \"" + name + "\"; the options are";
         for (const ExportOptionInfo& info : ExportOptionTable)
@@ -169,24 +167,16 @@ bool ReadOptionsFile(const std::string& path, ExportOptions& options)
 ExportOptions ReadOptionsStream(std::FILE* f)
 {
     ExportOptions options = DefaultExportOptions;
-    unsigned char b[4];
-    for (int i = 0; i < ExportOptions::Count && std::fread(b, 1, 4, f) == 4; i++)
-        options[i] = int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
+    char bytes[OptionsFileSize];
+    DecodeOptionsFile(std::string_view(bytes, std::fread(bytes, 1, sizeof(bytes), f)), options);
     return options;
 }
 
-std::string OptionsFileBytes(const ExportOptions& options)
-{
-    std::string bytes;
-    for (int i = 0; i < ExportOptions::Count; i++)
-        for (int b = 0; b < 4; b++)
-            bytes += char((uint32_t(options[i]) >> (8 * b)) & 0xff);
-    return bytes;
-}
+std::string OptionsFileBytes(const ExportOptions& options) { return EncodeOptionsFile(options); }
 
 std::string OptionsFileLengthNote(const std::string& path, long long bytes)
 {
-    const long long full = ExportOptions::Count * 4LL;
+    const auto full = static_cast<long long>(OptionsFileSize);
     if (bytes == full)
         return "";
     std::string note = path + ": " + std::to_string(bytes) + " bytes instead of " + std::to_string(full) + ": ";
