@@ -198,6 +198,8 @@ TEST(ExportOutputs, StreamsAreWrittenToAndOtherSpecialFilesRefused)
     WriteFile(dir / "box.json", boxScene);
     WriteOptionsFile(dir / "cfg", {{"exportBoxes", 1}});
     const std::string options = ReadFile(dir / "cfg/ExportToVek.cfg");
+    WriteFile(dir / "tri.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    fs::create_directory(dir / "tmp");
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
 
     struct Case {
@@ -208,6 +210,7 @@ TEST(ExportOutputs, StreamsAreWrittenToAndOtherSpecialFilesRefused)
     const Case cases[] = {
         {{"scene.json", "-"}, 0, "vekexport: wrote standard output ("},
         {{"scene.json", "/dev/stdout"}, 0, "vekexport: wrote standard output ("},
+        {{"tri.obj", "-"}, 0, "vekexport: wrote standard output ("}, // a model: read by a new process
         {{"scene.json", "fifo"}, 2, "vekexport: fifo: is a FIFO, not a regular file; it is never replaced"},
         {{"box.json", "-"}, 2, "standard output: the export also writes a \".box\" collision file"},
         {{"scene.json", "-", "--preview", "p.png"}, 2, "--preview draws a file, and the Vek file goes to a stream"},
@@ -216,17 +219,21 @@ TEST(ExportOutputs, StreamsAreWrittenToAndOtherSpecialFilesRefused)
     for (const Case& c : cases) {
         std::vector<std::string> args = {"--no-prompt", "--config-dir", "cfg"};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        ExportRun run = RunVekexport(dir, args);
-        SCOPED_TRACE(c.args[1]);
+        ExportRun run = RunVekexport(dir, args, {"TMPDIR=" + (dir / "tmp").string()});
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
         EXPECT_EQ(run.status, c.status) << run.stderrText;
         EXPECT_NE(run.stderrText.find(c.said), std::string::npos) << run.stderrText;
-        EXPECT_EQ(run.stdoutText, c.status == 0 ? *file.vek : "");
+        if (c.status != 0 || c.args[0] == "scene.json")
+            EXPECT_EQ(run.stdoutText, c.status == 0 ? *file.vek : "");
+        else
+            EXPECT_TRUE(run.stdoutText.ends_with("#EXPORT_OK\r\n")) << run.stdoutText;
         EXPECT_EQ(ReadFile(dir / "cfg/ExportToVek.cfg"), options); // nothing saved by a refusal either
     }
     struct stat st;
     ASSERT_EQ(lstat((dir / "fifo").c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 6); // nothing staged is left
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 8); // nothing staged is left
+    EXPECT_TRUE(fs::is_empty(dir / "tmp"));
 }
 
 } // namespace

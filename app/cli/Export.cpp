@@ -472,16 +472,8 @@ void Export(const Request& asked, ExportResult& result)
     // A symbolic link stays: the file it names is written, with its ".box" file and
     // textures beside that file.
     Request request = asked;
-    StreamScratch scratch;
-    if (asked.outputStream) {
-        // The module writes a file: it is staged in a private directory, then sent to
-        // the stream.
-        if (!scratch.Make()) {
-            result.error = scratch.path + ": " + std::strerror(errno);
-            return;
-        }
-        request.output = scratch.path + "/stream.vek";
-    }
+    if (asked.outputStream) // a name for the loader; the file is staged once the scene is read
+        request.output = (fs::temp_directory_path() / "vekexport-stream.vek").string();
     char target[PATH_MAX];
     std::error_code ec;
     if (fs::is_symlink(asked.output, ec) && realpath(asked.output.c_str(), target))
@@ -505,6 +497,21 @@ void Export(const Request& asked, ExportResult& result)
             std::fprintf(stderr, "vekexport: %s: %s\n", request.scenes[0].c_str(), warning.c_str());
     if (request.selectedOnly && !CheckSelection(*scene, request.scenes[0]))
         return; // said on standard error
+    // The module writes a file: for a stream it is staged in a private directory, made
+    // only now, by the process that goes on with the run (a model is read by a new one).
+    StreamScratch scratch;
+    if (asked.outputStream) {
+        if (!scene->ExtraFiles().empty()) {
+            result.error = std::string(asked.outputStream == 1 ? "standard output" : "standard error") +
+                           ": the model embeds textures, which need a place beside the Vek file: give an output file";
+            return;
+        }
+        if (!scratch.Make()) {
+            result.error = scratch.path + ": " + std::strerror(errno);
+            return;
+        }
+        request.output = scratch.path + "/stream.vek";
+    }
     ExportScene(request, *scene, result);
 }
 

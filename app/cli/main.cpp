@@ -127,6 +127,9 @@ int main(int argc, char** argv)
     // A file size limit (ulimit -f) fails the write that passes it (EFBIG), which the
     // export handles as any other failed write, instead of killing the process.
     std::signal(SIGXFSZ, SIG_IGN);
+    // Likewise a reader that closes its end of standard output (vekexport SCENE - | head)
+    // fails the write (EPIPE): the run says so and ends with its status.
+    std::signal(SIGPIPE, SIG_IGN);
     vek::WatchInterrupts([](int signal) {
         vek::term::Terminal::Get().Close();
         vek::StopBatch(signal);
