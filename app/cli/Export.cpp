@@ -483,7 +483,8 @@ void Export(const Request& asked, ExportResult& result)
         result.error = request.configDir + ": cannot create the configuration directory: " + ec.message();
         return;
     }
-    if (std::string error = RecoverOutputDirectory(request.output); !error.empty()) {
+    // A stream has no directory of its own whose dead runs to recover.
+    if (std::string error = asked.outputStream ? "" : RecoverOutputDirectory(request.output); !error.empty()) {
         result.error = error;
         return;
     }
