@@ -15,19 +15,6 @@ namespace {
 
 BOOL exportSelectedOnly = FALSE;
 
-// Result markers, in bit order.
-struct ErrorMarker {
-    ErrorFlags bit;
-    const char* line;
-};
-constexpr ErrorMarker errorMarkers[] = {
-    {ERROR_DUMMY, "#ERROR_EXPORT_DUMMY\n"},    {ERROR_GEOMETRY, "#ERROR_EXPORT_GEOM3D\n"},
-    {ERROR_LIGHT, "#ERROR_EXPORT_LIGHT\n"},    {ERROR_CAMERA, "#ERROR_EXPORT_CAMERA\n"},
-    {ERROR_MATERIAL, "#ERROR_EXPORT_MTL\n"},   {ERROR_TOPOLOGY, "#ERROR_EXPORT_TOPO\n"},
-    {ERROR_ANIMATION, "#ERROR_EXPORT_ANIM\n"}, {ERROR_BOX, "#ERROR_EXPORT_BOX\n"},
-};
-static_assert(std::size(errorMarkers) == 8);
-
 const char* const MSG_CANNOT_LOAD_OPTIONS = "Impossible de charger les param\xc3\xa8tres sauvegard\xc3\xa9s";
 const char* const MSG_CANNOT_CREATE = "Cr\xc3\xa9"
                                       "ation du fichier impossible";
@@ -44,10 +31,9 @@ void LogFailures(Interface* ip, ErrorFlags errors, const TCHAR* name)
     LogSys* log = ip ? ip->Log() : nullptr;
     if (!log)
         return;
-    for (const ErrorMarker& m : errorMarkers)
+    for (const ResultMarker& m : resultMarkers)
         if (errors & m.bit)
-            log->LogEntry(SYSLOG_ERROR, NO_DIALOG, std::string(m.line, std::strlen(m.line) - 1).c_str(), "%s",
-                          name ? name : "");
+            log->LogEntry(SYSLOG_ERROR, NO_DIALOG, m.text, "%s", name ? name : "");
 }
 
 CStr BoxFilePath(const TCHAR* name)
@@ -179,11 +165,11 @@ int SceneExporter::DoExport(const TCHAR* name, ExpInterface* ei, Interface* i, B
     boxList = nullptr;
 
     if (errors == 0) {
-        std::fprintf(outFile, "#EXPORT_OK\n");
+        std::fprintf(outFile, "%s\n", EXPORT_OK_MARKER);
     } else {
-        for (const ErrorMarker& m : errorMarkers)
+        for (const ResultMarker& m : resultMarkers)
             if (errors & m.bit)
-                std::fprintf(outFile, "%s", m.line);
+                std::fprintf(outFile, "%s\n", m.text);
     }
 
     if (errors == 0)

@@ -2,6 +2,7 @@
 // call runs one whole export; everything else is called from there.
 #pragma once
 
+#include "export/ResultMarkers.h"
 #include "max.h"
 #include "options/ExportOptions.h"
 #include "writers/PositionCache.h"
@@ -17,17 +18,6 @@ typedef Tab<INode*> InstanceNodeList;
 // The same representatives by object reference, so that a node finds its object's
 // representative without a scan of the list.
 typedef std::unordered_map<Object*, INode*> InstanceIndex;
-
-// Failure bits of one export; every writer and both passes return a set of them.
-typedef int ErrorFlags;
-#define ERROR_DUMMY 0x01
-#define ERROR_GEOMETRY 0x02
-#define ERROR_LIGHT 0x04
-#define ERROR_CAMERA 0x08
-#define ERROR_MATERIAL 0x10
-#define ERROR_TOPOLOGY 0x20
-#define ERROR_ANIMATION 0x40
-#define ERROR_BOX 0x80
 
 // The module-wide selection flag, set at the start of every export from the host's
 // option bit and read by both scene passes.

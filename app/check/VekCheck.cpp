@@ -1,4 +1,5 @@
 #include "check/VekCheck.h"
+#include "export/ResultMarkers.h"
 
 #include <algorithm>
 #include <array>
@@ -392,12 +393,8 @@ constexpr KeywordKind BlockKeywords[] = {
 };
 static_assert(std::size(BlockKeywords) == 7);
 
-constexpr const char* Markers[] = {
-    "#ERROR_EXPORT_DUMMY", "#ERROR_EXPORT_GEOM3D", "#ERROR_EXPORT_LIGHT", "#ERROR_EXPORT_CAMERA",
-    "#ERROR_EXPORT_MTL",   "#ERROR_EXPORT_TOPO",   "#ERROR_EXPORT_ANIM",  "#ERROR_EXPORT_BOX",
-};
-static_assert(std::size(Markers) == 8);
-constexpr int GeometryMarker = 1, LightMarker = 2;
+constexpr int GeometryMarker = FindResultMarker("#ERROR_EXPORT_GEOM3D");
+constexpr int LightMarker = FindResultMarker("#ERROR_EXPORT_LIGHT");
 
 constexpr const char* MaterialFlags[] = {"GOURAUD",  "FLAT",         "LIGHT",  "NOLIGHT",
                                          "TEXTURED", "TEXTURED_BIS", "COLOR1", "COLOR2"};
@@ -612,15 +609,15 @@ private:
 
     void Marker(long n, std::string_view line)
     {
-        if (line == "#EXPORT_OK") {
+        if (line == EXPORT_OK_MARKER) {
             if (sawOk || sawMarker)
                 Add(n, "\"#EXPORT_OK\" must be the only result marker");
             sawOk = true;
             figures.ok = true;
             return;
         }
-        for (int k = 0; k < int(std::size(Markers)); k++) {
-            if (line != Markers[k])
+        for (int k = 0; k < int(std::size(resultMarkers)); k++) {
+            if (line != resultMarkers[k].text)
                 continue;
             if (sawOk)
                 Add(n, "failure marker after \"#EXPORT_OK\"");
@@ -629,7 +626,7 @@ private:
             lastMarker = k;
             sawMarker = true;
             markerBits |= 1 << k;
-            figures.markers.push_back(Markers[k]);
+            figures.markers.push_back(resultMarkers[k].text);
             return;
         }
         Add(n, "unknown line after the result markers: \"" + std::string(line.substr(0, 60)) + "\"");
