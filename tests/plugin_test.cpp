@@ -136,6 +136,44 @@ const DLGITEMRESOURCE* FindItem(const DLGRESOURCE& d, const char* className, con
     return nullptr;
 }
 
+// The preferences dialog's controls: class, identifier and text.
+const ExpectedControl prefsControls[] = {
+    {"CheckBox", 1026, "Exporter pour les versions 3.5 et inf. de KELM"},
+    {"GroupBox", 1004, "Types d'objets"},
+    {"CheckBox", 1005, "Dummys"},
+    {"CheckBox", 1003, "G\xc3\xa9om\xc3\xa9tries"},
+    {"CheckBox", 1023, "Face 4 vertices"},
+    {"CheckBox", 1016, "Topologies"},
+    {"CheckBox", 1006, "Lumi\xc3\xa8res"},
+    {"CheckBox", 1007, "Cam\xc3\xa9ras"},
+    {"CheckBox", 1022, "Boites de collision"},
+    {"GroupBox", -1, "Animation"},
+    {"CheckBox", 1017, "Animation"},
+    {"GroupBox", -1, "Exporter la frame"},
+    {"CheckBox", 1018, "actuelle"},
+    {"Static", -1, "N\xc2\xb0"},
+    {"GroupBox", 1021, "Fusion"},
+    {"CheckBox", 1015, "Fusion des vertices p\xc3\xa8res/fils"},
+    {"Static", -1,
+     "Pr\xc3\xa9"
+     "cision fusion:"},
+    {"GroupBox", -1, "Mat\xc3\xa9riaux"},
+    {"CheckBox", 1012, "Mat\xc3\xa9riaux"},
+    {"CheckBox", 1024, "Gouraud"},
+    {"CheckBox", 1025, "Light"},
+    {"GroupBox", -1,
+     "Pr\xc3\xa9"
+     "f\xc3\xa9rences"},
+    {"Static", -1,
+     "D\xc3\xa9"
+     "cimales: "},
+    {"Static", -1, "Indentation:"},
+    {"Static", -1, "Plug-in d'Exportation Max 3 et 4 -> Vek"},
+    {"Static", -1, "Version: 4.0"},
+    {"Button", 1000, "OK"},
+    {"Button", 1001, "Annuler"},
+};
+
 TEST(DialogTemplates, PreferencesDialogControls)
 {
     const DLGRESOURCE* d = FindDialogResource(LinkedModule(), MAKEINTRESOURCE(IDD_PREFS));
@@ -149,43 +187,7 @@ TEST(DialogTemplates, PreferencesDialogControls)
     EXPECT_EQ(d->cy, 244);
     EXPECT_EQ(d->style & (DS_MODALFRAME | WS_CAPTION | WS_SYSMENU), DWORD(DS_MODALFRAME | WS_CAPTION | WS_SYSMENU));
 
-    const ExpectedControl controls[] = {
-        {"CheckBox", 1026, "Exporter pour les versions 3.5 et inf. de KELM"},
-        {"GroupBox", 1004, "Types d'objets"},
-        {"CheckBox", 1005, "Dummys"},
-        {"CheckBox", 1003, "G\xc3\xa9om\xc3\xa9tries"},
-        {"CheckBox", 1023, "Face 4 vertices"},
-        {"CheckBox", 1016, "Topologies"},
-        {"CheckBox", 1006, "Lumi\xc3\xa8res"},
-        {"CheckBox", 1007, "Cam\xc3\xa9ras"},
-        {"CheckBox", 1022, "Boites de collision"},
-        {"GroupBox", -1, "Animation"},
-        {"CheckBox", 1017, "Animation"},
-        {"GroupBox", -1, "Exporter la frame"},
-        {"CheckBox", 1018, "actuelle"},
-        {"Static", -1, "N\xc2\xb0"},
-        {"GroupBox", 1021, "Fusion"},
-        {"CheckBox", 1015, "Fusion des vertices p\xc3\xa8res/fils"},
-        {"Static", -1,
-         "Pr\xc3\xa9"
-         "cision fusion:"},
-        {"GroupBox", -1, "Mat\xc3\xa9riaux"},
-        {"CheckBox", 1012, "Mat\xc3\xa9riaux"},
-        {"CheckBox", 1024, "Gouraud"},
-        {"CheckBox", 1025, "Light"},
-        {"GroupBox", -1,
-         "Pr\xc3\xa9"
-         "f\xc3\xa9rences"},
-        {"Static", -1,
-         "D\xc3\xa9"
-         "cimales: "},
-        {"Static", -1, "Indentation:"},
-        {"Static", -1, "Plug-in d'Exportation Max 3 et 4 -> Vek"},
-        {"Static", -1, "Version: 4.0"},
-        {"Button", 1000, "OK"},
-        {"Button", 1001, "Annuler"},
-    };
-    for (const ExpectedControl& c : controls) {
+    for (const ExpectedControl& c : prefsControls) {
         const DLGITEMRESOURCE* item = FindItem(*d, c.className, c.text);
         ASSERT_NE(item, nullptr) << c.text;
         EXPECT_EQ(item->id, c.id) << c.text;
