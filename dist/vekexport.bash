@@ -1,14 +1,21 @@
 # bash completion of vekexport: its options, the option names --set takes, and file
 # names (Vek files after --check and --render, pictures after --preview, directories
 # where a directory is asked for). Needs nothing of the bash-completion package.
+# Only options that take a file or a word of their own are named here.
 
-_vekexport_options='--no-prompt --selected-only --set --no-save --quiet -q --report --output-dir --jobs -j --force --config-dir
---module --texture-root --up --scale --render --preview --size --camera --wire --max-memory --max-output --import-timeout --check --recover
---show-options --about --version --list-formats --help -h'
-
-_vekexport_settings='legacyFormat exportDummies exportGeometry quadFaces exportLights exportCameras
-exportMaterials mergeVertices exportTopology exportAnimation currentFrame exportBoxes gouraud lighting
-frameNumber decimals indentation mergePrecision'
+# The options and the option names of --set are read from the --help of the vekexport
+# being completed, once a shell, so that the completion never lags behind the program.
+_vekexport_options=
+_vekexport_settings=
+_vekexport_read_help()
+{
+    [[ -n $_vekexport_options ]] && return
+    local exe="$1" help
+    [[ $exe == "~/"* ]] && exe="$HOME/${exe#\~/}"
+    help=$("$exe" --help 2>/dev/null) || return
+    _vekexport_options=$(grep -oE '(^|[ ,])--?[a-z][a-z-]*' <<<"$help" | tr -d ' ,' | sort -u | tr '\n' ' ')
+    _vekexport_settings=$(sed -n '/^Options of --set/,/^$/p' <<<"$help" | awk 'NR > 1 && NF { print $1 }' | tr '\n' ' ')
+}
 
 # Files whose name ends with one of the extensions (any case), and directories.
 _vekexport_files()
@@ -25,6 +32,7 @@ _vekexport()
 {
     local cur="${COMP_WORDS[COMP_CWORD]}" prev="${COMP_WORDS[COMP_CWORD - 1]}"
     COMPREPLY=()
+    _vekexport_read_help "${COMP_WORDS[0]}"
     # After --render FILE.vek comes the picture.
     if ((COMP_CWORD >= 2)) && [[ ${COMP_WORDS[COMP_CWORD - 2]} == --render ]]; then
         _vekexport_files '\.png$'
