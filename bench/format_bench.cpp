@@ -52,7 +52,7 @@ CStr PrintfFloat(const char* numberFormat, float value)
 
 class Writer : public DummyWriter {
 public:
-    explicit Writer(int decimals) : DummyWriter(nullptr, nullptr, 0) { SetDecimals(decimals); }
+    explicit Writer(int places) : DummyWriter(nullptr, nullptr, 0) { SetDecimals(places); }
     const char* Format() const { return numberFormat; }
 };
 

@@ -26,7 +26,7 @@ std::string Doc(const std::string& body)
     return R"({"format": "vek-scene/1")" + (body.empty() ? "" : ", " + body) + "}";
 }
 
-const std::string mesh = R"("objects": {"m": {"type": "mesh", "verts": [[0,0,0],[1,0,0],[0,1,0]], )";
+const std::string meshPrefix = R"("objects": {"m": {"type": "mesh", "verts": [[0,0,0],[1,0,0],[0,1,0]], )";
 
 std::string ManyFaces()
 {
@@ -105,21 +105,22 @@ const BadScene badScenes[] = {
      R"(t.json: objects.o.kind: unknown light kind "spot" (omni, targetSpot, directional, freeSpot or targetDirectional))"},
     {R"({"format": "vek-scene/1", "objects": {"o": {"type": "camera", "fov": "wide"}}})",
      "t.json: objects.o.fov: expected a number or keys, got string"},
-    {(Doc(mesh + R"("faces": [[0, 1, 3]]}})")), "t.json: objects.m.faces[0][2]: vertex 3 out of range (3 vertices)"},
+    {(Doc(meshPrefix + R"("faces": [[0, 1, 3]]}})")),
+     "t.json: objects.m.faces[0][2]: vertex 3 out of range (3 vertices)"},
     // Past the first blocks the streaming pass hands to the builder.
-    {Doc(mesh + R"("faces": [)" + ManyFaces() + R"([0, 1, 9]]}})"),
+    {Doc(meshPrefix + R"("faces": [)" + ManyFaces() + R"([0, 1, 9]]}})"),
      "t.json: objects.m.faces[9000][2]: vertex 9 out of range (3 vertices)"},
-    {(Doc(mesh + R"("faces": [{"v": [0, -1, 2]}]}})")).c_str(),
+    {(Doc(meshPrefix + R"("faces": [{"v": [0, -1, 2]}]}})")).c_str(),
      "t.json: objects.m.faces[0].v[1]: expected an integer from 0 to 2147483647"},
-    {(Doc(mesh + R"("faces": [{"v": [0, 1, 2], "edges": 8}]}})")).c_str(),
+    {(Doc(meshPrefix + R"("faces": [{"v": [0, 1, 2], "edges": 8}]}})")).c_str(),
      "t.json: objects.m.faces[0].edges: expected an integer from 0 to 7"},
-    {(Doc(mesh + R"("faces": [[0, 1, 2]], "tverts": [[0,0,0]], "tvfaces": []}})")).c_str(),
+    {(Doc(meshPrefix + R"("faces": [[0, 1, 2]], "tverts": [[0,0,0]], "tvfaces": []}})")).c_str(),
      "t.json: objects.m.tvfaces: 0 texture faces for 1 faces"},
-    {(Doc(mesh + R"("faces": [[0, 1, 2]], "tverts": [[0,0,0]], "tvfaces": [[0, 0, 1]]}})")).c_str(),
+    {(Doc(meshPrefix + R"("faces": [[0, 1, 2]], "tverts": [[0,0,0]], "tvfaces": [[0, 0, 1]]}})")).c_str(),
      "t.json: objects.m.tvfaces[0][2]: texture vertex 1 out of range (1 texture vertices)"},
-    {(Doc(mesh + R"("faces": [[0, 1, 2]], "map2": {"verts": [[0,0,0]], "faces": [[0,0,0],[0,0,0]]}}})")).c_str(),
+    {(Doc(meshPrefix + R"("faces": [[0, 1, 2]], "map2": {"verts": [[0,0,0]], "faces": [[0,0,0],[0,0,0]]}}})")).c_str(),
      "t.json: objects.m.map2.faces: 2 map faces for 1 faces"},
-    {(Doc(mesh + R"("faces": [[0, 1, 2]], "map2": {"verts": [[0,0,0]]}}})")).c_str(),
+    {(Doc(meshPrefix + R"("faces": [[0, 1, 2]], "map2": {"verts": [[0,0,0]]}}})")).c_str(),
      "t.json: objects.m.map2.faces: required field missing"},
 };
 

@@ -83,7 +83,7 @@ std::shared_ptr<const Texture> ReadTexture(const std::string& path, std::string&
         why = stbi_failure_reason();
         return nullptr;
     }
-    if ((long long)width * height > MaxTexels) {
+    if (static_cast<long long>(width) * height > MaxTexels) {
         why = std::to_string(width) + "x" + std::to_string(height) + " texels, more than are read";
         return nullptr;
     }

@@ -195,8 +195,8 @@ bool Terminal::RunDialog(DialogSession& session)
     if (!Open())
         return false;
     DialogView view(session);
-    int failed = 0;
-    while (!session.Ended() && failed < MAX_FAILED_READS) {
+    int failedReads = 0;
+    while (!session.Ended() && failedReads < MAX_FAILED_READS) {
         Canvas canvas(LINES, COLS);
         view.Place(LINES, COLS);
         view.Draw(canvas);
@@ -204,7 +204,7 @@ bool Terminal::RunDialog(DialogSession& session)
         bool cursor = view.Cursor(row, col);
         Show(canvas, cursor, row, col);
         Event e = Read();
-        failed = e.kind == Event::Failed ? failed + 1 : 0;
+        failedReads = e.kind == Event::Failed ? failedReads + 1 : 0;
         if (e.kind == Event::KeyPress)
             view.Press(e.key, e.ch);
         else if (e.kind == Event::Mouse)
@@ -222,14 +222,14 @@ bool Terminal::ShowMessageBox(const char* text, const char* caption)
     if (!Open())
         return false;
     MessageBoxView view(text ? text : "", caption ? caption : "");
-    int failed = 0;
-    while (!view.Closed() && failed < MAX_FAILED_READS) {
+    int failedReads = 0;
+    while (!view.Closed() && failedReads < MAX_FAILED_READS) {
         Canvas canvas(LINES, COLS);
         view.Place(LINES, COLS);
         view.Draw(canvas);
         Show(canvas, false, 0, 0);
         Event e = Read();
-        failed = e.kind == Event::Failed ? failed + 1 : 0;
+        failedReads = e.kind == Event::Failed ? failedReads + 1 : 0;
         if (e.kind == Event::KeyPress)
             view.Press(e.key);
         else if (e.kind == Event::Mouse)

@@ -65,7 +65,7 @@ static_assert(std::size(FORMATS) == 3);
 struct Grid {
     int n;
     int Side() const { return n + 1; }
-    long long Verts() const { return (long long)Side() * Side(); }
+    long long Verts() const { return static_cast<long long>(Side()) * Side(); }
     long long Triangles() const { return 2LL * n * n; }
     // Vertex (i, j) in 0.25-unit steps with a gentle swell, texture coordinates 0..1.
     void Vertex(int i, int j, float p[3], float uv[2]) const
@@ -76,7 +76,7 @@ struct Grid {
         uv[0] = float(double(i) / n);
         uv[1] = float(double(j) / n);
     }
-    long long Index(int i, int j) const { return (long long)j * Side() + i; }
+    long long Index(int i, int j) const { return static_cast<long long>(j) * Side() + i; }
     // Quad (i, j) counter-clockwise from its lowest corner.
     void Quad(int i, int j, long long q[4]) const
     {
@@ -157,7 +157,7 @@ void WritePly(const Grid& g, FILE* f)
                  "ply\nformat binary_little_endian 1.0\nelement vertex %lld\nproperty float x\nproperty float y\n"
                  "property float z\nproperty float s\nproperty float t\nelement face %lld\n"
                  "property list uchar int vertex_indices\nend_header\n",
-                 g.Verts(), (long long)g.n * g.n);
+                 g.Verts(), static_cast<long long>(g.n) * g.n);
     float p[5];
     for (int j = 0; j < g.Side(); j++)
         for (int i = 0; i < g.Side(); i++) {
