@@ -7,7 +7,6 @@
 #include "writers/NumberFormat.h"
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 
 namespace {
@@ -27,17 +26,6 @@ ErrorFlags WriteNodeBlock(NodeWriter* writer, INode* node, TimeValue t, const Ex
 
 } // namespace
 
-bool IsCollisionBoxName(const TCHAR* name)
-{
-    static const char PREFIX[] = "BOX_";
-    if (!name)
-        return false;
-    for (int k = 0; k < 4; k++)
-        if (std::toupper(static_cast<unsigned char>(name[k])) != PREFIX[k])
-            return false;
-    return true;
-}
-
 TimeValue SceneExporter::ExportTime()
 {
     if (options.exportAnimation)
@@ -55,18 +43,18 @@ ErrorFlags SceneExporter::ExportNode(INode* node, Interface* i, int depth)
     ErrorFlags errors = 0;
     bool blockWritten = false;
 
-    if (GetExportSelectedOnly() && node->Selected() != 1) {
+    if (!IsExportedNode(node)) {
         depth--;
     } else {
         TimeValue t = ExportTime();
         Object* obj = node->EvalWorldState(t, TRUE).obj;
         // A node without an object is treated like one of an unexported kind.
         switch (obj ? obj->SuperClassID() : 0) {
-        case GEOMOBJECT_CLASS_ID:
-            if (obj->ClassID() == Class_ID(TARGET_CLASS_ID, 0) ||
-                (!options.exportGeometry && !options.exportAnimation)) {
+        case GEOMOBJECT_CLASS_ID: {
+            const GeometryRole role = GeometryRoleOf(node, obj);
+            if (role == GeometryRole::None || (!options.exportGeometry && !options.exportAnimation)) {
                 depth--;
-            } else if (IsCollisionBoxName(node->GetName())) {
+            } else if (role == GeometryRole::CollisionBox) {
                 // Collision boxes go to the box file only.
             } else {
                 GeometryWriter* writer = new GeometryWriter(outFile, i, depth, instanceNodes);
@@ -87,6 +75,7 @@ ErrorFlags SceneExporter::ExportNode(INode* node, Interface* i, int depth)
                 delete writer;
             }
             break;
+        }
         case LIGHT_CLASS_ID: {
             if (!options.exportLights) {
                 depth--;

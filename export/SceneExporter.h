@@ -2,6 +2,7 @@
 // call runs one whole export; everything else is called from there.
 #pragma once
 
+#include "export/GeometryNodes.h"
 #include "export/ResultMarkers.h"
 #include "max.h"
 #include "options/ExportOptions.h"
@@ -33,9 +34,6 @@ CStr BoxFilePath(const TCHAR* name);
 // failure bit, titled with its result marker, the text being the name. The result
 // markers at the end of the file are written as ever.
 void LogFailures(Interface* ip, ErrorFlags errors, const TCHAR* name);
-
-// Whether a geometry node is a collision box: its name starts with "BOX_" in any case.
-bool IsCollisionBoxName(const TCHAR* name);
 
 class SceneExporter : public SceneExport {
 public:

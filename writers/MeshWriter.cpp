@@ -133,20 +133,16 @@ ErrorFlags MeshWriter::WriteMeshBody(INode* node)
     if (!own.get())
         return ERROR_GEOMETRY;
 
-    // The parent's mesh takes part only when the parent is itself written as geometry:
-    // merged faces refer to its vertices. A target or a collision box writes no mesh.
+    // The parent's mesh takes part only when the parent writes its own: merged faces
+    // refer to its vertices.
     const std::vector<Point3>* parentWorld = nullptr;
     std::vector<Point3> parentStorage;
     if (mergeVertices) {
         INode* parent = node->GetParentNode();
-        if (parent && !parent->IsRootNode() && (!GetExportSelectedOnly() || parent->Selected() == 1) &&
-            !IsCollisionBoxName(parent->GetName())) {
-            Object* obj = parent->EvalWorldState(t, TRUE).obj;
-            if (obj && obj->SuperClassID() == GEOMOBJECT_CLASS_ID && obj->ClassID() != Class_ID(TARGET_CLASS_ID, 0)) {
-                parentWorld = ParentPositions(parent, t, positionCache, parentStorage);
-                if (!parentWorld)
-                    return ERROR_GEOMETRY;
-            }
+        if (parent && GeometryRoleOf(parent, t) == GeometryRole::Mesh) {
+            parentWorld = ParentPositions(parent, t, positionCache, parentStorage);
+            if (!parentWorld)
+                return ERROR_GEOMETRY;
         }
     }
 

@@ -6,8 +6,9 @@
 // the box of a vertex of its geometry parent (half-size mergePrecision tenths of a
 // unit, bounds included) is referred to by the faces as that parent vertex, counted
 // past the end of the child's list: the lowest such parent vertex.
-// The parent takes part only when its own mesh is written: not the scene root, not
-// an unselected node in selection mode, not a target, a collision box or other kind.
+// The parent takes part only when it writes its own mesh (GeometryRoleOf gives Mesh):
+// not the scene root, not a node the selection leaves out, not a target, a collision
+// box or a node of another kind.
 #pragma once
 
 #include "writers/NodeWriter.h"
