@@ -80,6 +80,24 @@ public:
     const InstanceNodeList& InstanceNodes() const { return instanceNodes; }
 
 private:
+    // The steps of DoExport once the output file is open. WriteScene: the collection
+    // pass, the header, the material and topology blocks and the node pass.
+    ErrorFlags WriteScene();
+    ErrorFlags WriteMaterialBlocks();
+    ErrorFlags WriteTopologyBlocks();
+    // The ".box" file beside name, when boxes were found (otherwise the user is told);
+    // its failures are added to errors. False, the user told, when it cannot be created.
+    bool WriteBoxFile(const TCHAR* name, HWND parent, ErrorFlags& errors);
+    // The file's last lines: the success marker, or one marker per failure bit.
+    void WriteResultMarkers(ErrorFlags errors);
+    void ReleaseLists();
+
+    // The block of an exported node, by its kind. A node that writes no block of its
+    // own and moves its children up one level lowers depth; opened tells whether a
+    // block is left open for the node pass to close after the children.
+    ErrorFlags WriteOwnBlock(INode* node, Interface* i, int& depth, bool& opened);
+    ErrorFlags WriteGeometryBlock(INode* node, Interface* i, int depth, TimeValue t, bool& opened);
+
     FILE* outFile = nullptr;
     FILE* boxFile = nullptr;
     Interface* ip = nullptr;

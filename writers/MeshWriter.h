@@ -15,6 +15,7 @@
 
 #include <vector>
 
+class MergeGrid;
 class PositionCache;
 class TextBuffer;
 
@@ -65,6 +66,14 @@ protected:
 
 private:
     void ForgetMesh();
+    // The vertex lines, in the node's frame (toLocal of the world positions: world, or
+    // objTM times the mesh's when world is empty); with a grid, fills the merge
+    // tables as it goes.
+    void WriteVertices(const Mesh& mesh, const Matrix3& objTM, const Matrix3& toLocal, const std::vector<Point3>& world,
+                       const MergeGrid* grid);
+    // The material lines and face lines: one group per used slot of a multi-material,
+    // one for a single material, or the wire colour's under the node's name.
+    void WriteFaceGroups(INode* node, Mesh& mesh);
     struct FaceTexture; // the texture channels of a textured mesh's face lines
     void FormatFace(TextBuffer& out, const Mesh& mesh, const FaceTexture* texture, BOOL twoSided, int face,
                     int partner);
