@@ -34,7 +34,7 @@ TimeValue SceneExporter::ExportTime()
         return ip ? ip->GetTime() : 0;
     // The frame comes from the configuration file and may be anything: a product
     // beyond the tick range saturates instead of overflowing.
-    long long ticks = (long long)options.frameNumber * GetTicksPerFrame();
+    long long ticks = static_cast<long long>(options.frameNumber) * GetTicksPerFrame();
     return TimeValue(std::clamp<long long>(ticks, INT_MIN, INT_MAX));
 }
 

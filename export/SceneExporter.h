@@ -52,7 +52,7 @@ public:
     void ShowAbout(HWND hWnd) override;
     int DoExport(const TCHAR* name, ExpInterface* ei, Interface* i, BOOL suppressPrompts = FALSE,
                  DWORD options = 0) override;
-    BOOL SupportsOptions(int ext, DWORD options) override;
+    BOOL SupportsOptions(int ext, DWORD exportOptions) override;
 
     // Writes the five header lines.
     void WriteHeader(FILE* file);

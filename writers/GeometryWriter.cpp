@@ -32,9 +32,9 @@ Point3 LocalPosition(INode* node, TimeValue t)
 // A key list line by line: the prefix, then eight keys a line.
 class KeyList {
 public:
-    KeyList(TextBuffer& out, std::string prefix) : out(out), prefix(std::move(prefix))
+    KeyList(TextBuffer& buffer, std::string start) : out(buffer), prefix(std::move(start))
     {
-        out.Text(this->prefix.data(), this->prefix.size());
+        out.Text(prefix.data(), prefix.size());
     }
     void KeyDone()
     {
@@ -132,7 +132,7 @@ ErrorFlags GeometryWriter::Export(INode* node)
             Object* ref = node->GetObjectRef();
             TextBuffer out(outFile);
             auto reference = [&](INode* shared) {
-                out.Spaces((long long)indentSize * (depth + 1));
+                out.Spaces(static_cast<long long>(indentSize) * (depth + 1));
                 out.Text(GetText(IDS_TOPO));
                 out.Text(" TOPO_");
                 // The representative's name, spelt as the topology block's.
