@@ -192,8 +192,7 @@ std::string GeometryWriter::OpenAnimationBlock(TextBuffer& out, INode* node)
     const CStr name = FormatNameKeepingBlanks(node->GetName());
     // Without geometry the animation block stands in the place of the node's block,
     // in column 0, with its lines one blank in; the node pass closes it.
-    std::string lineStart =
-        exportGeometry ? std::string(size_t(std::max(0, indentSize * (depth + 2))), ' ') : " ";
+    std::string lineStart = exportGeometry ? std::string(size_t(std::max(0, indentSize * (depth + 2))), ' ') : " ";
     if (exportGeometry)
         out.Spaces(static_cast<long long>(indentSize) * (depth + 1));
     else
