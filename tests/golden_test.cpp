@@ -151,7 +151,7 @@ TEST_P(Golden, SameBytesUnderADecimalCommaLocale)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Golden, testing::ValuesIn(Cases()),
-                         [](const testing::TestParamInfo<std::string>& info) { return ParamName(info.param); });
+                         [](const testing::TestParamInfo<std::string>& param) { return ParamName(param.param); });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Golden);
 
 } // namespace

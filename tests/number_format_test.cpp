@@ -54,7 +54,7 @@ int Scale()
 // printf reference writes a decimal point whatever locale the process runs in.
 class CNumericLocale {
 public:
-    CNumericLocale() : c(newlocale(LC_NUMERIC_MASK, "C", (locale_t)0)), previous(uselocale(c)) {}
+    CNumericLocale() : c(newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr))), previous(uselocale(c)) {}
     ~CNumericLocale()
     {
         uselocale(previous);
@@ -308,7 +308,7 @@ TEST(FormatFixedEquivalence, TiesRoundAwayFromZero)
 // A writer configured with a number of decimals and nothing else.
 class Writer : public DummyWriter {
 public:
-    explicit Writer(int decimals) : DummyWriter(nullptr, nullptr, 0) { SetDecimals(decimals); }
+    explicit Writer(int n) : DummyWriter(nullptr, nullptr, 0) { SetDecimals(n); }
     std::string F(float v) { return FormatFloat(v).data(); }
     const char* Format() const { return numberFormat; }
 };
