@@ -51,7 +51,7 @@ public:
     unsigned int Version() override;
     void ShowAbout(HWND hWnd) override;
     int DoExport(const TCHAR* name, ExpInterface* ei, Interface* i, BOOL suppressPrompts = FALSE,
-                 DWORD options = 0) override;
+                 DWORD exportOptions = 0) override;
     BOOL SupportsOptions(int ext, DWORD exportOptions) override;
 
     // Writes the five header lines.
