@@ -8,39 +8,38 @@
 ErrorFlags SceneExporter::CollectNode(INode* node, Interface* i)
 {
     ErrorFlags errors = 0;
-
-    if (!GetExportSelectedOnly() || node->Selected() == 1) {
-        TimeValue t = ExportTime();
-        Object* obj = node->EvalWorldState(t, TRUE).obj;
-        // A node without an object is treated like one that is not geometry.
-        if (obj && obj->SuperClassID() == GEOMOBJECT_CLASS_ID && obj->ClassID() != Class_ID(TARGET_CLASS_ID, 0)) {
-            if (!IsCollisionBoxName(node->GetName())) {
-                bool first = instanceIndex.emplace(node->GetObjectRef(), node).second;
-                // A later instance writes its own mesh, naming its own material,
-                // unless its object's topology block stands in for it: that name
-                // needs its block too.
-                bool ownMesh = !options.exportTopology || options.legacyFormat;
-                if (first || ownMesh)
-                    CollectNodeMaterial(node);
-                if (first)
-                    instanceNodes.Append(1, &node, 25);
-            } else {
-                int mustDelete = 0;
-                TriObject* tri = NodeWriter::AcquireTriObject(node, t, mustDelete);
-                if (!tri) {
-                    // The box fails, but its children are still written by the node
-                    // pass: their materials and topologies are gathered all the same.
-                    errors = ERROR_BOX;
-                } else {
-                    Mesh& mesh = tri->GetMesh();
-                    if (mesh.getNumVerts() == 8 || mesh.getNumFaces() == 12)
-                        errors = boxList->AddBox(node, &mesh);
-                    if (mustDelete)
-                        delete tri;
-                }
-                LogFailures(i, errors, node->GetName());
-            }
+    const TimeValue t = ExportTime();
+    switch (GeometryRoleOf(node, t)) {
+    case GeometryRole::Mesh: {
+        bool first = instanceIndex.emplace(node->GetObjectRef(), node).second;
+        // A later instance writes its own mesh, naming its own material, unless its
+        // object's topology block stands in for it: that name needs its block too.
+        bool ownMesh = !options.exportTopology || options.legacyFormat;
+        if (first || ownMesh)
+            CollectNodeMaterial(node);
+        if (first)
+            instanceNodes.Append(1, &node, 25);
+        break;
+    }
+    case GeometryRole::CollisionBox: {
+        int mustDelete = 0;
+        TriObject* tri = NodeWriter::AcquireTriObject(node, t, mustDelete);
+        if (!tri) {
+            // The box fails, but its children are still written by the node pass:
+            // their materials and topologies are gathered all the same.
+            errors = ERROR_BOX;
+        } else {
+            Mesh& mesh = tri->GetMesh();
+            if (mesh.getNumVerts() == 8 || mesh.getNumFaces() == 12)
+                errors = boxList->AddBox(node, &mesh);
+            if (mustDelete)
+                delete tri;
         }
+        LogFailures(i, errors, node->GetName());
+        break;
+    }
+    case GeometryRole::None:
+        break;
     }
 
     for (int c = 0; c < node->NumberOfChildren(); c++)

@@ -91,11 +91,33 @@ int SceneExporter::DoExport(const TCHAR* name, ExpInterface* ei, Interface* i, B
         return 0;
     }
 
-    INode* root = ip ? ip->GetRootNode() : nullptr;
-    int numChildren = root ? root->NumberOfChildren() : 0;
-
     materialList = new MaterialList;
     boxList = new BoxList;
+    ErrorFlags errors = WriteScene();
+    const bool boxesWritten = !options.exportBoxes || WriteBoxFile(name, parent, errors);
+    ReleaseLists();
+    if (!boxesWritten) {
+        std::fclose(outFile);
+        outFile = nullptr;
+        return 0;
+    }
+
+    WriteResultMarkers(errors);
+    if (errors == 0)
+        MessageBox(parent, MSG_SUCCESS, "Message", MB_OK);
+    else
+        MessageBox(parent, MSG_PARTIAL, "Warning", MB_OK);
+
+    std::fclose(outFile);
+    outFile = nullptr;
+    SaveOptions();
+    return 1;
+}
+
+ErrorFlags SceneExporter::WriteScene()
+{
+    INode* root = ip ? ip->GetRootNode() : nullptr;
+    int numChildren = root ? root->NumberOfChildren() : 0;
     ErrorFlags errors = 0;
 
     // Every export gathers its own instances: nodes kept from an earlier export of
@@ -107,78 +129,74 @@ int SceneExporter::DoExport(const TCHAR* name, ExpInterface* ei, Interface* i, B
         errors |= CollectNode(root->GetChildNode(idx), ip);
 
     WriteHeader(outFile);
-
-    if (options.exportGeometry) {
-        MaterialWriter* writer = new MaterialWriter(outFile, materialList, ip);
-        writer->gouraud = options.gouraud;
-        writer->lighting = options.lighting;
-        writer->SetLegacyFormat(options.legacyFormat);
-        errors |= writer->Export(nullptr);
-        delete writer;
-    }
-
+    if (options.exportGeometry)
+        errors |= WriteMaterialBlocks();
     // Only mesh blocks refer to topology blocks, and without geometry neither they
     // nor the material blocks that the topology blocks name are written.
-    if (options.exportTopology && !options.legacyFormat && options.exportGeometry) {
-        TopologyWriter* writer = new TopologyWriter(outFile, ip, 0, instanceNodes);
-        writer->SetTime(ExportTime());
-        writer->SetIndentation(options.indentation);
-        writer->SetDecimals(options.decimals);
-        writer->SetMaterials(options.exportMaterials);
-        writer->SetMerge(options.mergeVertices, options.mergePrecision);
-        writer->SetLegacyFormat(options.legacyFormat);
-        writer->SetQuadFaces(options.quadFaces);
-        errors |= writer->Export(nullptr);
-        delete writer;
-    }
+    if (options.exportTopology && !options.legacyFormat && options.exportGeometry)
+        errors |= WriteTopologyBlocks();
 
     for (int idx = 0; idx < numChildren; idx++)
         errors |= ExportNode(root->GetChildNode(idx), ip, 0);
+    return errors;
+}
 
-    if (options.exportBoxes) {
-        if (boxList->BoxCount() < 1) {
-            MessageBox(parent, MSG_NO_BOX, "Attention", MB_OK);
-        } else {
-            CStr boxPath = BoxFilePath(name);
-            boxFile = _tfopen(boxPath, "wt");
-            if (!boxFile) {
-                MessageBox(parent, MSG_CANNOT_CREATE_BOX, "Erreur", MB_OK);
-                std::fclose(outFile);
-                outFile = nullptr;
-                delete materialList;
-                delete boxList;
-                materialList = nullptr;
-                boxList = nullptr;
-                return 0;
-            }
-            BoxWriter* writer = new BoxWriter(boxFile, ip, boxList);
-            errors |= writer->Export(nullptr);
-            std::fclose(boxFile);
-            boxFile = nullptr;
-            delete writer;
-        }
+ErrorFlags SceneExporter::WriteMaterialBlocks()
+{
+    MaterialWriter writer(outFile, materialList, ip);
+    writer.gouraud = options.gouraud;
+    writer.lighting = options.lighting;
+    writer.SetLegacyFormat(options.legacyFormat);
+    return writer.Export(nullptr);
+}
+
+ErrorFlags SceneExporter::WriteTopologyBlocks()
+{
+    TopologyWriter writer(outFile, ip, 0, instanceNodes);
+    writer.SetTime(ExportTime());
+    writer.SetIndentation(options.indentation);
+    writer.SetDecimals(options.decimals);
+    writer.SetMaterials(options.exportMaterials);
+    writer.SetMerge(options.mergeVertices, options.mergePrecision);
+    writer.SetLegacyFormat(options.legacyFormat);
+    writer.SetQuadFaces(options.quadFaces);
+    return writer.Export(nullptr);
+}
+
+bool SceneExporter::WriteBoxFile(const TCHAR* name, HWND parent, ErrorFlags& errors)
+{
+    if (boxList->BoxCount() < 1) {
+        MessageBox(parent, MSG_NO_BOX, "Attention", MB_OK);
+        return true;
     }
+    CStr boxPath = BoxFilePath(name);
+    boxFile = _tfopen(boxPath, "wt");
+    if (!boxFile) {
+        MessageBox(parent, MSG_CANNOT_CREATE_BOX, "Erreur", MB_OK);
+        return false;
+    }
+    BoxWriter writer(boxFile, ip, boxList);
+    errors |= writer.Export(nullptr);
+    std::fclose(boxFile);
+    boxFile = nullptr;
+    return true;
+}
 
+void SceneExporter::WriteResultMarkers(ErrorFlags errors)
+{
+    if (errors == 0) {
+        std::fprintf(outFile, "%s\n", EXPORT_OK_MARKER);
+        return;
+    }
+    for (const ResultMarker& m : resultMarkers)
+        if (errors & m.bit)
+            std::fprintf(outFile, "%s\n", m.text);
+}
+
+void SceneExporter::ReleaseLists()
+{
     delete materialList;
     delete boxList;
     materialList = nullptr;
     boxList = nullptr;
-
-    if (errors == 0) {
-        std::fprintf(outFile, "%s\n", EXPORT_OK_MARKER);
-    } else {
-        for (const ResultMarker& m : resultMarkers)
-            if (errors & m.bit)
-                std::fprintf(outFile, "%s\n", m.text);
-    }
-
-    if (errors == 0)
-        MessageBox(parent, MSG_SUCCESS, "Message", MB_OK);
-    else
-        MessageBox(parent, MSG_PARTIAL, "Warning", MB_OK);
-
-    std::fclose(outFile);
-    outFile = nullptr;
-    SaveOptions();
-    return 1;
 }

@@ -7,7 +7,6 @@
 #include "writers/NumberFormat.h"
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 
 namespace {
@@ -27,17 +26,6 @@ ErrorFlags WriteNodeBlock(NodeWriter* writer, INode* node, TimeValue t, const Ex
 
 } // namespace
 
-bool IsCollisionBoxName(const TCHAR* name)
-{
-    static const char PREFIX[] = "BOX_";
-    if (!name)
-        return false;
-    for (int k = 0; k < 4; k++)
-        if (std::toupper(static_cast<unsigned char>(name[k])) != PREFIX[k])
-            return false;
-    return true;
-}
-
 TimeValue SceneExporter::ExportTime()
 {
     if (options.exportAnimation)
@@ -46,7 +34,7 @@ TimeValue SceneExporter::ExportTime()
         return ip ? ip->GetTime() : 0;
     // The frame comes from the configuration file and may be anything: a product
     // beyond the tick range saturates instead of overflowing.
-    long long ticks = (long long)options.frameNumber * GetTicksPerFrame();
+    long long ticks = static_cast<long long>(options.frameNumber) * GetTicksPerFrame();
     return TimeValue(std::clamp<long long>(ticks, INT_MIN, INT_MAX));
 }
 
@@ -55,70 +43,10 @@ ErrorFlags SceneExporter::ExportNode(INode* node, Interface* i, int depth)
     ErrorFlags errors = 0;
     bool blockWritten = false;
 
-    if (GetExportSelectedOnly() && node->Selected() != 1) {
+    if (!IsExportedNode(node)) {
         depth--;
     } else {
-        TimeValue t = ExportTime();
-        Object* obj = node->EvalWorldState(t, TRUE).obj;
-        // A node without an object is treated like one of an unexported kind.
-        switch (obj ? obj->SuperClassID() : 0) {
-        case GEOMOBJECT_CLASS_ID:
-            if (obj->ClassID() == Class_ID(TARGET_CLASS_ID, 0) ||
-                (!options.exportGeometry && !options.exportAnimation)) {
-                depth--;
-            } else if (IsCollisionBoxName(node->GetName())) {
-                // Collision boxes go to the box file only.
-            } else {
-                GeometryWriter* writer = new GeometryWriter(outFile, i, depth, instanceNodes);
-                writer->SetGeometry(options.exportGeometry);
-                writer->SetTime(t);
-                writer->SetDecimals(options.decimals);
-                writer->SetMerge(options.mergeVertices, options.mergePrecision);
-                writer->SetIndentation(options.indentation);
-                writer->SetMaterials(options.exportMaterials);
-                writer->SetLegacyFormat(options.legacyFormat);
-                writer->SetQuadFaces(options.quadFaces);
-                writer->SetTopology(options.exportTopology);
-                writer->SetAnimation(options.exportAnimation);
-                writer->SetInstanceIndex(&instanceIndex);
-                writer->SetPositionCache(&positions);
-                errors = writer->Export(node);
-                blockWritten = writer->OpenedBlock();
-                delete writer;
-            }
-            break;
-        case LIGHT_CLASS_ID: {
-            if (!options.exportLights) {
-                depth--;
-                break;
-            }
-            GenLight* light = static_cast<GenLight*>(obj);
-            int type = light->Type();
-            if ((type == OMNI_LIGHT || type == TSPOT_LIGHT || type == FSPOT_LIGHT) && light->GetUseLight())
-                errors = WriteNodeBlock(new LightWriter(outFile, i, depth), node, t, options, blockWritten);
-            break;
-        }
-        case CAMERA_CLASS_ID:
-            if (options.exportCameras)
-                errors = WriteNodeBlock(new CameraWriter(outFile, i, depth), node, t, options, blockWritten);
-            else
-                depth--;
-            break;
-        case HELPER_CLASS_ID:
-            if (obj->ClassID() == Class_ID(DUMMY_CLASS_ID, 0)) {
-                if (options.exportDummies)
-                    errors = WriteNodeBlock(new DummyWriter(outFile, i, depth), node, t, options, blockWritten);
-                else
-                    depth--;
-            } else if (obj->ClassID() == Class_ID(BONE_CLASS_ID, 0)) {
-                std::fprintf(outFile, "BONE\n");
-            } else {
-                depth--;
-            }
-            break;
-        default:
-            break;
-        }
+        errors = WriteOwnBlock(node, i, depth, blockWritten);
         LogFailures(i, errors, node->GetName());
     }
 
@@ -127,10 +55,74 @@ ErrorFlags SceneExporter::ExportNode(INode* node, Interface* i, int depth)
     positions.Forget(node);
 
     if (blockWritten) {
-        long long n = (long long)ClampIndentation(options.indentation) * depth;
+        long long n = static_cast<long long>(ClampIndentation(options.indentation)) * depth;
         for (long long k = 0; k < n; k++)
             std::fputc(' ', outFile);
         std::fprintf(outFile, "}\n");
     }
+    return errors;
+}
+
+ErrorFlags SceneExporter::WriteOwnBlock(INode* node, Interface* i, int& depth, bool& opened)
+{
+    const TimeValue t = ExportTime();
+    Object* obj = node->EvalWorldState(t, TRUE).obj;
+    // A node without an object is treated like one of an unexported kind.
+    switch (obj ? obj->SuperClassID() : 0) {
+    case GEOMOBJECT_CLASS_ID: {
+        const GeometryRole role = GeometryRoleOf(node, obj);
+        if (role == GeometryRole::None || (!options.exportGeometry && !options.exportAnimation))
+            depth--;
+        else if (role == GeometryRole::Mesh)
+            return WriteGeometryBlock(node, i, depth, t, opened);
+        // Collision boxes go to the box file only.
+        return 0;
+    }
+    case LIGHT_CLASS_ID: {
+        if (!options.exportLights) {
+            depth--;
+            return 0;
+        }
+        GenLight* light = static_cast<GenLight*>(obj);
+        int type = light->Type();
+        if ((type == OMNI_LIGHT || type == TSPOT_LIGHT || type == FSPOT_LIGHT) && light->GetUseLight())
+            return WriteNodeBlock(new LightWriter(outFile, i, depth), node, t, options, opened);
+        return 0;
+    }
+    case CAMERA_CLASS_ID:
+        if (options.exportCameras)
+            return WriteNodeBlock(new CameraWriter(outFile, i, depth), node, t, options, opened);
+        depth--;
+        return 0;
+    case HELPER_CLASS_ID:
+        if (obj->ClassID() == Class_ID(DUMMY_CLASS_ID, 0) && options.exportDummies)
+            return WriteNodeBlock(new DummyWriter(outFile, i, depth), node, t, options, opened);
+        if (obj->ClassID() == Class_ID(BONE_CLASS_ID, 0))
+            std::fprintf(outFile, "BONE\n");
+        else
+            depth--;
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+ErrorFlags SceneExporter::WriteGeometryBlock(INode* node, Interface* i, int depth, TimeValue t, bool& opened)
+{
+    GeometryWriter writer(outFile, i, depth, instanceNodes);
+    writer.SetGeometry(options.exportGeometry);
+    writer.SetTime(t);
+    writer.SetDecimals(options.decimals);
+    writer.SetMerge(options.mergeVertices, options.mergePrecision);
+    writer.SetIndentation(options.indentation);
+    writer.SetMaterials(options.exportMaterials);
+    writer.SetLegacyFormat(options.legacyFormat);
+    writer.SetQuadFaces(options.quadFaces);
+    writer.SetTopology(options.exportTopology);
+    writer.SetAnimation(options.exportAnimation);
+    writer.SetInstanceIndex(&instanceIndex);
+    writer.SetPositionCache(&positions);
+    const ErrorFlags errors = writer.Export(node);
+    opened = writer.OpenedBlock();
     return errors;
 }

@@ -2,6 +2,7 @@
 // call runs one whole export; everything else is called from there.
 #pragma once
 
+#include "export/GeometryNodes.h"
 #include "export/ResultMarkers.h"
 #include "max.h"
 #include "options/ExportOptions.h"
@@ -34,9 +35,6 @@ CStr BoxFilePath(const TCHAR* name);
 // markers at the end of the file are written as ever.
 void LogFailures(Interface* ip, ErrorFlags errors, const TCHAR* name);
 
-// Whether a geometry node is a collision box: its name starts with "BOX_" in any case.
-bool IsCollisionBoxName(const TCHAR* name);
-
 class SceneExporter : public SceneExport {
 public:
     SceneExporter();
@@ -53,8 +51,8 @@ public:
     unsigned int Version() override;
     void ShowAbout(HWND hWnd) override;
     int DoExport(const TCHAR* name, ExpInterface* ei, Interface* i, BOOL suppressPrompts = FALSE,
-                 DWORD options = 0) override;
-    BOOL SupportsOptions(int ext, DWORD options) override;
+                 DWORD exportOptions = 0) override;
+    BOOL SupportsOptions(int ext, DWORD exportOptions) override;
 
     // Writes the five header lines.
     void WriteHeader(FILE* file);
@@ -82,6 +80,24 @@ public:
     const InstanceNodeList& InstanceNodes() const { return instanceNodes; }
 
 private:
+    // The steps of DoExport once the output file is open. WriteScene: the collection
+    // pass, the header, the material and topology blocks and the node pass.
+    ErrorFlags WriteScene();
+    ErrorFlags WriteMaterialBlocks();
+    ErrorFlags WriteTopologyBlocks();
+    // The ".box" file beside name, when boxes were found (otherwise the user is told);
+    // its failures are added to errors. False, the user told, when it cannot be created.
+    bool WriteBoxFile(const TCHAR* name, HWND parent, ErrorFlags& errors);
+    // The file's last lines: the success marker, or one marker per failure bit.
+    void WriteResultMarkers(ErrorFlags errors);
+    void ReleaseLists();
+
+    // The block of an exported node, by its kind. A node that writes no block of its
+    // own and moves its children up one level lowers depth; opened tells whether a
+    // block is left open for the node pass to close after the children.
+    ErrorFlags WriteOwnBlock(INode* node, Interface* i, int& depth, bool& opened);
+    ErrorFlags WriteGeometryBlock(INode* node, Interface* i, int depth, TimeValue t, bool& opened);
+
     FILE* outFile = nullptr;
     FILE* boxFile = nullptr;
     Interface* ip = nullptr;

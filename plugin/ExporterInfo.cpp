@@ -21,9 +21,9 @@ const TCHAR* SceneExporter::OtherMessage2() { return _T(""); }
 
 unsigned int SceneExporter::Version() { return 400; }
 
-BOOL SceneExporter::SupportsOptions(int ext, DWORD options)
+BOOL SceneExporter::SupportsOptions(int ext, DWORD exportOptions)
 {
-    return ext == 0 ? BOOL(options & SCENE_EXPORT_SELECTED) : FALSE;
+    return ext == 0 ? BOOL(exportOptions & SCENE_EXPORT_SELECTED) : FALSE;
 }
 
 // Only "OK" (or Enter on it) closes the box; Escape and the close box send the

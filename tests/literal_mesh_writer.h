@@ -31,17 +31,14 @@ public:
         Matrix3 parentTM;
         if (mergeVertices) {
             INode* parent = node->GetParentNode();
-            if (!parent->IsRootNode() && (!GetExportSelectedOnly() || parent->Selected() == 1)) {
-                Object* obj = parent->EvalWorldState(t, TRUE).obj;
-                if (obj && obj->SuperClassID() == GEOMOBJECT_CLASS_ID) {
-                    parentTri = AcquireTriObject(parent, t, parentDelete);
-                    if (!parentTri) {
-                        if (ownDelete)
-                            delete tri;
-                        return ERROR_GEOMETRY;
-                    }
-                    parentTM = parent->GetObjTMAfterWSM(t);
+            if (GeometryRoleOf(parent, t) == GeometryRole::Mesh) {
+                parentTri = AcquireTriObject(parent, t, parentDelete);
+                if (!parentTri) {
+                    if (ownDelete)
+                        delete tri;
+                    return ERROR_GEOMETRY;
                 }
+                parentTM = parent->GetObjTMAfterWSM(t);
             }
         }
         Mesh& mesh = tri->GetMesh();

@@ -163,7 +163,7 @@ bool BoxWriter::FitsLimit(int n)
     const unsigned long long limit = OutputLimit();
     if (limit == 0)
         return true;
-    unsigned long long bytes = (unsigned long long)BoxLinesBytes(n), pairs = 0;
+    unsigned long long bytes = static_cast<unsigned long long>(BoxLinesBytes(n)), pairs = 0;
     // The same test as BoxesOverlap on plain copies of the boxes, for speed; counted
     // until the limit is passed: all of the pairs could take far longer than writing.
     std::vector<Shape> shapes;
@@ -173,7 +173,7 @@ bool BoxWriter::FitsLimit(int n)
     boxList->ForEachPairThatMayOverlap([&](int i, int j) {
         if (shapes[size_t(i)].Overlaps(shapes[size_t(j)])) {
             pairs++;
-            bytes += (unsigned long long)(Digits(i) + Digits(j) + 3); // "i j\r\n"
+            bytes += static_cast<unsigned long long>(Digits(i) + Digits(j) + 3); // "i j\r\n"
         }
         return bytes <= limit;
     });

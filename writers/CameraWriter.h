@@ -7,7 +7,7 @@
 
 class CameraWriter : public NodeWriter {
 public:
-    CameraWriter(FILE* outFile, Interface* ip, int depth) : NodeWriter(outFile, ip, depth) {}
+    CameraWriter(FILE* file, Interface* i, int d) : NodeWriter(file, i, d) {}
     // 0 on success. ERROR_CAMERA with nothing written when there is no output
     // stream; ERROR_CAMERA after the opening and transform lines (OpenedBlock() is
     // then true) when the node holds no camera.

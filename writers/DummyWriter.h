@@ -5,7 +5,7 @@
 
 class DummyWriter : public NodeWriter {
 public:
-    DummyWriter(FILE* outFile, Interface* ip, int depth) : NodeWriter(outFile, ip, depth) {}
+    DummyWriter(FILE* file, Interface* i, int d) : NodeWriter(file, i, d) {}
     // 0, or ERROR_DUMMY when there is no output stream.
     ErrorFlags Export(INode* node) override;
 };

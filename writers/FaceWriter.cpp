@@ -131,7 +131,7 @@ struct ByteTexts {
         for (int k = 0; k < 256; k++) {
             char* end = std::to_chars(text[k], text[k] + 4, k).ptr;
             *end = ' ';
-            length[k] = (unsigned char)(end + 1 - text[k]);
+            length[k] = static_cast<unsigned char>(end + 1 - text[k]);
         }
     }
 };
@@ -307,7 +307,7 @@ void MeshWriter::FormatFace(TextBuffer& out, const Mesh& mesh, const FaceTexture
     // Map channel 2 goes with every triangle, but with four-vertex faces only
     // outside the legacy format.
     const bool second = texture && texture->hasMap2 && (n == 3 || !legacyFormat);
-    const long long indent = (long long)indentSize * (depth + 1);
+    const long long indent = static_cast<long long>(indentSize) * (depth + 1);
     for (int copy = 0; copy < (twoSided ? 2 : 1); copy++) {
         out.Spaces(indent);
         char* const start = out.Reserve(FACE_LINE_MAX);

@@ -32,9 +32,9 @@ Point3 LocalPosition(INode* node, TimeValue t)
 // A key list line by line: the prefix, then eight keys a line.
 class KeyList {
 public:
-    KeyList(TextBuffer& out, std::string prefix) : out(out), prefix(std::move(prefix))
+    KeyList(TextBuffer& buffer, std::string start) : out(buffer), prefix(std::move(start))
     {
-        out.Text(this->prefix.data(), this->prefix.size());
+        out.Text(prefix.data(), prefix.size());
     }
     void KeyDone()
     {
@@ -51,6 +51,60 @@ private:
     std::string prefix;
     int onLine = 0;
 };
+
+// Key i of a position controller of class cls; false, value untouched, for a class
+// whose keys cannot be read.
+bool ReadPositionKey(const Class_ID& cls, IKeyControl* keys, int i, Point3& value)
+{
+    if (cls == Class_ID(TCBINTERP_POSITION_CLASS_ID, 0)) {
+        ITCBPoint3Key key;
+        keys->GetKey(i, &key);
+        value = key.val;
+    } else if (cls == Class_ID(HYBRIDINTERP_POSITION_CLASS_ID, 0)) {
+        IBezPoint3Key key;
+        keys->GetKey(i, &key);
+        value = key.val;
+    } else if (cls == Class_ID(LININTERP_POSITION_CLASS_ID, 0)) {
+        ILinPoint3Key key;
+        keys->GetKey(i, &key);
+        value = key.val;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// Key i of a rotation controller of class cls; false, q untouched, for a class whose
+// keys cannot be read.
+bool ReadRotationKey(const Class_ID& cls, IKeyControl* keys, int i, Quat& q)
+{
+    if (cls == Class_ID(TCBINTERP_ROTATION_CLASS_ID, 0)) {
+        ITCBRotKey key;
+        keys->GetKey(i, &key);
+        q = Quat(key.val);
+    } else if (cls == Class_ID(HYBRIDINTERP_ROTATION_CLASS_ID, 0)) {
+        IBezQuatKey key;
+        keys->GetKey(i, &key);
+        q = key.val;
+    } else if (cls == Class_ID(LININTERP_ROTATION_CLASS_ID, 0)) {
+        ILinRotKey key;
+        keys->GetKey(i, &key);
+        q = key.val;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The rotation q about the engine's axes: the host's y and z change places.
+Quat InEngineAxes(const Quat& q)
+{
+    float angle;
+    Point3 axis;
+    AngAxisFromQ(q, &angle, axis);
+    double s = std::sin(double(angle) * 0.5), c = std::cos(double(angle) * 0.5);
+    return Quat(axis.x * s, axis.z * s, axis.y * s, c);
+}
 
 } // namespace
 
@@ -78,7 +132,7 @@ ErrorFlags GeometryWriter::Export(INode* node)
             Object* ref = node->GetObjectRef();
             TextBuffer out(outFile);
             auto reference = [&](INode* shared) {
-                out.Spaces((long long)indentSize * (depth + 1));
+                out.Spaces(static_cast<long long>(indentSize) * (depth + 1));
                 out.Text(GetText(IDS_TOPO));
                 out.Text(" TOPO_");
                 // The representative's name, spelt as the topology block's.
@@ -121,13 +175,26 @@ ErrorFlags GeometryWriter::WriteAnimation(INode* node)
 
     ErrorFlags result = 0;
     TextBuffer out(outFile);
+    const std::string lineStart = OpenAnimationBlock(out, node);
+    if (numPositions > 0)
+        result |= WritePositionKeys(out, node, position, positionKeys, numPositions, lineStart);
+    if (numRotations > 0)
+        result |= WriteRotationKeys(out, rotation, rotationKeys, numRotations, lineStart);
+    if (exportGeometry) {
+        out.Spaces(static_cast<long long>(indentSize) * (depth + 1));
+        out.Text("}\n");
+    }
+    return result;
+}
+
+std::string GeometryWriter::OpenAnimationBlock(TextBuffer& out, INode* node)
+{
     const CStr name = FormatNameKeepingBlanks(node->GetName());
     // Without geometry the animation block stands in the place of the node's block,
     // in column 0, with its lines one blank in; the node pass closes it.
-    const std::string lineStart =
-        exportGeometry ? std::string(size_t(std::max(0, indentSize * (depth + 2))), ' ') : " ";
+    std::string lineStart = exportGeometry ? std::string(size_t(std::max(0, indentSize * (depth + 2))), ' ') : " ";
     if (exportGeometry)
-        out.Spaces((long long)indentSize * (depth + 1));
+        out.Spaces(static_cast<long long>(indentSize) * (depth + 1));
     else
         blockOpened = true;
     out.Text(GetText(IDS_ANIM));
@@ -139,92 +206,60 @@ ErrorFlags GeometryWriter::WriteAnimation(INode* node)
     out.Text(lineStart.data(), lineStart.size());
     out.Text(GetText(IDS_LENGTH));
     out.Char(' ');
-    out.Int(FrameOf((long long)range.End() - range.Start()));
+    out.Int(FrameOf(static_cast<long long>(range.End()) - range.Start()));
     out.Char('\n');
+    return lineStart;
+}
 
-    if (numPositions > 0) {
-        const Class_ID cls = position->ClassID();
-        KeyList list(out, lineStart + GetText(IDS_POSITION) + " ");
-        for (int i = 0; i < numPositions; i++) {
-            TimeValue t = position->GetKeyTime(i);
-            out.Int(FrameOf(t));
-            out.Char(' ');
-            Point3 value;
-            if (cls == Class_ID(TCBINTERP_POSITION_CLASS_ID, 0)) {
-                ITCBPoint3Key key;
-                positionKeys->GetKey(i, &key);
-                value = key.val;
-            } else if (cls == Class_ID(HYBRIDINTERP_POSITION_CLASS_ID, 0)) {
-                IBezPoint3Key key;
-                positionKeys->GetKey(i, &key);
-                value = key.val;
-            } else if (cls == Class_ID(LININTERP_POSITION_CLASS_ID, 0)) {
-                ILinPoint3Key key;
-                positionKeys->GetKey(i, &key);
-                value = key.val;
-            } else {
-                // A key of a class we cannot read: the value the node has at the
-                // key's time, which is what an interpolating controller holds there.
-                value = LocalPosition(node, t);
-                result |= ERROR_ANIMATION;
-            }
-            out.Fixed(FiniteValue(value.x), 10);
-            out.Char(' ');
-            out.Fixed(FiniteValue(value.z), 10);
-            out.Char(' ');
-            out.Fixed(FiniteValue(value.y), 10);
-            out.Char(' ');
-            list.KeyDone();
+ErrorFlags GeometryWriter::WritePositionKeys(TextBuffer& out, INode* node, Control* position, IKeyControl* keys,
+                                             int count, const std::string& lineStart)
+{
+    ErrorFlags result = 0;
+    const Class_ID cls = position->ClassID();
+    KeyList list(out, lineStart + GetText(IDS_POSITION) + " ");
+    for (int i = 0; i < count; i++) {
+        TimeValue t = position->GetKeyTime(i);
+        out.Int(FrameOf(t));
+        out.Char(' ');
+        Point3 value;
+        if (!ReadPositionKey(cls, keys, i, value)) {
+            // A key of a class we cannot read: the value the node has at the key's
+            // time, which is what an interpolating controller holds there.
+            value = LocalPosition(node, t);
+            result |= ERROR_ANIMATION;
         }
-        list.End();
-    }
-
-    if (numRotations > 0) {
-        const Class_ID cls = rotation->ClassID();
-        KeyList list(out, lineStart + GetText(IDS_ROTATION) + " ");
-        Quat running; // identity
-        for (int i = 0; i < numRotations; i++) {
-            out.Int(FrameOf(rotation->GetKeyTime(i)));
+        const float xzy[3] = {value.x, value.z, value.y};
+        for (float v : xzy) {
+            out.Fixed(FiniteValue(v), 10);
             out.Char(' ');
-            Quat q;
-            if (cls == Class_ID(TCBINTERP_ROTATION_CLASS_ID, 0)) {
-                ITCBRotKey key;
-                rotationKeys->GetKey(i, &key);
-                q = Quat(key.val);
-            } else if (cls == Class_ID(HYBRIDINTERP_ROTATION_CLASS_ID, 0)) {
-                IBezQuatKey key;
-                rotationKeys->GetKey(i, &key);
-                q = key.val;
-            } else if (cls == Class_ID(LININTERP_ROTATION_CLASS_ID, 0)) {
-                ILinRotKey key;
-                rotationKeys->GetKey(i, &key);
-                q = key.val;
-            } else {
-                result |= ERROR_ANIMATION;
-            }
-            float angle;
-            Point3 axis;
-            AngAxisFromQ(q, &angle, axis);
-            // The engine's axes: the host's y and z change places.
-            double s = std::sin(double(angle) * 0.5), c = std::cos(double(angle) * 0.5);
-            Quat k(axis.x * s, axis.z * s, axis.y * s, c);
-            running = k * running;
-            out.Fixed(FiniteValue(running.x), 6);
-            out.Char(' ');
-            out.Fixed(FiniteValue(running.y), 6);
-            out.Char(' ');
-            out.Fixed(FiniteValue(running.z), 6);
-            out.Char(' ');
-            out.Fixed(FiniteValue(running.w), 6);
-            out.Char(' ');
-            list.KeyDone();
         }
-        list.End();
+        list.KeyDone();
     }
+    list.End();
+    return result;
+}
 
-    if (exportGeometry) {
-        out.Spaces((long long)indentSize * (depth + 1));
-        out.Text("}\n");
+ErrorFlags GeometryWriter::WriteRotationKeys(TextBuffer& out, Control* rotation, IKeyControl* keys, int count,
+                                             const std::string& lineStart)
+{
+    ErrorFlags result = 0;
+    const Class_ID cls = rotation->ClassID();
+    KeyList list(out, lineStart + GetText(IDS_ROTATION) + " ");
+    Quat running; // identity
+    for (int i = 0; i < count; i++) {
+        out.Int(FrameOf(rotation->GetKeyTime(i)));
+        out.Char(' ');
+        Quat q;
+        if (!ReadRotationKey(cls, keys, i, q))
+            result |= ERROR_ANIMATION;
+        running = InEngineAxes(q) * running;
+        const float xyzw[4] = {running.x, running.y, running.z, running.w};
+        for (float v : xyzw) {
+            out.Fixed(FiniteValue(v), 6);
+            out.Char(' ');
+        }
+        list.KeyDone();
     }
+    list.End();
     return result;
 }

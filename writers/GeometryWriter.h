@@ -4,6 +4,8 @@
 
 #include "writers/MeshWriter.h"
 
+#include <string>
+
 class GeometryWriter : public MeshWriter {
 public:
     GeometryWriter(FILE* outFile, Interface* ip, int depth, InstanceNodeList instanceNodes);
@@ -28,4 +30,16 @@ protected:
     BOOL exportAnimation = FALSE;
     BOOL exportGeometry = FALSE;
     const InstanceIndex* instanceIndex = nullptr;
+
+private:
+    // The "anim" block's opening line and its length line; returns the start of its
+    // key lines (their indentation).
+    std::string OpenAnimationBlock(TextBuffer& out, INode* node);
+    // The lines of the first count position keys (x z y, ten decimals) or rotation
+    // keys (the running product of the keys' rotations, x y z w, six decimals), eight
+    // keys a line. ERROR_ANIMATION when a key's class cannot be read.
+    ErrorFlags WritePositionKeys(TextBuffer& out, INode* node, Control* position, IKeyControl* keys, int count,
+                                 const std::string& lineStart);
+    ErrorFlags WriteRotationKeys(TextBuffer& out, Control* rotation, IKeyControl* keys, int count,
+                                 const std::string& lineStart);
 };

@@ -8,7 +8,7 @@
 
 class LightWriter : public NodeWriter {
 public:
-    LightWriter(FILE* outFile, Interface* ip, int depth) : NodeWriter(outFile, ip, depth) {}
+    LightWriter(FILE* file, Interface* i, int d) : NodeWriter(file, i, d) {}
     // 0 on success. ERROR_LIGHT with nothing written when there is no output stream
     // or the node holds no light at time 0; ERROR_LIGHT after the opening and
     // transform lines (OpenedBlock() is then true) for a light of another kind.

@@ -32,6 +32,15 @@ void BulkRange(std::vector<float>& values, double& lo, double& hi)
 
 MergeGrid::MergeGrid(const Point3* parent, int m, double h, const float regionLo[3], const float regionHi[3])
 {
+    KeepBoxes(parent, m, h, regionLo, regionHi);
+    if (boxes.empty())
+        return;
+    empty = false;
+    BinBoxes(SizeCells(h));
+}
+
+void MergeGrid::KeepBoxes(const Point3* parent, int m, double h, const float regionLo[3], const float regionHi[3])
+{
     for (int k = 0; k < 3; k++) {
         unionLo[k] = std::numeric_limits<float>::infinity();
         unionHi[k] = -std::numeric_limits<float>::infinity();
@@ -59,11 +68,11 @@ MergeGrid::MergeGrid(const Point3* parent, int m, double h, const float regionLo
             unionHi[k] = std::max(unionHi[k], b.hi[k]);
         }
     }
-    const int count = int(boxes.size());
-    if (count == 0)
-        return;
-    empty = false;
+}
 
+size_t MergeGrid::SizeCells(double h)
+{
+    const int count = int(boxes.size());
     double extent[3], reach = 0.0;
     std::vector<float> sample;
     sample.reserve(size_t(count));
@@ -105,8 +114,11 @@ MergeGrid::MergeGrid(const Point3* parent, int m, double h, const float regionLo
         c *= 1.5;
     }
     cellSize = c;
+    return size_t(total);
+}
 
-    const size_t cells = size_t(total);
+void MergeGrid::BinBoxes(size_t cells)
+{
     cellStart.assign(cells + 1, 0);
     auto forEachCell = [&](const Box& b, auto&& visit) {
         int a0 = CellOf(0, b.lo[0]), b0 = CellOf(0, b.hi[0]);
@@ -123,7 +135,7 @@ MergeGrid::MergeGrid(const Point3* parent, int m, double h, const float regionLo
         cellStart[cell + 1] += cellStart[cell];
     members.resize(size_t(cellStart[cells]));
     std::vector<int> fill(cellStart.begin(), cellStart.end() - 1);
-    for (int b = 0; b < count; b++)
+    for (int b = 0; b < int(boxes.size()); b++)
         forEachCell(boxes[size_t(b)], [&](size_t cell) { members[size_t(fill[cell]++)] = b; });
 }
 

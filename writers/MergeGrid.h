@@ -9,6 +9,7 @@
 
 #include "max.h"
 
+#include <cstddef>
 #include <vector>
 
 class MergeGrid {
@@ -30,6 +31,13 @@ private:
         }
     };
 
+    // The boxes of the parent's vertices that reach into the region, and their union.
+    void KeepBoxes(const Point3* parent, int count, double h, const float regionLo[3], const float regionHi[3]);
+    // Chooses the grid's origin, cell size and dimensions for the kept boxes; returns
+    // the number of cells.
+    size_t SizeCells(double h);
+    // Lists every kept box in each cell it reaches, ascending within each cell.
+    void BinBoxes(size_t cells);
     int CellOf(int axis, float x) const;
 
     std::vector<Box> boxes;    // the boxes reaching into the region, in vertex order

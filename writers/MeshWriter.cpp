@@ -84,6 +84,25 @@ void WriteNameLine(FILE* file, long long indent, const CStr& name, const char* e
     out.Text(end);
 }
 
+// The merge grid of the parent's world positions, over the region the child's world
+// positions span (NaN coordinates left out); h is the half-size of the boxes.
+std::unique_ptr<MergeGrid> GridAround(const std::vector<Point3>& parentWorld, const std::vector<Point3>& world,
+                                      double h)
+{
+    float lo[3], hi[3];
+    for (int k = 0; k < 3; k++) {
+        lo[k] = std::numeric_limits<float>::infinity();
+        hi[k] = -std::numeric_limits<float>::infinity();
+    }
+    for (const Point3& w : world)
+        for (int k = 0; k < 3; k++)
+            if (!std::isnan(w[k])) {
+                lo[k] = std::min(lo[k], w[k]);
+                hi[k] = std::max(hi[k], w[k]);
+            }
+    return std::make_unique<MergeGrid>(parentWorld.data(), int(parentWorld.size()), h, lo, hi);
+}
+
 } // namespace
 
 MeshWriter::MeshWriter(FILE* file, Interface* i, int d, InstanceNodeList nodes)
@@ -133,25 +152,20 @@ ErrorFlags MeshWriter::WriteMeshBody(INode* node)
     if (!own.get())
         return ERROR_GEOMETRY;
 
-    // The parent's mesh takes part only when the parent is itself written as geometry:
-    // merged faces refer to its vertices. A target or a collision box writes no mesh.
+    // The parent's mesh takes part only when the parent writes its own: merged faces
+    // refer to its vertices.
     const std::vector<Point3>* parentWorld = nullptr;
     std::vector<Point3> parentStorage;
     if (mergeVertices) {
         INode* parent = node->GetParentNode();
-        if (parent && !parent->IsRootNode() && (!GetExportSelectedOnly() || parent->Selected() == 1) &&
-            !IsCollisionBoxName(parent->GetName())) {
-            Object* obj = parent->EvalWorldState(t, TRUE).obj;
-            if (obj && obj->SuperClassID() == GEOMOBJECT_CLASS_ID && obj->ClassID() != Class_ID(TARGET_CLASS_ID, 0)) {
-                parentWorld = ParentPositions(parent, t, positionCache, parentStorage);
-                if (!parentWorld)
-                    return ERROR_GEOMETRY;
-            }
+        if (parent && GeometryRoleOf(parent, t) == GeometryRole::Mesh) {
+            parentWorld = ParentPositions(parent, t, positionCache, parentStorage);
+            if (!parentWorld)
+                return ERROR_GEOMETRY;
         }
     }
 
     Mesh& mesh = own.get()->GetMesh();
-    const int numVerts = mesh.getNumVerts();
     const Matrix3 objTM = node->GetObjTMAfterWSM(t);
     const Matrix3 toLocal = Inverse(node->GetNodeTM(t));
     // With a merge the world positions come first: the grid needs the region they span.
@@ -162,86 +176,85 @@ ErrorFlags MeshWriter::WriteMeshBody(INode* node)
         world = WorldPositions(mesh, objTM);
     std::unique_ptr<MergeGrid> grid;
     if (parentWorld) {
-        float lo[3], hi[3];
-        for (int k = 0; k < 3; k++) {
-            lo[k] = std::numeric_limits<float>::infinity();
-            hi[k] = -std::numeric_limits<float>::infinity();
-        }
-        for (const Point3& w : world)
-            for (int k = 0; k < 3; k++)
-                if (!std::isnan(w[k])) {
-                    lo[k] = std::min(lo[k], w[k]);
-                    hi[k] = std::max(hi[k], w[k]);
-                }
-        grid = std::make_unique<MergeGrid>(parentWorld->data(), int(parentWorld->size()), mergePrecision * 0.1, lo, hi);
+        grid = GridAround(*parentWorld, world, mergePrecision * 0.1);
+        const int numVerts = mesh.getNumVerts();
         mergedIndex.resize(size_t(numVerts));
         // Appending a few at a time would copy the tables over and over.
         mergeSources.Resize(numVerts);
         mergeTargets.Resize(numVerts);
     }
-
-    {
-        TextBuffer out(outFile);
-        const long long indent = (long long)indentSize * (depth + 1);
-        for (int i = 0; i < numVerts; i++) {
-            const Point3 w = world.empty() ? objTM * mesh.verts[size_t(i)] : world[size_t(i)];
-            if (grid) {
-                int j = grid->LowestContaining(w);
-                int target = i;
-                if (j >= 0) {
-                    target = int((long long)numVerts + j);
-                    mergeSources.Append(1, &i, 25);
-                    mergeTargets.Append(1, &target, 25);
-                }
-                mergedIndex[size_t(i)] = target;
-            }
-            Point3 l = toLocal * w;
-            out.Spaces(indent);
-            const float xzy[3] = {l.x, l.z, l.y};
-            for (int k = 0; k < 3; k++) {
-                char* at = out.Reserve(FORMAT_FIXED_MAX + 1);
-                size_t n = FormatFloatTo(at, xzy[k]);
-                at[n] = k < 2 ? ' ' : '\n';
-                out.Advance(n + 1);
-            }
-        }
-        out.Char('\n');
-    }
-
-    Mtl* mtl = node->GetMtl();
-    if (exportMaterials && mtl) {
-        const int numSubs = mtl->NumSubMtls();
-        if (IsMulti(mtl)) {
-            // The identifiers in use, found in one pass: the question is asked once per slot.
-            idUsed.assign(0x10000, false);
-            for (const Face& f : mesh.faces)
-                idUsed[f.getMatID()] = true;
-            idMesh = &mesh;
-            for (int k = 0; k < numSubs; k++) {
-                if (!HasFacesWithMaterial(mesh, k))
-                    continue;
-                // An empty slot has no material block to name: its faces are left
-                // out, like those of identifiers beyond the last slot.
-                Mtl* sub = LeafMaterial(mtl->GetSubMtl(k), k);
-                if (!sub)
-                    continue;
-                WriteNameLine(outFile, (long long)indentSize * (depth + 1), FormatMaterialName(sub->GetName()), "\n");
-                WriteFaces(mesh, IsTwoSided(sub), k);
-            }
-        } else {
-            WriteNameLine(outFile, (long long)indentSize * (depth + 1), FormatMaterialName(mtl->GetName()), "\n");
-            WriteFaces(mesh, IsTwoSided(mtl), -1);
-        }
-    } else {
-        WriteNameLine(outFile, (long long)indentSize * (depth + 1), FormatMaterialName(node->GetName(), "_COL"), "\n");
-        WriteFaces(mesh, FALSE, -1);
-    }
+    WriteVertices(mesh, objTM, toLocal, world, grid.get());
+    WriteFaceGroups(node, mesh);
     // The meshes are released here; the merge tables stay for the caller.
     idMesh = nullptr;
     idUsed.clear();
     if (keep)
         positionCache->Keep(node, t, std::move(world));
     return 0;
+}
+
+void MeshWriter::WriteVertices(const Mesh& mesh, const Matrix3& objTM, const Matrix3& toLocal,
+                               const std::vector<Point3>& world, const MergeGrid* grid)
+{
+    TextBuffer out(outFile);
+    const int numVerts = mesh.getNumVerts();
+    const long long indent = static_cast<long long>(indentSize) * (depth + 1);
+    for (int i = 0; i < numVerts; i++) {
+        const Point3 w = world.empty() ? objTM * mesh.verts[size_t(i)] : world[size_t(i)];
+        if (grid) {
+            int j = grid->LowestContaining(w);
+            int target = i;
+            if (j >= 0) {
+                target = int(static_cast<long long>(numVerts) + j);
+                mergeSources.Append(1, &i, 25);
+                mergeTargets.Append(1, &target, 25);
+            }
+            mergedIndex[size_t(i)] = target;
+        }
+        Point3 l = toLocal * w;
+        out.Spaces(indent);
+        const float xzy[3] = {l.x, l.z, l.y};
+        for (int k = 0; k < 3; k++) {
+            char* at = out.Reserve(FORMAT_FIXED_MAX + 1);
+            size_t n = FormatFloatTo(at, xzy[k]);
+            at[n] = k < 2 ? ' ' : '\n';
+            out.Advance(n + 1);
+        }
+    }
+    out.Char('\n');
+}
+
+void MeshWriter::WriteFaceGroups(INode* node, Mesh& mesh)
+{
+    const long long indent = static_cast<long long>(indentSize) * (depth + 1);
+    Mtl* mtl = node->GetMtl();
+    if (!exportMaterials || !mtl) {
+        WriteNameLine(outFile, indent, FormatMaterialName(node->GetName(), "_COL"), "\n");
+        WriteFaces(mesh, FALSE, -1);
+        return;
+    }
+    if (!IsMulti(mtl)) {
+        WriteNameLine(outFile, indent, FormatMaterialName(mtl->GetName()), "\n");
+        WriteFaces(mesh, IsTwoSided(mtl), -1);
+        return;
+    }
+    // The identifiers in use, found in one pass: the question is asked once per slot.
+    idUsed.assign(0x10000, false);
+    for (const Face& f : mesh.faces)
+        idUsed[f.getMatID()] = true;
+    idMesh = &mesh;
+    const int numSubs = mtl->NumSubMtls();
+    for (int k = 0; k < numSubs; k++) {
+        if (!HasFacesWithMaterial(mesh, k))
+            continue;
+        // An empty slot has no material block to name: its faces are left out, like
+        // those of identifiers beyond the last slot.
+        Mtl* sub = LeafMaterial(mtl->GetSubMtl(k), k);
+        if (!sub)
+            continue;
+        WriteNameLine(outFile, indent, FormatMaterialName(sub->GetName()), "\n");
+        WriteFaces(mesh, IsTwoSided(sub), k);
+    }
 }
 
 BOOL MeshWriter::HasFacesWithMaterial(Mesh& mesh, int id)

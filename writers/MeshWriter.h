@@ -6,14 +6,16 @@
 // the box of a vertex of its geometry parent (half-size mergePrecision tenths of a
 // unit, bounds included) is referred to by the faces as that parent vertex, counted
 // past the end of the child's list: the lowest such parent vertex.
-// The parent takes part only when its own mesh is written: not the scene root, not
-// an unselected node in selection mode, not a target, a collision box or other kind.
+// The parent takes part only when it writes its own mesh (GeometryRoleOf gives Mesh):
+// not the scene root, not a node the selection leaves out, not a target, a collision
+// box or a node of another kind.
 #pragma once
 
 #include "writers/NodeWriter.h"
 
 #include <vector>
 
+class MergeGrid;
 class PositionCache;
 class TextBuffer;
 
@@ -64,6 +66,14 @@ protected:
 
 private:
     void ForgetMesh();
+    // The vertex lines, in the node's frame (toLocal of the world positions: world, or
+    // objTM times the mesh's when world is empty); with a grid, fills the merge
+    // tables as it goes.
+    void WriteVertices(const Mesh& mesh, const Matrix3& objTM, const Matrix3& toLocal, const std::vector<Point3>& world,
+                       const MergeGrid* grid);
+    // The material lines and face lines: one group per used slot of a multi-material,
+    // one for a single material, or the wire colour's under the node's name.
+    void WriteFaceGroups(INode* node, Mesh& mesh);
     struct FaceTexture; // the texture channels of a textured mesh's face lines
     void FormatFace(TextBuffer& out, const Mesh& mesh, const FaceTexture* texture, BOOL twoSided, int face,
                     int partner);

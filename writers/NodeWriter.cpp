@@ -11,7 +11,7 @@
 namespace {
 
 // A control character, a line break above all, would end the line early.
-bool IsControl(char c) { return (unsigned char)c < 0x20 || c == 0x7f; }
+bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }
 
 // Braces open and close blocks.
 bool BreaksLine(char c) { return c == '{' || c == '}' || IsControl(c); }
@@ -85,11 +85,11 @@ void NodeWriter::WriteIndent(FILE* stream, int level)
     static const char spaces[] = "                                                                ";
     if (!stream || indentSize <= 0 || level <= 0)
         return;
-    long long n = (long long)indentSize * level;
+    long long n = static_cast<long long>(indentSize) * level;
     while (n > 0) {
         size_t chunk = size_t(n < 64 ? n : 64);
         std::fwrite(spaces, 1, chunk, stream);
-        n -= (long long)chunk;
+        n -= static_cast<long long>(chunk);
     }
 }
 

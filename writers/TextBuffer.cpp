@@ -7,7 +7,7 @@ void TextBuffer::ManySpaces(long long n)
         Room(chunk);
         std::memset(p, ' ', chunk);
         p += chunk;
-        n -= (long long)chunk;
+        n -= static_cast<long long>(chunk);
     }
 }
 

@@ -14,7 +14,7 @@
 
 class TextBuffer {
 public:
-    explicit TextBuffer(FILE* file) : file(file), p(buf) {}
+    explicit TextBuffer(FILE* stream) : file(stream), p(buf) {}
     ~TextBuffer() { Flush(); }
     TextBuffer(const TextBuffer&) = delete;
     TextBuffer& operator=(const TextBuffer&) = delete;

@@ -7,8 +7,7 @@
 
 class TopologyWriter : public MeshWriter {
 public:
-    TopologyWriter(FILE* outFile, Interface* ip, int depth, InstanceNodeList instanceNodes)
-        : MeshWriter(outFile, ip, depth, std::move(instanceNodes))
+    TopologyWriter(FILE* file, Interface* i, int d, InstanceNodeList nodes) : MeshWriter(file, i, d, std::move(nodes))
     {
     }
     // Writes one block per node of the instance list, in list order, then an empty
