@@ -126,6 +126,15 @@ bool IsAseText(std::string_view text)
            (text.size() == start + 19 || std::isspace(static_cast<unsigned char>(text[start + 19])));
 }
 
+bool IsAseFile(simdjson::padded_string_view bytes)
+{
+    // The first word is ASCII in every encoding read: the file's first bytes decode to
+    // it as the whole file would.
+    constexpr size_t kHead = 256;
+    std::string converted;
+    return IsAseText(DecodeSceneText(std::string_view(bytes.data(), std::min(bytes.size(), kHead)), converted));
+}
+
 namespace {
 
 // ---- directives ----
@@ -956,6 +965,12 @@ std::unique_ptr<Scene> AseLoader::Load()
 std::unique_ptr<Scene> LoadAse(std::string_view text, const std::string& fileName)
 {
     return AseLoader(text, fileName).Load();
+}
+
+std::unique_ptr<Scene> LoadAseFile(simdjson::padded_string_view bytes, const std::string& fileName, const TextRead&)
+{
+    std::string converted;
+    return LoadAse(DecodeSceneText(std::string_view(bytes.data(), bytes.size()), converted), fileName);
 }
 
 } // namespace vek

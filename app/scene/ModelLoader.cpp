@@ -4,6 +4,7 @@
 // nodes of several materials, linear key controllers for the first animation.
 #include "ModelAxes.h"
 #include "SceneBuilder.h"
+#include "SceneFormats.h"
 
 #include <assimp/DefaultIOStream.h>
 #include <assimp/DefaultIOSystem.h>
@@ -1292,10 +1293,9 @@ bool IsModelExtension(const std::string& path)
     return ext.size() > 1 && importer.IsExtensionSupported(ext);
 }
 
-std::vector<std::string> ReadableFormats()
+std::vector<std::string> ModelFormats()
 {
-    std::vector<std::string> formats = {"JSON scene description (*.json, or any file holding one)",
-                                        "ASCII scene export (*.ase, or any file beginning with *3DSMAX_ASCIIEXPORT)"};
+    std::vector<std::string> formats;
     Assimp::Importer importer;
     for (size_t k = 0; k < importer.GetImporterCount(); k++) {
         const aiImporterDesc* desc = importer.GetImporterInfo(k);
