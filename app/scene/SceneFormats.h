@@ -33,10 +33,6 @@ std::unique_ptr<Scene> LoadSceneJson(simdjson::padded_string_view text, const st
 
 // ---- the application's ASCII scene export ----
 
-// A text file's bytes as UTF-8: UTF-8 is the bytes themselves (a byte-order mark
-// dropped); UTF-16 with a byte-order mark, and anything else read as Latin-1, are
-// converted into `converted`. The result views `bytes` or `converted`.
-std::string_view DecodeSceneText(std::string_view bytes, std::string& converted);
 // Whether decoded text is the application's ASCII scene export.
 bool IsAseText(std::string_view text);
 // Whether a file's bytes, in whichever encoding, begin with the export's first word.
@@ -44,7 +40,7 @@ bool IsAseText(std::string_view text);
 bool IsAseFile(simdjson::padded_string_view bytes);
 // Reads an ASCII scene export from decoded text; `fileName` names it in errors.
 std::unique_ptr<Scene> LoadAse(std::string_view text, const std::string& fileName);
-// LoadAse of a file's bytes, decoded as DecodeSceneText does.
+// LoadAse of a file's bytes, decoded first (DecodeSceneText).
 std::unique_ptr<Scene> LoadAseFile(simdjson::padded_string_view bytes, const std::string& fileName,
                                    const TextRead& read);
 
