@@ -206,6 +206,9 @@ private:
     // Creates the node of the object on its first need.
     SceneNode* MakeNode(Node& n, const Directive& d);
     Matrix3 ReadTM(std::string* name);
+    void ReadNodeTM(Node& n, const Directive& d, bool first, bool targeted);
+    // The light type *LIGHT_TYPE names.
+    int LightType(const Directive& d) const;
     SceneMeshObject* ReadMesh(const Node& n, const Directive& head);
     std::vector<Point3> ReadPoints(const Directive& list, const char* entryKey, std::vector<int>& lines);
     void ReadFaces(SceneMeshObject* mesh, bool mirrored);
@@ -466,6 +469,41 @@ Matrix3 AseLoader::ReadTM(std::string* name)
     return tm;
 }
 
+// The node's own transform (the first), or its target's (the second, of a camera or
+// light: the target is a node of its own).
+void AseLoader::ReadNodeTM(Node& n, const Directive& d, bool first, bool targeted)
+{
+    std::string name;
+    Matrix3 tm = ReadTM(&name);
+    if (first) {
+        SceneNode* node = MakeNode(n, d);
+        // The file holds world transforms; the node's is relative to its parent.
+        Matrix3 local = tm;
+        if (node->parent && !node->parent->root)
+            local = tm * Inverse(worldTM[node->parent]);
+        Checked(d, [&] { b.SetTransform(node, local); });
+        worldTM[node] = n.tm = tm;
+        n.mirrored = DotProd(CrossProd(tm.GetRow(0), tm.GetRow(1)), tm.GetRow(2)) < 0.0f;
+    } else if (targeted) {
+        n.target = Checked(d, [&] { return b.AddNode(nullptr, name); });
+        nodes.insert_or_assign(name, n.target);
+        worldTM[n.target] = tm;
+        b.SetObject(n.target, b.AddObject(PlainObject::Target));
+        Checked(d, [&] { b.SetTransform(n.target, tm); });
+    }
+}
+
+int AseLoader::LightType(const Directive& d) const
+{
+    static const char* const kTypes[] = {"Omni", "Target", "Directional", "Free", "TargetDirectional"};
+    static_assert(std::size(kTypes) == TDIR_LIGHT + 1);
+    std::string type = Text(d);
+    auto found = std::find(std::begin(kTypes), std::end(kTypes), type);
+    if (found == std::end(kTypes))
+        Fail(d, "unknown light type \"" + type + "\"");
+    return int(found - std::begin(kTypes));
+}
+
 void AseLoader::ReadObject(const Directive& head)
 {
     Node n;
@@ -483,24 +521,7 @@ void AseLoader::ReadObject(const Directive& head)
                 Fail(d, "must come before the node's transform");
             n.parent = Text(d);
         } else if (d.key == "*NODE_TM" && d.block) {
-            std::string name;
-            Matrix3 tm = ReadTM(&name);
-            if (tms++ == 0) {
-                SceneNode* node = MakeNode(n, d);
-                // The file holds world transforms; the node's is relative to its parent.
-                Matrix3 local = tm;
-                if (node->parent && !node->parent->root)
-                    local = tm * Inverse(worldTM[node->parent]);
-                Checked(d, [&] { b.SetTransform(node, local); });
-                worldTM[node] = n.tm = tm;
-                n.mirrored = DotProd(CrossProd(tm.GetRow(0), tm.GetRow(1)), tm.GetRow(2)) < 0.0f;
-            } else if (isCamera || isLight) {
-                n.target = Checked(d, [&] { return b.AddNode(nullptr, name); });
-                nodes.insert_or_assign(name, n.target);
-                worldTM[n.target] = tm;
-                b.SetObject(n.target, b.AddObject(PlainObject::Target));
-                Checked(d, [&] { b.SetTransform(n.target, tm); });
-            }
+            ReadNodeTM(n, d, tms++ == 0, isCamera || isLight);
             continue;
         } else if (d.key == "*MESH" && d.block && head.key == "*GEOMOBJECT") {
             n.object = ReadMesh(n, d);
@@ -511,13 +532,7 @@ void AseLoader::ReadObject(const Directive& head)
             ReadCamera(cam);
             continue;
         } else if (d.key == "*LIGHT_TYPE" && isLight) {
-            static const char* const kTypes[] = {"Omni", "Target", "Directional", "Free", "TargetDirectional"};
-            static_assert(std::size(kTypes) == TDIR_LIGHT + 1);
-            std::string type = Text(d);
-            auto found = std::find(std::begin(kTypes), std::end(kTypes), type);
-            if (found == std::end(kTypes))
-                Fail(d, "unknown light type \"" + type + "\"");
-            light.type = int(found - std::begin(kTypes));
+            light.type = LightType(d);
         } else if (d.key == "*LIGHT_USELIGHT" && isLight) {
             light.on = Int(d, 0) != 0;
         } else if (d.key == "*LIGHT_SETTINGS" && d.block && isLight) {
