@@ -154,9 +154,9 @@ TEST_P(AllocationFailure, EveryRunEndsWholeOrWithBadAllocAndLeavesNothingStaged)
     fs::create_directories(out);
     LoadAndExport(scene, config, out, -1, load); // the options file written once
     const std::vector<std::string> configNames = Names(config), outNames = Names(out);
-    std::vector<std::string> expected;
-    for (const std::string& name : outNames)
-        expected.push_back(ReadFile(out / name));
+    std::vector<std::string> expected(outNames.size());
+    for (size_t k = 0; k < outNames.size(); k++)
+        expected[k] = ReadFile(out / outNames[k]);
 
     long long failures = 0;
     for (long long n = 0;; n++) {
