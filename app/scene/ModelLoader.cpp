@@ -157,7 +157,7 @@ std::optional<fs::path> FindTexture(const std::string& named, const fs::path& mo
 {
     std::string text = named;
     std::replace(text.begin(), text.end(), '\\', '/');
-    const bool drive = text.size() >= 2 && std::isalpha((unsigned char)text[0]) && text[1] == ':';
+    const bool drive = text.size() >= 2 && std::isalpha(static_cast<unsigned char>(text[0])) && text[1] == ':';
     const bool absolute = drive || (text.starts_with("/") && !text.starts_with("//"));
     std::error_code ec;
     if (absolute && !drive && fs::is_regular_file(text, ec))
@@ -255,7 +255,7 @@ void RethrowOutOfMemory(const std::exception_ptr& caught)
 // of corners. Positions are compared by their bits, -0 and +0 being one.
 class PositionIndex {
 public:
-    PositionIndex(std::vector<Point3>& verts, size_t corners) : verts(verts)
+    PositionIndex(std::vector<Point3>& vertices, size_t corners) : verts(vertices)
     {
         size_t slots = 16;
         while (slots < 2 * corners)
@@ -355,7 +355,7 @@ private:
 
 class ModelLoader {
 public:
-    ModelLoader(const std::string& path, const ImportOptions& options) : path(path), options(options) {}
+    ModelLoader(const std::string& file, const ImportOptions& importOptions) : path(file), options(importOptions) {}
 
     std::unique_ptr<Scene> Load()
     {
