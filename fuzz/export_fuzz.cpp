@@ -88,13 +88,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     ExportOptions options = DefaultExportOptions;
     bool selectedOnly = false;
-    const std::string text(
+    const simdjson::padded_string text(
         ReadOptions(std::string_view(reinterpret_cast<const char*>(data), size), options, selectedOnly));
     std::unique_ptr<vek::Scene> scene;
     try {
-        std::string converted;
-        const std::string_view decoded = vek::DecodeSceneText(text, converted);
-        scene = vek::IsAseText(decoded) ? vek::LoadAse(decoded, "fuzz.ase") : vek::LoadSceneJson(text, "fuzz.json");
+        // As vekexport chooses among its own formats; what none claims is read as the
+        // first, for its errors.
+        const vek::SceneFormat* format = vek::SniffSceneFormat(text);
+        scene = (format ? *format : vek::SceneFormats[0]).load(text, "fuzz", {});
     } catch (const vek::SceneError&) {
         return 0;
     }

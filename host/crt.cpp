@@ -186,10 +186,19 @@ int OpenStaged(Transaction& t, const char* name, const std::string& target, std:
     int fd = MakeStaged(hostfs::DirectoryOf(target), target, t.umask, temp, hold);
     if (fd < 0)
         return -1;
-    if (t.observer)
-        t.observer(temp.c_str());
-    entry = std::make_shared<StagedFile>(StagedFile{name, target, temp, hold, true});
-    t.files.push_back(entry);
+    try {
+        if (t.observer)
+            t.observer(temp.c_str());
+        entry = std::make_shared<StagedFile>(StagedFile{name, target, temp, hold, true});
+        t.files.push_back(entry);
+    } catch (...) {
+        // Out of memory: the file the transaction could not record would outlive it.
+        entry = nullptr;
+        hostfs::Close(hold);
+        hostfs::Close(fd);
+        hostfs::Unlink(temp.c_str());
+        throw;
+    }
     return fd;
 }
 
@@ -350,14 +359,15 @@ FILE* _tfopen(const MCHAR* name, const MCHAR* mode)
         return OpenForReading(name, "rb");
     if (m != "w" && m != "a") // update modes are not used by the plug-in: no translation
         return std::fopen(name, (m + "b").c_str());
-    std::shared_ptr<StagedFile> staged;
-    int fd = OpenForWriting(name, m == "a", staged);
-    if (fd < 0)
+    // Made before the file is opened: running out of memory then leaves nothing open.
+    auto owned = std::make_unique<Stream>(Stream{-1, !binary, name, nullptr});
+    owned->fd = OpenForWriting(name, m == "a", owned->staged);
+    if (owned->fd < 0)
         return nullptr;
     cookie_io_functions_t io{};
     io.write = StreamWrite;
     io.close = StreamClose;
-    auto* stream = new Stream{fd, !binary, name, staged};
+    Stream* stream = owned.release(); // StreamClose deletes it
     FILE* f = fopencookie(stream, m.c_str(), io);
     if (!f) {
         stream->error = errno;

@@ -3,6 +3,7 @@
 #include "check/VekCheck.h"
 #include "export_run.h"
 #include "scene/SceneFormats.h"
+#include "scene/TextDecoding.h"
 #include "scene_test_util.h"
 
 #include <regex>

@@ -21,109 +21,33 @@
 // default); a light uses its attenuation when *LIGHT_USEATTEN is 1.
 #include "SceneBuilder.h"
 #include "SceneFormats.h"
+#include "TextDecoding.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <string_view>
 #include <unordered_map>
 
 namespace vek {
 
-namespace {
-
-// ---- text ----
-
-void AppendUtf8(std::string& out, uint32_t c)
-{
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xc0 | (c >> 6));
-        out += char(0x80 | (c & 0x3f));
-    } else if (c < 0x10000) {
-        out += char(0xe0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3f));
-        out += char(0x80 | (c & 0x3f));
-    } else {
-        out += char(0xf0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3f));
-        out += char(0x80 | ((c >> 6) & 0x3f));
-        out += char(0x80 | (c & 0x3f));
-    }
-}
-
-std::string FromUtf16(std::string_view bytes, bool bigEndian)
-{
-    std::string out;
-    out.reserve(bytes.size() / 2);
-    auto unit = [&](size_t i) {
-        auto b0 = uint8_t(bytes[i]), b1 = uint8_t(bytes[i + 1]);
-        return uint32_t(bigEndian ? (b0 << 8 | b1) : (b1 << 8 | b0));
-    };
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        uint32_t c = unit(i);
-        if (c >= 0xd800 && c < 0xdc00 && i + 3 < bytes.size() && unit(i + 2) >= 0xdc00 && unit(i + 2) < 0xe000) {
-            c = 0x10000 + ((c - 0xd800) << 10) + (unit(i + 2) - 0xdc00);
-            i += 2;
-        } else if (c >= 0xd800 && c < 0xe000) {
-            c = 0xfffd; // a lone half of a surrogate pair
-        }
-        AppendUtf8(out, c);
-    }
-    return out;
-}
-
-bool ValidUtf8(std::string_view s)
-{
-    for (size_t i = 0; i < s.size();) {
-        // ASCII, the whole of most files, eight bytes at a time.
-        uint64_t word = 0;
-        if (s.size() - i >= 8 && (std::memcpy(&word, s.data() + i, 8), (word & 0x8080808080808080u) == 0)) {
-            i += 8;
-            continue;
-        }
-        auto c = uint8_t(s[i]);
-        size_t n = c < 0x80 ? 0 : (c & 0xe0) == 0xc0 ? 1 : (c & 0xf0) == 0xe0 ? 2 : (c & 0xf8) == 0xf0 ? 3 : 4;
-        if (n == 4 || (n == 1 && c < 0xc2) || i + n >= s.size() + (n == 0))
-            return false;
-        for (size_t k = 1; k <= n; k++)
-            if ((uint8_t(s[i + k]) & 0xc0) != 0x80)
-                return false;
-        i += n + 1;
-    }
-    return true;
-}
-
-} // namespace
-
-std::string_view DecodeSceneText(std::string_view b, std::string& converted)
-{
-    if (b.size() >= 2 && uint8_t(b[0]) == 0xff && uint8_t(b[1]) == 0xfe)
-        return converted = FromUtf16(b.substr(2), false);
-    if (b.size() >= 2 && uint8_t(b[0]) == 0xfe && uint8_t(b[1]) == 0xff)
-        return converted = FromUtf16(b.substr(2), true);
-    if (b.substr(0, 3) == "\xef\xbb\xbf")
-        b.remove_prefix(3);
-    // Read where it lies: a scene of hundreds of megabytes is not copied.
-    if (ValidUtf8(b))
-        return b;
-    converted.clear(); // Latin-1
-    converted.reserve(b.size() * 2);
-    for (char c : b)
-        AppendUtf8(converted, uint8_t(c));
-    return converted;
-}
-
 bool IsAseText(std::string_view text)
 {
     size_t start = text.find_first_not_of(" \t\r\n");
     return start != std::string_view::npos && text.compare(start, 19, "*3DSMAX_ASCIIEXPORT") == 0 &&
            (text.size() == start + 19 || std::isspace(static_cast<unsigned char>(text[start + 19])));
+}
+
+bool IsAseFile(simdjson::padded_string_view bytes)
+{
+    // The first word is ASCII in every encoding read: the file's first bytes decode to
+    // it as the whole file would.
+    constexpr size_t kHead = 256;
+    std::string converted;
+    return IsAseText(DecodeSceneText(std::string_view(bytes.data(), std::min(bytes.size(), kHead)), converted));
 }
 
 namespace {
@@ -282,6 +206,9 @@ private:
     // Creates the node of the object on its first need.
     SceneNode* MakeNode(Node& n, const Directive& d);
     Matrix3 ReadTM(std::string* name);
+    void ReadNodeTM(Node& n, const Directive& d, bool first, bool targeted);
+    // The light type *LIGHT_TYPE names.
+    int LightType(const Directive& d) const;
     SceneMeshObject* ReadMesh(const Node& n, const Directive& head);
     std::vector<Point3> ReadPoints(const Directive& list, const char* entryKey, std::vector<int>& lines);
     void ReadFaces(SceneMeshObject* mesh, bool mirrored);
@@ -542,6 +469,41 @@ Matrix3 AseLoader::ReadTM(std::string* name)
     return tm;
 }
 
+// The node's own transform (the first), or its target's (the second, of a camera or
+// light: the target is a node of its own).
+void AseLoader::ReadNodeTM(Node& n, const Directive& d, bool first, bool targeted)
+{
+    std::string name;
+    Matrix3 tm = ReadTM(&name);
+    if (first) {
+        SceneNode* node = MakeNode(n, d);
+        // The file holds world transforms; the node's is relative to its parent.
+        Matrix3 local = tm;
+        if (node->parent && !node->parent->root)
+            local = tm * Inverse(worldTM[node->parent]);
+        Checked(d, [&] { b.SetTransform(node, local); });
+        worldTM[node] = n.tm = tm;
+        n.mirrored = DotProd(CrossProd(tm.GetRow(0), tm.GetRow(1)), tm.GetRow(2)) < 0.0f;
+    } else if (targeted) {
+        n.target = Checked(d, [&] { return b.AddNode(nullptr, name); });
+        nodes.insert_or_assign(name, n.target);
+        worldTM[n.target] = tm;
+        b.SetObject(n.target, b.AddObject(PlainObject::Target));
+        Checked(d, [&] { b.SetTransform(n.target, tm); });
+    }
+}
+
+int AseLoader::LightType(const Directive& d) const
+{
+    static const char* const kTypes[] = {"Omni", "Target", "Directional", "Free", "TargetDirectional"};
+    static_assert(std::size(kTypes) == TDIR_LIGHT + 1);
+    std::string type = Text(d);
+    auto found = std::find(std::begin(kTypes), std::end(kTypes), type);
+    if (found == std::end(kTypes))
+        Fail(d, "unknown light type \"" + type + "\"");
+    return int(found - std::begin(kTypes));
+}
+
 void AseLoader::ReadObject(const Directive& head)
 {
     Node n;
@@ -559,24 +521,7 @@ void AseLoader::ReadObject(const Directive& head)
                 Fail(d, "must come before the node's transform");
             n.parent = Text(d);
         } else if (d.key == "*NODE_TM" && d.block) {
-            std::string name;
-            Matrix3 tm = ReadTM(&name);
-            if (tms++ == 0) {
-                SceneNode* node = MakeNode(n, d);
-                // The file holds world transforms; the node's is relative to its parent.
-                Matrix3 local = tm;
-                if (node->parent && !node->parent->root)
-                    local = tm * Inverse(worldTM[node->parent]);
-                Checked(d, [&] { b.SetTransform(node, local); });
-                worldTM[node] = n.tm = tm;
-                n.mirrored = DotProd(CrossProd(tm.GetRow(0), tm.GetRow(1)), tm.GetRow(2)) < 0.0f;
-            } else if (isCamera || isLight) {
-                n.target = Checked(d, [&] { return b.AddNode(nullptr, name); });
-                nodes.insert_or_assign(name, n.target);
-                worldTM[n.target] = tm;
-                b.SetObject(n.target, b.AddObject(PlainObject::Target));
-                Checked(d, [&] { b.SetTransform(n.target, tm); });
-            }
+            ReadNodeTM(n, d, tms++ == 0, isCamera || isLight);
             continue;
         } else if (d.key == "*MESH" && d.block && head.key == "*GEOMOBJECT") {
             n.object = ReadMesh(n, d);
@@ -587,13 +532,7 @@ void AseLoader::ReadObject(const Directive& head)
             ReadCamera(cam);
             continue;
         } else if (d.key == "*LIGHT_TYPE" && isLight) {
-            static const char* const kTypes[] = {"Omni", "Target", "Directional", "Free", "TargetDirectional"};
-            static_assert(std::size(kTypes) == TDIR_LIGHT + 1);
-            std::string type = Text(d);
-            auto found = std::find(std::begin(kTypes), std::end(kTypes), type);
-            if (found == std::end(kTypes))
-                Fail(d, "unknown light type \"" + type + "\"");
-            light.type = int(found - std::begin(kTypes));
+            light.type = LightType(d);
         } else if (d.key == "*LIGHT_USELIGHT" && isLight) {
             light.on = Int(d, 0) != 0;
         } else if (d.key == "*LIGHT_SETTINGS" && d.block && isLight) {
@@ -956,6 +895,12 @@ std::unique_ptr<Scene> AseLoader::Load()
 std::unique_ptr<Scene> LoadAse(std::string_view text, const std::string& fileName)
 {
     return AseLoader(text, fileName).Load();
+}
+
+std::unique_ptr<Scene> LoadAseFile(simdjson::padded_string_view bytes, const std::string& fileName, const TextRead&)
+{
+    std::string converted;
+    return LoadAse(DecodeSceneText(std::string_view(bytes.data(), bytes.size()), converted), fileName);
 }
 
 } // namespace vek

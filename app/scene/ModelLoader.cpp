@@ -4,6 +4,7 @@
 // nodes of several materials, linear key controllers for the first animation.
 #include "ModelAxes.h"
 #include "SceneBuilder.h"
+#include "SceneFormats.h"
 
 #include <assimp/DefaultIOStream.h>
 #include <assimp/DefaultIOSystem.h>
@@ -156,7 +157,7 @@ std::optional<fs::path> FindTexture(const std::string& named, const fs::path& mo
 {
     std::string text = named;
     std::replace(text.begin(), text.end(), '\\', '/');
-    const bool drive = text.size() >= 2 && std::isalpha((unsigned char)text[0]) && text[1] == ':';
+    const bool drive = text.size() >= 2 && std::isalpha(static_cast<unsigned char>(text[0])) && text[1] == ':';
     const bool absolute = drive || (text.starts_with("/") && !text.starts_with("//"));
     std::error_code ec;
     if (absolute && !drive && fs::is_regular_file(text, ec))
@@ -254,7 +255,7 @@ void RethrowOutOfMemory(const std::exception_ptr& caught)
 // of corners. Positions are compared by their bits, -0 and +0 being one.
 class PositionIndex {
 public:
-    PositionIndex(std::vector<Point3>& verts, size_t corners) : verts(verts)
+    PositionIndex(std::vector<Point3>& vertices, size_t corners) : verts(vertices)
     {
         size_t slots = 16;
         while (slots < 2 * corners)
@@ -354,7 +355,7 @@ private:
 
 class ModelLoader {
 public:
-    ModelLoader(const std::string& path, const ImportOptions& options) : path(path), options(options) {}
+    ModelLoader(const std::string& file, const ImportOptions& importOptions) : path(file), options(importOptions) {}
 
     std::unique_ptr<Scene> Load()
     {
@@ -858,16 +859,95 @@ private:
         return obj;
     }
 
-    Object* NewMeshObject(const std::vector<unsigned>& meshes, bool reversed)
-    {
-        Mesh mesh; // gathered here, then handed to the builder
-        bool uv1 = false, uv2 = false;
-        for (unsigned m : meshes) {
-            uv1 = uv1 || ai->mMeshes[m]->HasTextureCoords(0);
-            uv2 = uv2 || ai->mMeshes[m]->HasTextureCoords(1);
-        }
+    // A mesh gathered from some of the file's meshes, before it is handed to the builder.
+    struct GatheredMesh {
+        Mesh mesh; // its positions, faces and channel 1
         std::vector<UVVert> map2Verts;
         std::vector<TVFace> map2Faces;
+        bool uv1 = false, uv2 = false;
+    };
+
+    // The texture vertices of one of the file's meshes in one channel, appended to verts:
+    // the index of its first, or -k-1 when the mesh lacks the channel and its corners all
+    // take the one vertex k added for them.
+    static int AddChannel(const aiMesh* am, int channel, bool used, std::vector<UVVert>& verts)
+    {
+        int base = int(verts.size());
+        if (!used)
+            return base;
+        if (!am->HasTextureCoords(unsigned(channel))) {
+            verts.push_back(UVVert(0, 0, 0)); // one shared corner for a mesh without this channel
+            return -base - 1;
+        }
+        for (unsigned v = 0; v < am->mNumVertices; v++)
+            verts.push_back(HostPoint(am->mTextureCoords[channel][v]));
+        return base;
+    }
+
+    // Appends the triangles of one of the file's meshes, whose corners are the host
+    // vertices vertexOf names; t1 and t2 as AddChannel gave them. A face is a fan from
+    // its first corner, the inner diagonals hidden edges; `reversed` turns each
+    // triangle over (an offset that mirrors).
+    void AddTriangles(const aiMesh* am, const std::string& meshName, const std::vector<int>& vertexOf, int t1, int t2,
+                      WORD matId, bool reversed, GatheredMesh& g) const
+    {
+        auto corner = [](int base, unsigned index) { return DWORD(base < 0 ? -base - 1 : base + int(index)); };
+        for (unsigned f = 0; f < am->mNumFaces; f++) {
+            const aiFace& face = am->mFaces[f];
+            if (face.mNumIndices < 3)
+                continue;
+            for (unsigned k = 0; k < face.mNumIndices; k++)
+                if (face.mIndices[k] >= am->mNumVertices)
+                    Fail("mesh \"" + meshName + "\": face " + std::to_string(f) + " refers to vertex " +
+                         std::to_string(face.mIndices[k]) + " of " + std::to_string(am->mNumVertices));
+            const unsigned n = face.mNumIndices;
+            for (unsigned k = 1; k + 1 < n; k++) {
+                unsigned c0 = face.mIndices[0], c1 = face.mIndices[k], c2 = face.mIndices[k + 1];
+                Face hf;
+                hf.setVerts(vertexOf[c0], vertexOf[c1], vertexOf[c2]);
+                hf.setEdgeVisFlags(k == 1, TRUE, k + 2 == n);
+                if (reversed) {
+                    // c0, c2, c1: the edges c2-c0, c1-c2 and c0-c1 in that order.
+                    std::swap(c1, c2);
+                    hf.setVerts(vertexOf[c0], vertexOf[c1], vertexOf[c2]);
+                    hf.setEdgeVisFlags(k + 2 == n, TRUE, k == 1);
+                }
+                hf.setMatID(matId);
+                hf.smGroup = 1;
+                g.mesh.faces.push_back(hf);
+                if (g.uv1)
+                    g.mesh.tvFace.push_back(TVFace(corner(t1, c0), corner(t1, c1), corner(t1, c2)));
+                if (g.uv2)
+                    g.map2Faces.push_back(TVFace(corner(t2, c0), corner(t2, c1), corner(t2, c2)));
+            }
+        }
+    }
+
+    // Hands a gathered mesh to the builder: its arrays moved, not copied.
+    SceneMeshObject* BuildMesh(GatheredMesh& g)
+    {
+        SceneMeshObject* tri = b.AddMesh();
+        b.AddVerts(tri, std::move(g.mesh.verts));
+        b.AddFaces(tri, std::move(g.mesh.faces));
+        if (g.uv1) {
+            b.AddMapVerts(tri, 1, std::move(g.mesh.tVerts));
+            b.AddMapFaces(tri, 1, std::move(g.mesh.tvFace));
+        }
+        if (g.uv2) {
+            b.AddMapVerts(tri, 2, std::move(g.map2Verts));
+            b.AddMapFaces(tri, 2, std::move(g.map2Faces));
+        }
+        b.EndMesh(tri);
+        return tri;
+    }
+
+    Object* NewMeshObject(const std::vector<unsigned>& meshes, bool reversed)
+    {
+        GatheredMesh g;
+        for (unsigned m : meshes) {
+            g.uv1 = g.uv1 || ai->mMeshes[m]->HasTextureCoords(0);
+            g.uv2 = g.uv2 || ai->mMeshes[m]->HasTextureCoords(1);
+        }
         // Corners at the same position are one host vertex; texture vertices stay apart.
         size_t corners = 0, triangles = 0;
         for (unsigned m : meshes) {
@@ -876,83 +956,25 @@ private:
             for (unsigned f = 0; f < am->mNumFaces; f++)
                 triangles += am->mFaces[f].mNumIndices >= 3 ? am->mFaces[f].mNumIndices - 2 : 0;
         }
-        PositionIndex positions(mesh.verts, corners);
-        mesh.faces.reserve(triangles);
-        if (uv1) {
-            mesh.tVerts.reserve(corners + meshes.size());
-            mesh.tvFace.reserve(triangles);
+        PositionIndex positions(g.mesh.verts, corners);
+        g.mesh.faces.reserve(triangles);
+        if (g.uv1) {
+            g.mesh.tVerts.reserve(corners + meshes.size());
+            g.mesh.tvFace.reserve(triangles);
         }
         for (size_t sub = 0; sub < meshes.size(); sub++) {
             const aiMesh* am = ai->mMeshes[meshes[sub]];
             std::string meshName = am->mName.length ? am->mName.C_Str() : "#" + std::to_string(meshes[sub]);
             std::vector<int> vertexOf(am->mNumVertices);
-            for (unsigned v = 0; v < am->mNumVertices; v++) {
-                Point3 p = HostPoint(am->mVertices[v]) * axes;
-                vertexOf[v] = positions.Add(p);
-            }
-            auto addChannel = [&](int channel, bool used, std::vector<UVVert>& verts) -> int {
-                int base = int(verts.size());
-                if (!used)
-                    return base;
-                if (!am->HasTextureCoords(unsigned(channel))) {
-                    verts.push_back(UVVert(0, 0, 0)); // one shared corner for a mesh without this channel
-                    return -base - 1;
-                }
-                for (unsigned v = 0; v < am->mNumVertices; v++)
-                    verts.push_back(HostPoint(am->mTextureCoords[channel][v]));
-                return base;
-            };
-            int t1 = addChannel(0, uv1, mesh.tVerts);
-            int t2 = addChannel(1, uv2, map2Verts);
-            auto corner = [](int base, unsigned index) { return DWORD(base < 0 ? -base - 1 : base + int(index)); };
-            for (unsigned f = 0; f < am->mNumFaces; f++) {
-                const aiFace& face = am->mFaces[f];
-                if (face.mNumIndices < 3)
-                    continue;
-                for (unsigned k = 0; k < face.mNumIndices; k++)
-                    if (face.mIndices[k] >= am->mNumVertices)
-                        Fail("mesh \"" + meshName + "\": face " + std::to_string(f) + " refers to vertex " +
-                             std::to_string(face.mIndices[k]) + " of " + std::to_string(am->mNumVertices));
-                // A fan from the first corner: the inner diagonals are hidden edges.
-                const unsigned n = face.mNumIndices;
-                for (unsigned k = 1; k + 1 < n; k++) {
-                    unsigned a = face.mIndices[0], b = face.mIndices[k], c = face.mIndices[k + 1];
-                    Face hf;
-                    hf.setVerts(vertexOf[a], vertexOf[b], vertexOf[c]);
-                    hf.setEdgeVisFlags(k == 1, TRUE, k + 2 == n);
-                    if (reversed) {
-                        // a, c, b: the edges c-a, b-c and a-b in that order.
-                        std::swap(b, c);
-                        hf.setVerts(vertexOf[a], vertexOf[b], vertexOf[c]);
-                        hf.setEdgeVisFlags(k + 2 == n, TRUE, k == 1);
-                    }
-                    hf.setMatID(WORD(meshes.size() > 1 ? sub : 0));
-                    hf.smGroup = 1;
-                    mesh.faces.push_back(hf);
-                    if (uv1)
-                        mesh.tvFace.push_back(TVFace(corner(t1, a), corner(t1, b), corner(t1, c)));
-                    if (uv2)
-                        map2Faces.push_back(TVFace(corner(t2, a), corner(t2, b), corner(t2, c)));
-                }
-            }
+            for (unsigned v = 0; v < am->mNumVertices; v++)
+                vertexOf[v] = positions.Add(HostPoint(am->mVertices[v]) * axes);
+            int t1 = AddChannel(am, 0, g.uv1, g.mesh.tVerts);
+            int t2 = AddChannel(am, 1, g.uv2, g.map2Verts);
+            AddTriangles(am, meshName, vertexOf, t1, t2, WORD(meshes.size() > 1 ? sub : 0), reversed, g);
         }
         const aiString& first = ai->mMeshes[meshes[0]]->mName;
-        return Checked("mesh \"" + (first.length ? first.C_Str() : "#" + std::to_string(meshes[0])) + "\"", [&] {
-            // The arrays are handed over whole: moved, not copied.
-            SceneMeshObject* tri = b.AddMesh();
-            b.AddVerts(tri, std::move(mesh.verts));
-            b.AddFaces(tri, std::move(mesh.faces));
-            if (uv1) {
-                b.AddMapVerts(tri, 1, std::move(mesh.tVerts));
-                b.AddMapFaces(tri, 1, std::move(mesh.tvFace));
-            }
-            if (uv2) {
-                b.AddMapVerts(tri, 2, std::move(map2Verts));
-                b.AddMapFaces(tri, 2, std::move(map2Faces));
-            }
-            b.EndMesh(tri);
-            return tri;
-        });
+        return Checked("mesh \"" + (first.length ? first.C_Str() : "#" + std::to_string(meshes[0])) + "\"",
+                       [&] { return BuildMesh(g); });
     }
 
     // ---- nodes ----
@@ -1292,10 +1314,9 @@ bool IsModelExtension(const std::string& path)
     return ext.size() > 1 && importer.IsExtensionSupported(ext);
 }
 
-std::vector<std::string> ReadableFormats()
+std::vector<std::string> ModelFormats()
 {
-    std::vector<std::string> formats = {"JSON scene description (*.json, or any file holding one)",
-                                        "ASCII scene export (*.ase, or any file beginning with *3DSMAX_ASCIIEXPORT)"};
+    std::vector<std::string> formats;
     Assimp::Importer importer;
     for (size_t k = 0; k < importer.GetImporterCount(); k++) {
         const aiImporterDesc* desc = importer.GetImporterInfo(k);

@@ -229,8 +229,8 @@ void SceneBuilder::SetSubMaterials(SceneMtl* mtl, std::vector<Mtl*> subs)
 void SceneBuilder::CheckMaterialCycles() const
 {
     // Depth-first search without recursion: chains of materials may be long.
-    enum State { Unseen, Open, Done };
-    std::unordered_map<const Mtl*, State> state;
+    enum Visit { Unseen, Open, Done };
+    std::unordered_map<const Mtl*, Visit> state;
     std::unordered_map<const Mtl*, size_t> number;
     for (size_t i = 0; i < s->materials.size(); i++)
         number[s->materials[i]] = i;
@@ -254,7 +254,7 @@ void SceneBuilder::CheckMaterialCycles() const
             auto* sub = static_cast<SceneMtl*>(top.mtl->subs[slot]);
             if (!sub)
                 continue; // empty slot
-            State& st = state[sub];
+            Visit& st = state[sub];
             if (st == Open)
                 throw BuildError("material \"" + std::string(sub->name.data()) + "\" contains itself", number[top.mtl],
                                  int(slot));

@@ -23,8 +23,8 @@ class BuildError : public std::runtime_error {
 public:
     static constexpr size_t kNone = size_t(-1);
 
-    explicit BuildError(const std::string& what, size_t item = kNone, int part = -1)
-        : std::runtime_error(what), item(item), part(part)
+    explicit BuildError(const std::string& what, size_t at = kNone, int inPart = -1)
+        : std::runtime_error(what), item(at), part(inPart)
     {
     }
 

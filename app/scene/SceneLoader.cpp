@@ -219,13 +219,13 @@ void Loader::ParseTexmaps(const At& v)
         At t{*it, JsonKey(v.path, it.key())};
         Keys(t, {"class", "file"});
         std::string cls = String(Required(t, "class"));
-        auto file = Find(t, "file");
+        auto image = Find(t, "file");
         if (cls == "bitmap")
-            texmaps[it.key()] = b.AddBitmapTex(it.key(), file ? std::optional(String(*file)) : std::nullopt);
+            texmaps[it.key()] = b.AddBitmapTex(it.key(), image ? std::optional(String(*image)) : std::nullopt);
         else if (cls != "other")
             Fail(JsonKey(t.path, "class"), "unknown texture map class " + Quoted(cls) + " (bitmap or other)");
-        else if (file)
-            Fail(file->path, "only bitmap texture maps have a file");
+        else if (image)
+            Fail(image->path, "only bitmap texture maps have a file");
         else
             texmaps[it.key()] = b.AddOtherTex(it.key());
     }

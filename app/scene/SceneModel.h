@@ -259,7 +259,7 @@ enum class KeyClass { TCB, Bezier, Linear, Other };
 // rotations spherically, outside the keys the first / last value holds.
 class KeyframeControl : public Control, public IKeyControl {
 public:
-    KeyframeControl(bool rotation, KeyClass cls) : rotation(rotation), cls(cls) {}
+    KeyframeControl(bool isRotation, KeyClass keyClass) : rotation(isRotation), cls(keyClass) {}
 
     const bool rotation;
     const KeyClass cls;
