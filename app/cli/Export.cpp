@@ -1,11 +1,11 @@
 #include "cli/Export.h"
 
+#include "cli/ExportSession.h"
 #include "cli/ImportGuard.h"
 #include "cli/Interrupts.h"
 #include "cli/MemoryBudget.h"
 #include "cli/ModuleHost.h"
 #include "cli/SelectionCheck.h"
-#include "terminal/Terminal.h"
 #include "transaction.h"
 
 #include <nlohmann/json.hpp>
@@ -96,14 +96,6 @@ bool WriteExtraFiles(const Scene& scene)
     return true;
 }
 
-// The dialog on the terminal; a terminal that cannot show it gets the behaviour of no
-// terminal at all: the default button is pressed.
-void TerminalFrontEnd(DialogSession& session)
-{
-    if (!term::Terminal::Get().RunDialog(session))
-        PressDefaultButton(session);
-}
-
 std::unique_ptr<Scene> LoadScene(const Request& request)
 {
     ImportOptions options;
@@ -132,40 +124,6 @@ std::unique_ptr<Scene> LoadScene(const Request& request)
                                   : request.textureRoot);
     scene->Activate();
     return scene;
-}
-
-// A message box on the terminal, or on standard error as "Caption: text".
-void ShowBox(bool terminal, const std::string& caption, const std::string& text)
-{
-    if (!terminal || !term::Terminal::Get().ShowMessageBox(text.c_str(), caption.c_str())) {
-        const char* erase = isatty(STDERR_FILENO) ? "\r\033[K" : ""; // a progress bar's line
-        std::fprintf(stderr, "%s%s: %s\n", erase, caption.c_str(), text.c_str());
-    }
-}
-
-// The message boxes of an export, and those held back.
-struct Boxes {
-    bool terminal = false, quiet = false;
-    std::vector<std::string> held;                           // with --quiet: told only when nothing is written
-    std::vector<std::pair<std::string, std::string>> result; // the result, told once the files are in place
-};
-
-// Message boxes go to the terminal, or to standard error; with --quiet they are held,
-// to be told only when the export fails. The exporter's result ("Message" or
-// "Warning") waits until the files are in place: before, it could announce files that
-// are then not written, and an interrupt at it would discard what it announced.
-void ShowMessageBoxes(Boxes& boxes)
-{
-    SetMessageBoxHandler([&boxes](HWND, const char* text, const char* caption, UINT) {
-        const std::string c = caption;
-        if (c == "Message" || c == "Warning")
-            boxes.result.emplace_back(c, text);
-        else if (boxes.quiet)
-            boxes.held.push_back(c + ": " + text);
-        else
-            ShowBox(boxes.terminal, c, text);
-        return IDOK;
-    });
 }
 
 // A bar on standard error, when it is a terminal, for an export that runs longer than a
@@ -334,20 +292,18 @@ std::string StreamOutput(const Request& request, ExportResult& result)
     return "";
 }
 
-// Commits the staged files when the exporter ran to its end; otherwise nothing stays
-// behind. Once they are in place an interrupt no longer undoes them.
+// Commits the staged files when the exporter ran to its end; otherwise they stay
+// staged, for the session to remove. Once they are in place an interrupt no longer undoes them.
 void Conclude(const Request& request, int exporterResult, const ScriptResult& script, ExportResult& result)
 {
     std::vector<std::string> staged = StagedFiles();
     if (std::string refusal = Refusal(request, exporterResult, script, result); !refusal.empty()) {
-        AbortFileTransaction();
         result.status = result.status == EXIT_CANCELLED ? EXIT_CANCELLED : EXIT_NOTHING;
         result.error = result.status == EXIT_CANCELLED ? "" : refusal;
         return;
     }
     if (request.outputStream) {
         if (std::string error = StreamOutput(request, result); !error.empty()) {
-            AbortFileTransaction();
             result.status = EXIT_NOTHING;
             result.error = error;
             return;
@@ -393,50 +349,28 @@ std::string RecoverOutputDirectory(const std::string& output)
 // files put in place when it ran to its end.
 void ExportScene(const Request& request, Scene& scene, ExportResult& result)
 {
-    // --set values go through the dialog's own procedure, unseen, with or without --no-prompt.
-    Boxes boxes;
-    boxes.terminal = term::HaveTerminal() && !request.noPrompt && request.settings.empty();
-    boxes.quiet = request.quiet;
-    ScriptResult script;
-    if (!request.settings.empty())
-        SetDialogFrontEnd(PreferencesScript(request.settings, script));
-    else if (boxes.terminal)
-        SetDialogFrontEnd(TerminalFrontEnd);
-    ShowMessageBoxes(boxes);
     NoteOptionsFileLength(request.OptionsPath());
-
-    // The exporter reports each failure with its node in the application's log, for the
-    // summary; its other entries are told as message boxes are.
-    SetLogHandler([&result, &boxes](DWORD, const char* title, const char* text) {
-        if (std::string(title).starts_with("#ERROR_EXPORT_"))
-            result.failures.push_back({title, text});
-        else if (boxes.quiet)
-            boxes.held.push_back(std::string(title) + ": " + text);
-        else
-            std::fprintf(stderr, "%s: %s\n", title, text);
-    });
-    CommitLast(request.OptionsPath());
-    BeginFileTransaction();
-    if (!WriteExtraFiles(scene))
-        throw std::runtime_error(FileTransactionError());
-    int exporterResult;
+    std::vector<std::string> held;
     {
-        // Not over a dialog or message box drawn on the terminal.
-        ProgressBar bar(scene, request.output, !request.quiet && !boxes.terminal);
-        exporterResult = CallExporter(request, scene, request.noPrompt && request.settings.empty());
+        ExportSession session(request);
+        if (!WriteExtraFiles(scene))
+            throw std::runtime_error(FileTransactionError());
+        int exporterResult;
+        {
+            // Not over a dialog or message box drawn on the terminal.
+            ProgressBar bar(scene, request.output, !request.quiet && !session.OnTerminal());
+            exporterResult = CallExporter(request, scene, request.noPrompt && request.settings.empty());
+        }
+        result.failures = session.TakeFailures();
+        if (exporterResult && !session.Script().refused)
+            TakeOptionsUsed(request, result);
+        Conclude(request, exporterResult, session.Script(), result);
+        if (result.committed && !request.quiet)
+            session.TellResult();
+        held = session.TakeHeld();
     }
-    SetLogHandler(nullptr);
-    SetMessageBoxHandler(nullptr);
-    SetDialogFrontEnd(nullptr);
-    if (exporterResult && !script.refused)
-        TakeOptionsUsed(request, result);
-    Conclude(request, exporterResult, script, result);
-    if (result.committed && !request.quiet)
-        for (const auto& [caption, text] : boxes.result)
-            ShowBox(boxes.terminal, caption, text);
-    term::Terminal::Get().Close();
     if (result.status == EXIT_NOTHING)
-        for (const std::string& box : boxes.held)
+        for (const std::string& box : held)
             std::fprintf(stderr, "%s\n", box.c_str());
 }
 
@@ -531,14 +465,10 @@ std::string ChangedOptions(const ExportOptions& options)
     return s.empty() ? "all at their defaults" : s + "; the others at their defaults";
 }
 
-// Nothing of an export that did not end stays behind.
+// What an export that did not end comes to; the session took down what it installed,
+// and nothing of it stays staged.
 void Abandon(ExportResult& result, std::string error)
 {
-    AbortFileTransaction();
-    SetMessageBoxHandler(nullptr);
-    SetDialogFrontEnd(nullptr);
-    SetLogHandler(nullptr);
-    term::Terminal::Get().Close();
     if (result.committed) { // the files stay; only what came after failed
         result.extrasFailed.push_back(std::move(error));
         result.status = EXIT_EXTRAS;
@@ -559,7 +489,7 @@ bool WriteFileStaged(const std::string& path, const std::string& bytes)
         std::fprintf(stderr, "vekexport: standard output: %s\n", std::strerror(errno));
         return false;
     }
-    BeginFileTransaction();
+    FileTransaction transaction;
     if (std::FILE* f = _tfopen(path.c_str(), "wb")) {
         std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f); // a failed write or close is kept by the transaction

@@ -4,18 +4,13 @@
 
 #include "check/VekCheck.h"
 #include "cli/CommandLine.h"
+#include "cli/ExportSession.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace vek {
-
-// A failure the exporter reported, with the node (or, for a material, the material) it concerns.
-struct ExportFailure {
-    std::string marker; // "#ERROR_EXPORT_GEOM3D"
-    std::string name;
-};
 
 struct ExportResult {
     int status = EXIT_NOTHING; // the exit status: EXIT_EXTRAS once something after the commit failed

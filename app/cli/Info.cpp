@@ -1,6 +1,7 @@
 #include "cli/Info.h"
 
 #include "check/VekCheck.h"
+#include "cli/ExportSession.h"
 #include "cli/ModuleHost.h"
 #include "terminal/Terminal.h"
 
@@ -142,12 +143,10 @@ int ShowAbout(const Request& request)
     ExportModule module(request.modulePath);
     std::unique_ptr<SceneExport> exporter = module.CreateExporter();
     if (term::HaveTerminal() && !request.noPrompt) {
-        SetDialogFrontEnd([](DialogSession& session) {
-            if (!term::Terminal::Get().RunDialog(session))
-                PressDefaultButton(session);
-        });
+        HeldTerminal screen;
+        SetDialogFrontEnd(TerminalFrontEnd);
         exporter->ShowAbout(GetApplicationWindow());
-        term::Terminal::Get().Close();
+        SetDialogFrontEnd(nullptr);
         return EXIT_EXPORTED;
     }
     // Without a terminal the box is not drawn: its texts are printed, with what the

@@ -21,7 +21,6 @@
 #include "cli/Info.h"
 #include "cli/Interrupts.h"
 #include "terminal/Terminal.h"
-#include "transaction.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -150,12 +149,8 @@ int main(int argc, char** argv)
             status = std::max(status, int(vek::EXIT_NOTHING));
         return status;
     } catch (const std::exception& e) {
-        AbortFileTransaction();
-        vek::term::Terminal::Get().Close();
         std::fprintf(stderr, "vekexport: %s\n", e.what());
     } catch (...) {
-        AbortFileTransaction();
-        vek::term::Terminal::Get().Close();
         std::fprintf(stderr, "vekexport: unexpected failure\n");
     }
     return vek::EXIT_NOTHING;
