@@ -2,6 +2,7 @@
 #include "cli/BatchPlan.h"
 #include "cli/Export.h"
 
+#include "export/ResultMarkers.h"
 #include "transaction.h"
 
 #include <nlohmann/json.hpp>
@@ -182,12 +183,12 @@ int Outcome(int status, const nlohmann::ordered_json& report)
     if (status != EXIT_EXTRAS)
         return std::min(status, int(EXIT_NOTHING));
     bool markers = report.is_object() && report.contains("markers") && report["markers"].is_array() &&
-                   !report["markers"].empty() && report["markers"][0] != "#EXPORT_OK";
+                   !report["markers"].empty() && report["markers"][0] != EXPORT_OK_MARKER;
     return markers ? EXIT_MARKERS : EXIT_EXPORTED;
 }
 
-// "; #ERROR_EXPORT_BOX BOX_7, BOX_9; #ERROR_EXPORT_GEOM3D Smoke": the nodes (or
-// materials) of the report's failures by marker, the first dozen of them.
+// "; MARKER BOX_7, BOX_9; MARKER Smoke": the nodes (or materials) of the report's
+// failures after the marker of each, the first dozen of them.
 std::string FailedNodes(const nlohmann::ordered_json& report)
 {
     constexpr int Named = 12;

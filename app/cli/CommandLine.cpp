@@ -1,9 +1,11 @@
 #include "cli/CommandLine.h"
 
 #include "cli/ModuleHost.h"
+#include "export/ResultMarkers.h"
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <thread>
@@ -19,6 +21,18 @@ std::string DefaultConfigDir()
         return std::string(xdg) + "/vekexport";
     const char* home = std::getenv("HOME");
     return std::string(home && *home ? home : ".") + "/.config/vekexport";
+}
+
+// What every failure marker begins with.
+std::string FailureMarkerStem()
+{
+    std::string stem = resultMarkers[0].text;
+    for (const ResultMarker& marker : resultMarkers) {
+        const std::string_view text = marker.text;
+        const auto differ = std::mismatch(stem.begin(), stem.end(), text.begin(), text.end()).first;
+        stem.erase(differ, stem.end());
+    }
+    return stem;
 }
 
 // The end of --help: the options --set takes, where they are kept, the exit statuses.
@@ -37,8 +51,12 @@ std::string HelpFooter()
         s += limits + ", default " + std::to_string(DefaultExportOptions[k]) + "\n";
     }
     s += "\nExit status:\n"
-         "  0    exported; the file ends with #EXPORT_OK\n"
-         "  1    exported with failure markers (#ERROR_EXPORT_...) at the end of the file\n"
+         "  0    exported; the file ends with " +
+         std::string(EXPORT_OK_MARKER) +
+         "\n"
+         "  1    exported with failure markers (" +
+         FailureMarkerStem() +
+         "...) at the end of the file\n"
          "  2    nothing written: bad command line, refused output or --set value, a scene that\n"
          "       does not load (its reader refused it, crashed or overran --import-timeout), a file\n"
          "       that cannot be written (the message names it and why)\n"

@@ -6,6 +6,7 @@
 #include "cli/MemoryBudget.h"
 #include "cli/ModuleHost.h"
 #include "cli/SelectionCheck.h"
+#include "export/ResultMarkers.h"
 #include "transaction.h"
 
 #include <nlohmann/json.hpp>
@@ -552,7 +553,7 @@ std::string FormatSummary(const ExportResult& r)
     for (const std::string& marker : f.markers) {
         s += "  " + marker;
         for (const ExportFailure& failure : r.failures)
-            if (failure.marker == marker)
+            if (failure.marker == FindResultMarker(marker))
                 s += " " + failure.name;
         s += "\n";
     }
@@ -585,12 +586,13 @@ std::string FormatJsonReport(const Request& request, const ExportResult& r)
     j["topologies"] = f.topologies;
     j["animations"] = f.animations;
     j["collisionBoxes"] = f.boxes;
-    j["markers"] = f.ok ? std::vector<std::string>{"#EXPORT_OK"} : f.markers;
+    j["markers"] = f.ok ? std::vector<std::string>{EXPORT_OK_MARKER} : f.markers;
     j["warnings"] = r.warnings;
     j["failures"] = nlohmann::ordered_json::array();
-    for (const ExportFailure& failure : r.failures)
-        j["failures"].push_back(
-            {{"marker", failure.marker}, {failure.marker == "#ERROR_EXPORT_MTL" ? "material" : "node", failure.name}});
+    for (const ExportFailure& failure : r.failures) {
+        const ResultMarker& marker = resultMarkers[failure.marker];
+        j["failures"].push_back({{"marker", marker.text}, {marker.subject, failure.name}});
+    }
     if (r.options) {
         nlohmann::ordered_json& options = j["options"] = nlohmann::ordered_json::object();
         for (int k = 0; k < ExportOptions::Count; k++)

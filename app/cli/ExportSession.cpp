@@ -1,5 +1,6 @@
 #include "cli/ExportSession.h"
 
+#include "export/ResultMarkers.h"
 #include "log.h"
 #include "terminal/Terminal.h"
 #include "transaction.h"
@@ -70,8 +71,8 @@ void ExportSession::TakeMessageBox(const std::string& caption, const char* text)
 // summary; its other entries are told as message boxes are.
 void ExportSession::TakeLogEntry(const char* title, const char* text)
 {
-    if (std::string(title).starts_with("#ERROR_EXPORT_"))
-        failures.push_back({title, text});
+    if (const int marker = FindResultMarker(title); marker >= 0)
+        failures.push_back({marker, text});
     else if (quiet)
         held.push_back(std::string(title) + ": " + text);
     else

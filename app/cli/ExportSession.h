@@ -13,9 +13,10 @@
 
 namespace vek {
 
-// A failure the exporter reported, with the node (or, for a material, the material) it concerns.
+// A failure the exporter reported: its marker, an index in `resultMarkers`
+// (export/ResultMarkers.h, whose `subject` says what `name` is: a node or a material).
 struct ExportFailure {
-    std::string marker; // the marker text the export wrote it under
+    int marker = 0;
     std::string name;
 };
 
@@ -55,7 +56,8 @@ public:
     bool OnTerminal() const { return terminal; }
     // What the scripted dialog came to (nothing refused without --set).
     const ScriptResult& Script() const { return script; }
-    // The failures the exporter reported so far, in its order; taken away.
+    // The failures the exporter reported so far, in its order (log entries whose title
+    // is a failure marker); taken away.
     std::vector<ExportFailure> TakeFailures() { return std::move(failures); }
     // Tells the exporter's result ("Message" or "Warning" boxes), held back until the
     // files are in place: before, it could announce files that are then not written.
