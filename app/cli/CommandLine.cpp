@@ -82,36 +82,38 @@ int StandardStream(const std::string& output)
     return 0;
 }
 
-// What the parsed options ask for, or why they cannot be taken.
-std::string Complete(Request& r, const std::vector<std::string>& files, const std::vector<std::string>& setArgs)
+// A mistake in what was parsed: it ends the run, with a hint.
+[[noreturn]] void Mistake(const std::string& what) { throw AppError(what + "\nRun with --help for more information."); }
+
+// What the parsed options ask for; a mistake when they cannot be taken.
+void Complete(Request& r, const std::vector<std::string>& files, const std::vector<std::string>& setArgs)
 {
     for (const std::string& arg : setArgs) {
         OptionSetting setting;
         std::string error;
         if (!ParseOptionSetting(arg, setting, error))
-            return error;
+            Mistake(error);
         r.settings.push_back(setting);
     }
     if (r.action != Request::Action::Export)
-        return "";
+        return;
     if (!r.outputDir.empty()) {
         if (files.empty())
-            return "--output-dir: no scene to export";
+            Mistake("--output-dir: no scene to export");
         r.action = Request::Action::Batch;
         r.scenes = files;
-        return "";
+        return;
     }
     if (files.size() != 2)
-        return files.size() < 2 ? "expected a SCENE and an OUTPUT.vek (or SCENE... --output-dir DIR)"
-                                : "one SCENE and one OUTPUT.vek; several scenes go with --output-dir DIR";
+        Mistake(files.size() < 2 ? "expected a SCENE and an OUTPUT.vek (or SCENE... --output-dir DIR)"
+                                 : "one SCENE and one OUTPUT.vek; several scenes go with --output-dir DIR");
     r.scenes = {files[0]};
     r.output = files[1];
     r.outputStream = StandardStream(r.output);
     if (r.outputStream && !r.render.preview.empty())
-        return "--preview draws a file, and the Vek file goes to a stream: give an output file";
+        Mistake("--preview draws a file, and the Vek file goes to a stream: give an output file");
     if (r.outputStream == 1 && r.reportPath == "-")
-        return "the Vek file and the report cannot both go to standard output";
-    return "";
+        Mistake("the Vek file and the report cannot both go to standard output");
 }
 
 // The options that hold a value or a flag, whatever the action.
@@ -291,11 +293,7 @@ std::optional<Request> ParseCommandLine(int argc, char** argv, int& status)
         r.configDir = DefaultConfigDir();
     if (r.modulePath.empty())
         r.modulePath = DefaultModulePath();
-    if (std::string error = Complete(r, files, setArgs); !error.empty()) {
-        std::fprintf(stderr, "vekexport: %s\nRun with --help for more information.\n", error.c_str());
-        status = EXIT_NOTHING;
-        return std::nullopt;
-    }
+    Complete(r, files, setArgs);
     return r;
 }
 

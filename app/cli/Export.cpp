@@ -46,31 +46,32 @@ std::string FileKind(mode_t mode)
     return "not a regular file";
 }
 
-// Why an export to `output` is refused before anything is read; "" when it is not.
-std::string OutputRefusal(const std::string& scene, const std::string& output)
+// Refuses an export to `output` before anything is read, saying why.
+void RefuseOutput(const std::string& scene, const std::string& output)
 {
     std::error_code ec;
     if (output.ends_with("/") || fs::is_directory(output, ec))
-        return output + ": is a directory; the output is a file";
+        throw AppError("is a directory; the output is a file", output);
     if (fs::equivalent(scene, output, ec) ||
         fs::absolute(scene, ec).lexically_normal() == fs::absolute(output, ec).lexically_normal())
-        return output + ": is the scene itself; it would be overwritten";
+        throw AppError("is the scene itself; it would be overwritten", output);
     // A link is kept and the file it names replaced; a link to nothing names no file.
     struct stat st;
     char target[PATH_MAX];
     if (lstat(output.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && !realpath(output.c_str(), target))
-        return output + (errno == ELOOP ? ": is a symbolic link that loops; it names no file to write"
-                                        : ": is a symbolic link to a file that cannot be reached (" +
-                                              std::string(std::strerror(errno)) + ")");
+        throw AppError(errno == ELOOP ? "is a symbolic link that loops; it names no file to write"
+                                      : "is a symbolic link to a file that cannot be reached (" +
+                                            std::string(std::strerror(errno)) + ")",
+                       output);
     // A device, pipe or socket is written to by whoever opened it, not replaced: the
     // export would rename a regular file over it.
     if (struct stat st; stat(output.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-        return output + ": is " + FileKind(st.st_mode) +
-               ", not a regular file; it is never replaced (- writes the Vek file to standard output)";
+        throw AppError("is " + FileKind(st.st_mode) +
+                           ", not a regular file; it is never replaced (- writes the Vek file to standard output)",
+                       output);
     // The ".box" file takes the output's name with its extension replaced.
     if (output.ends_with(".box"))
-        return output + ": the \".box\" collision file of this output would be the output itself";
-    return "";
+        throw AppError("the \".box\" collision file of this output would be the output itself", output);
 }
 
 // Says so when the options file is not 72 bytes long: it is then read only in part.
@@ -80,7 +81,7 @@ void NoteOptionsFileLength(const std::string& path)
     auto bytes = fs::file_size(path, ec);
     std::string note = ec ? "" : OptionsFileLengthNote(path, (long long)bytes);
     if (!note.empty())
-        std::fprintf(stderr, "vekexport: %s\n", note.c_str());
+        Tell(Warning(note));
 }
 
 // Writes the embedded textures of a model beside the output, staged with the export.
@@ -226,47 +227,50 @@ void TakeOptionsUsed(const Request& request, ExportResult& result)
     }
 }
 
-// Why the staged files must not be put in place; "" when they can be. Sets the status
-// they would have.
-std::string Refusal(const Request& request, int exporterResult, const ScriptResult& script, ExportResult& result)
+// Why the staged files must not be put in place; none when they can be. Sets the
+// status they would have.
+std::optional<AppError> Refusal(const Request& request, int exporterResult, const ScriptResult& script,
+                                ExportResult& result)
 {
     std::vector<std::string> staged = StagedFiles();
     bool written = std::find(staged.begin(), staged.end(), request.output) != staged.end();
     if (script.refused || !exporterResult || !written) {
         result.status = exporterResult && !script.refused ? EXIT_CANCELLED : EXIT_NOTHING;
-        std::string error = script.refused ? script.message : FileTransactionError();
-        if (result.status == EXIT_NOTHING && error.empty())
-            error = request.output + ": the export stopped";
-        return error;
+        if (std::string error = script.refused ? script.message : FileTransactionError(); !error.empty())
+            return AppError(error);
+        if (result.status == EXIT_NOTHING)
+            return AppError("the export stopped", request.output);
+        return std::nullopt;
     }
     if (std::string error = FileTransactionError(); !error.empty()) // a write failed
-        return error;
+        return AppError(error);
     // A file the checker would refuse is not one to put in place (a name longer than
     // it reads, say).
     if (std::string finding = CountStaged(request.output, result); !finding.empty())
-        return finding + " (the file written does not pass its check)";
+        return AppError(finding + " (the file written does not pass its check)");
     result.status = StatusFromMarkers(result.figures);
     if (result.status == EXIT_NOTHING)
-        return request.output + ": the file does not end with its result markers";
-    return "";
+        return AppError("the file does not end with its result markers", request.output);
+    return std::nullopt;
 }
 
 // Writes the staged Vek file to the stream the output names, whole, and takes it out
 // of the transaction: the other files (the options) are then put in place as usual.
 // Files that need a place beside the Vek file (a ".box" file, textures) are refused
-// before a byte is written. "" or why nothing was written.
-std::string StreamOutput(const Request& request, ExportResult& result)
+// before a byte is written. Why nothing was written, when nothing was.
+std::optional<AppError> StreamOutput(const Request& request, ExportResult& result)
 {
     const char* stream = request.outputStream == 1 ? "standard output" : "standard error";
     for (const std::string& name : StagedFiles())
         if (name != request.output && fs::path(name).filename() != OPTIONS_FILE_NAME)
-            return std::string(stream) + ": the export also writes " +
-                   (name.ends_with(".box") ? std::string("a \".box\" collision file")
-                                           : "the texture " + fs::path(name).filename().string()) +
-                   ", which needs a place beside the Vek file: give an output file";
+            return AppError("the export also writes " +
+                                (name.ends_with(".box") ? std::string("a \".box\" collision file")
+                                                        : "the texture " + fs::path(name).filename().string()) +
+                                ", which needs a place beside the Vek file: give an output file",
+                            stream);
     std::FILE* in = _tfopen(request.output.c_str(), "rb");
     if (!in)
-        return FileTransactionError();
+        return AppError(FileTransactionError());
     std::fflush(request.outputStream == 1 ? stdout : stderr);
     long long total = 0;
     char buf[1 << 16];
@@ -287,10 +291,10 @@ std::string StreamOutput(const Request& request, ExportResult& result)
         err = EIO;
     std::fclose(in);
     if (err)
-        return std::string(stream) + ": " + std::strerror(err);
+        return AppError(std::strerror(err), stream);
     DiscardStagedFile(request.output);
     result.files.push_back({stream, total});
-    return "";
+    return std::nullopt;
 }
 
 // Commits the staged files when the exporter ran to its end; otherwise they stay
@@ -298,15 +302,17 @@ std::string StreamOutput(const Request& request, ExportResult& result)
 void Conclude(const Request& request, int exporterResult, const ScriptResult& script, ExportResult& result)
 {
     std::vector<std::string> staged = StagedFiles();
-    if (std::string refusal = Refusal(request, exporterResult, script, result); !refusal.empty()) {
-        result.status = result.status == EXIT_CANCELLED ? EXIT_CANCELLED : EXIT_NOTHING;
-        result.error = result.status == EXIT_CANCELLED ? "" : refusal;
+    if (std::optional<AppError> refusal = Refusal(request, exporterResult, script, result)) {
+        if (result.status != EXIT_CANCELLED) {
+            result.status = EXIT_NOTHING;
+            result.error = std::move(refusal);
+        }
         return;
     }
     if (request.outputStream) {
-        if (std::string error = StreamOutput(request, result); !error.empty()) {
+        if (std::optional<AppError> error = StreamOutput(request, result)) {
             result.status = EXIT_NOTHING;
-            result.error = error;
+            result.error = std::move(error);
             return;
         }
     }
@@ -317,7 +323,7 @@ void Conclude(const Request& request, int exporterResult, const ScriptResult& sc
         InterruptsHeld held;
         if (!CommitFileTransaction()) {
             result.status = EXIT_NOTHING;
-            result.error = FileTransactionError();
+            result.error = AppError(FileTransactionError());
             return;
         }
         result.committed = true;
@@ -334,16 +340,19 @@ void Conclude(const Request& request, int exporterResult, const ScriptResult& sc
     }
 }
 
-// Recovers what runs that died left beside the output, and says so; "" or why not.
-std::string RecoverOutputDirectory(const std::string& output)
+// Recovers what runs that died left beside the output, and says so; throws when it cannot.
+void RecoverOutputDirectory(const std::string& output)
 {
     std::string dir = fs::path(output).parent_path().string();
+    if (dir.empty())
+        dir = ".";
     std::string said;
-    std::string error = RecoverFiles(dir.empty() ? "." : dir, said);
+    std::string error = RecoverFiles(dir, said);
     std::istringstream lines(said);
     for (std::string line; std::getline(lines, line);)
-        std::fprintf(stderr, "vekexport: %s: %s\n", dir.empty() ? "." : dir.c_str(), line.c_str());
-    return error;
+        Tell(Warning(line, dir));
+    if (!error.empty())
+        throw AppError(error);
 }
 
 // The scene loaded and the preferences settled: the export through the module, its
@@ -355,7 +364,7 @@ void ExportScene(const Request& request, Scene& scene, ExportResult& result)
     {
         ExportSession session(request);
         if (!WriteExtraFiles(scene))
-            throw std::runtime_error(FileTransactionError());
+            throw AppError(FileTransactionError());
         int exporterResult;
         {
             // Not over a dialog or message box drawn on the terminal.
@@ -399,11 +408,8 @@ struct StreamScratch {
 
 void Export(const Request& asked, ExportResult& result)
 {
-    if (std::string refusal = asked.outputStream ? "" : OutputRefusal(asked.scenes[0], asked.output);
-        !refusal.empty()) {
-        result.error = refusal;
-        return;
-    }
+    if (!asked.outputStream)
+        RefuseOutput(asked.scenes[0], asked.output);
     // A symbolic link stays: the file it names is written, with its ".box" file and
     // textures beside that file.
     Request request = asked;
@@ -414,15 +420,11 @@ void Export(const Request& asked, ExportResult& result)
     if (fs::is_symlink(asked.output, ec) && realpath(asked.output.c_str(), target))
         request.output = target;
     fs::create_directories(request.configDir, ec);
-    if (ec) {
-        result.error = request.configDir + ": cannot create the configuration directory: " + ec.message();
-        return;
-    }
+    if (ec)
+        throw AppError("cannot create the configuration directory: " + ec.message(), request.configDir);
     // A stream has no directory of its own whose dead runs to recover.
-    if (std::string error = asked.outputStream ? "" : RecoverOutputDirectory(request.output); !error.empty()) {
-        result.error = error;
-        return;
-    }
+    if (!asked.outputStream)
+        RecoverOutputDirectory(request.output);
     const std::uint64_t budget = request.maxMemory ? *request.maxMemory : DefaultMemoryBudget(request.scenes[0]);
     LimitMemory(request.scenes[0], budget);
     SetOutputLimit(request.maxOutput ? *request.maxOutput : budget);
@@ -430,22 +432,18 @@ void Export(const Request& asked, ExportResult& result)
     result.warnings = scene->Warnings();
     for (const std::string& warning : result.warnings)
         if (!request.quiet)
-            std::fprintf(stderr, "vekexport: %s: %s\n", request.scenes[0].c_str(), warning.c_str());
+            Tell(Warning(warning, request.scenes[0]));
     if (request.selectedOnly && !CheckSelection(*scene, request.scenes[0]))
         return; // said on standard error
     // The module writes a file: for a stream it is staged in a private directory, made
     // only now, by the process that goes on with the run (a model is read by a new one).
     StreamScratch scratch;
     if (asked.outputStream) {
-        if (!scene->ExtraFiles().empty()) {
-            result.error = std::string(asked.outputStream == 1 ? "standard output" : "standard error") +
-                           ": the model embeds textures, which need a place beside the Vek file: give an output file";
-            return;
-        }
-        if (!scratch.Make()) {
-            result.error = scratch.path + ": " + std::strerror(errno);
-            return;
-        }
+        if (!scene->ExtraFiles().empty())
+            throw AppError("the model embeds textures, which need a place beside the Vek file: give an output file",
+                           asked.outputStream == 1 ? "standard output" : "standard error");
+        if (!scratch.Make())
+            throw AppError(std::strerror(errno), scratch.path);
         request.output = scratch.path + "/stream.vek";
     }
     ExportScene(request, *scene, result);
@@ -468,27 +466,26 @@ std::string ChangedOptions(const ExportOptions& options)
 
 // What an export that did not end comes to; the session took down what it installed,
 // and nothing of it stays staged.
-void Abandon(ExportResult& result, std::string error)
+void Abandon(ExportResult& result, const AppError& error)
 {
     if (result.committed) { // the files stay; only what came after failed
-        result.extrasFailed.push_back(std::move(error));
+        result.extrasFailed.emplace_back(error.what());
         result.status = EXIT_EXTRAS;
         return;
     }
-    result.status = EXIT_NOTHING;
-    result.error = std::move(error);
+    result.status = error.Status();
+    result.error = error;
 }
 
 } // namespace
 
-bool WriteFileStaged(const std::string& path, const std::string& bytes)
+std::optional<AppError> WriteFileStaged(const std::string& path, const std::string& bytes)
 {
     if (path == "-") {
         std::fwrite(bytes.data(), 1, bytes.size(), stdout);
         if (std::fflush(stdout) == 0 && !std::ferror(stdout))
-            return true;
-        std::fprintf(stderr, "vekexport: standard output: %s\n", std::strerror(errno));
-        return false;
+            return std::nullopt;
+        return AppError(std::strerror(errno), "standard output");
     }
     FileTransaction transaction;
     if (std::FILE* f = _tfopen(path.c_str(), "wb")) {
@@ -496,9 +493,8 @@ bool WriteFileStaged(const std::string& path, const std::string& bytes)
         std::fclose(f); // a failed write or close is kept by the transaction
     }
     if (CommitFileTransaction())
-        return true;
-    std::fprintf(stderr, "vekexport: %s\n", FileTransactionError().c_str());
-    return false;
+        return std::nullopt;
+    return AppError(FileTransactionError());
 }
 
 int RunRecover(const Request& request)
@@ -508,8 +504,7 @@ int RunRecover(const Request& request)
     std::fputs(said.empty() ? (request.recoverDir + ": nothing to recover\n").c_str() : said.c_str(), stdout);
     if (error.empty())
         return EXIT_EXPORTED;
-    std::fprintf(stderr, "vekexport: %s\n", error.c_str());
-    return EXIT_NOTHING;
+    return Told(AppError(error));
 }
 
 ExportResult RunExport(const Request& request)
@@ -518,10 +513,12 @@ ExportResult RunExport(const Request& request)
     ExportResult result;
     try {
         Export(request, result);
+    } catch (const AppError& e) {
+        Abandon(result, e);
     } catch (const std::bad_alloc&) {
-        Abandon(result, MemoryExceededMessage());
-    } catch (const std::exception& e) {
-        Abandon(result, e.what());
+        Abandon(result, AppError(MemoryExceededMessage()));
+    } catch (const std::exception& e) { // the loaders', the module host's: they name their file
+        Abandon(result, AppError(e.what()));
     }
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return result;
@@ -531,7 +528,7 @@ std::string FormatSummary(const ExportResult& r)
 {
     if (r.files.empty())
         return "";
-    std::string s = "vekexport: wrote";
+    std::string s = std::string(ProgramPrefix) + "wrote";
     for (size_t k = 0; k < r.files.size(); k++)
         s += (k == 0                    ? " "
               : k + 1 == r.files.size() ? " and "
@@ -569,8 +566,8 @@ std::string FormatJsonReport(const Request& request, const ExportResult& r)
     j["scene"] = request.scenes.empty() ? "" : request.scenes[0];
     j["output"] = request.output;
     j["status"] = r.status;
-    if (!r.error.empty())
-        j["error"] = r.error;
+    if (r.error)
+        j["error"] = r.error->what();
     j["seconds"] = r.seconds;
     j["files"] = nlohmann::ordered_json::array();
     for (const auto& [path, bytes] : r.files)

@@ -1,5 +1,7 @@
 #include "cli/SelectionCheck.h"
 
+#include "cli/AppError.h"
+
 #include <cstdio>
 #include <vector>
 
@@ -27,14 +29,11 @@ bool AnySelected(INode* root)
 bool CheckSelection(Scene& scene, const std::string& file)
 {
     if (!scene.HoldsSelection()) {
-        std::fprintf(stderr,
-                     "vekexport: %s: a model file records no selection: --selected-only has nothing to export\n",
-                     file.c_str());
+        Tell(AppError("a model file records no selection: --selected-only has nothing to export", file));
         return false;
     }
     if (!AnySelected(scene.GetRootNode()))
-        std::fprintf(stderr, "vekexport: %s: no node is selected: --selected-only exports none of them\n",
-                     file.c_str());
+        Tell(Warning("no node is selected: --selected-only exports none of them", file));
     return true;
 }
 
