@@ -433,8 +433,8 @@ void Export(const Request& asked, ExportResult& result)
     for (const std::string& warning : result.warnings)
         if (!request.quiet)
             Tell(Warning(warning, request.scenes[0]));
-    if (request.selectedOnly && !CheckSelection(*scene, request.scenes[0]))
-        return; // said on standard error
+    if (request.selectedOnly)
+        CheckSelection(*scene, request.scenes[0]);
     // The module writes a file: for a stream it is staged in a private directory, made
     // only now, by the process that goes on with the run (a model is read by a new one).
     StreamScratch scratch;

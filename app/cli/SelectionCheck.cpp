@@ -2,7 +2,6 @@
 
 #include "cli/AppError.h"
 
-#include <cstdio>
 #include <vector>
 
 namespace vek {
@@ -26,15 +25,12 @@ bool AnySelected(INode* root)
 
 } // namespace
 
-bool CheckSelection(Scene& scene, const std::string& file)
+void CheckSelection(Scene& scene, const std::string& file)
 {
-    if (!scene.HoldsSelection()) {
-        Tell(AppError("a model file records no selection: --selected-only has nothing to export", file));
-        return false;
-    }
+    if (!scene.HoldsSelection())
+        throw AppError("a model file records no selection: --selected-only has nothing to export", file);
     if (!AnySelected(scene.GetRootNode()))
         Tell(Warning("no node is selected: --selected-only exports none of them", file));
-    return true;
 }
 
 } // namespace vek
