@@ -134,7 +134,8 @@ std::optional<AppError> CopyOptions(const Request& r, const std::string& scratch
     ExportOptions options;
     if (!ReadOptionsFile(r.OptionsPath(), options))
         return AppError(std::string("cannot read the options: ") + std::strerror(errno), r.OptionsPath());
-    if (std::string note = OptionsFileLengthNote(r.OptionsPath(), (long long)fs::file_size(r.OptionsPath(), ec));
+    if (std::string note =
+            OptionsFileLengthNote(r.OptionsPath(), static_cast<long long>(fs::file_size(r.OptionsPath(), ec)));
         !note.empty())
         Tell(Warning(note));
     // Checked: exports from a copy that failed would run with the defaults, and then

@@ -65,8 +65,8 @@ void RefuseOutput(const std::string& scene, const std::string& output)
                        output);
     // A device, pipe or socket is written to by whoever opened it, not replaced: the
     // export would rename a regular file over it.
-    if (struct stat st; stat(output.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-        throw AppError("is " + FileKind(st.st_mode) +
+    if (struct stat found; stat(output.c_str(), &found) == 0 && !S_ISREG(found.st_mode))
+        throw AppError("is " + FileKind(found.st_mode) +
                            ", not a regular file; it is never replaced (- writes the Vek file to standard output)",
                        output);
     // The ".box" file takes the output's name with its extension replaced.
@@ -79,7 +79,7 @@ void NoteOptionsFileLength(const std::string& path)
 {
     std::error_code ec;
     auto bytes = fs::file_size(path, ec);
-    std::string note = ec ? "" : OptionsFileLengthNote(path, (long long)bytes);
+    std::string note = ec ? "" : OptionsFileLengthNote(path, static_cast<long long>(bytes));
     if (!note.empty())
         Tell(Warning(note));
 }
@@ -336,7 +336,7 @@ void Conclude(const Request& request, int exporterResult, const ScriptResult& sc
     for (const std::string& name : staged) {
         std::error_code ec;
         if (fs::path(name).filename() != OPTIONS_FILE_NAME && !(request.outputStream && name == request.output))
-            result.files.push_back({name, (long long)fs::file_size(name, ec)});
+            result.files.push_back({name, static_cast<long long>(fs::file_size(name, ec))});
     }
 }
 

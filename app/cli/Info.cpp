@@ -129,7 +129,8 @@ int ShowOptions(const Request& request)
         Tell(Warning(path + " does not exist yet: the first export creates it with these defaults"));
     } else if (!ReadOptionsFile(path, options)) {
         return Told(AppError(std::string("cannot read the options: ") + std::strerror(errno), path));
-    } else if (std::string note = OptionsFileLengthNote(path, (long long)std::filesystem::file_size(path, ec));
+    } else if (std::string note =
+                   OptionsFileLengthNote(path, static_cast<long long>(std::filesystem::file_size(path, ec)));
                !note.empty()) {
         Tell(Warning(note));
     }
