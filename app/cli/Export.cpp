@@ -302,11 +302,14 @@ std::optional<AppError> StreamOutput(const Request& request, ExportResult& resul
 void Conclude(const Request& request, int exporterResult, const ScriptResult& script, ExportResult& result)
 {
     std::vector<std::string> staged = StagedFiles();
-    if (std::optional<AppError> refusal = Refusal(request, exporterResult, script, result)) {
-        if (result.status != EXIT_CANCELLED) {
-            result.status = EXIT_NOTHING;
-            result.error = std::move(refusal);
-        }
+    std::optional<AppError> refusal = Refusal(request, exporterResult, script, result);
+    // A cancelled export has nothing to put in place: what comes after the files (the
+    // preview) must not take it for one that wrote them.
+    if (result.status == EXIT_CANCELLED)
+        return;
+    if (refusal) {
+        result.status = EXIT_NOTHING;
+        result.error = std::move(refusal);
         return;
     }
     if (request.outputStream) {
