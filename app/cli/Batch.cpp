@@ -107,7 +107,7 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& errors)
     int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)
-        throw std::runtime_error(args[0] + ": cannot start an export: " + std::strerror(rc));
+        throw AppError(std::string("cannot start an export: ") + std::strerror(rc), args[0]);
     children.insert(pid);
     return pid;
 }

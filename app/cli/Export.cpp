@@ -520,7 +520,7 @@ ExportResult RunExport(const Request& request)
         Abandon(result, e);
     } catch (const std::bad_alloc&) {
         Abandon(result, AppError(MemoryExceededMessage()));
-    } catch (const std::exception& e) { // the loaders', the module host's: they name their file
+    } catch (const std::exception& e) { // the scene loaders': they name their file and place
         Abandon(result, AppError(e.what()));
     }
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -159,7 +159,7 @@ int main(int argc, char** argv)
     } catch (const vek::AppError& e) {
         vek::Tell(e);
         return e.Status();
-    } catch (const std::exception& e) { // the module host's, or out of memory
+    } catch (const std::exception& e) { // out of memory, or another layer's
         vek::Tell(vek::AppError(e.what()));
     } catch (...) {
         vek::Tell(vek::AppError("unexpected failure"));
