@@ -40,7 +40,9 @@ int WarnMissingTextures(const std::string& vek, const std::string& root)
         std::error_code ec;
         if (file.empty() || std::filesystem::is_regular_file(p.is_absolute() ? p : root / p, ec))
             continue;
-        Tell(AppError(word + " " + file + ": no such file under " + root, vek, std::to_string(number), EXIT_EXPORTED));
+        std::string reason = word;
+        reason.append(" ").append(file).append(": no such file under ").append(root);
+        Tell(AppError(reason, vek, std::to_string(number), EXIT_EXPORTED));
         missing++;
     }
     return missing;
