@@ -46,6 +46,16 @@ TEST(ExportReport, SummaryAndReportNameTheNodeBehindEachMarker)
     EXPECT_EQ(report["options"]["exportBoxes"], 1);
     EXPECT_EQ(report["options"]["decimals"], 6);
 
+    // A run that writes nothing says why in its report as well.
+    fs::path dir = ScratchDir("report-refused");
+    WriteFile(dir / "tri.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    ExportRun refused = RunVekexport(
+        dir, {"--no-prompt", "--config-dir", "cfg", "--selected-only", "--report", "r.json", "tri.obj", "out.vek"});
+    EXPECT_EQ(refused.status, 2);
+    auto why = nlohmann::json::parse(ReadFile(dir / "r.json"));
+    EXPECT_EQ(why["status"], 2);
+    EXPECT_EQ(why["error"], "tri.obj: a model file records no selection: --selected-only has nothing to export");
+
     // Only errors: the result message and the summary are left out.
     ExportRun quiet = ExportScene("report-quiet", FailingScene, {{"exportBoxes", 1}}, {"--quiet"});
     EXPECT_EQ(quiet.status, 1);

@@ -154,7 +154,7 @@ TEST(TerminalEndToEnd, MouseClickOnAnnulerCancels)
     const std::string before = ReadFile(dir / "cfg" / OPTIONS_FILE_NAME);
     const std::string vekexport = (fs::path(VEK_BINARY_DIR) / "vekexport").string();
     const std::string command = "cd '" + dir.string() + "' && LANG=C.UTF-8 '" + vekexport +
-                                "' --config-dir cfg quad.obj out.vek; echo \\$? > status.txt";
+                                "' --config-dir cfg --preview p.png quad.obj out.vek; echo \\$? > status.txt";
 
     TmuxServer tmux;
     // An 80 by 24 screen holds the window exactly: the client area starts at row 1, column 1.
@@ -169,6 +169,7 @@ TEST(TerminalEndToEnd, MouseClickOnAnnulerCancels)
     ASSERT_TRUE(WaitForFile(dir / "status.txt", std::chrono::seconds(10))) << tmux.Screen();
     EXPECT_EQ(ReadFile(dir / "status.txt"), "3\n");
     EXPECT_FALSE(fs::exists(dir / "out.vek"));
+    EXPECT_FALSE(fs::exists(dir / "p.png")); // nothing comes after a cancelled export
     EXPECT_EQ(ReadFile(dir / "cfg" / OPTIONS_FILE_NAME), before);
 }
 

@@ -2,6 +2,7 @@
 #include "cli/BatchPlan.h"
 #include "cli/Export.h"
 
+#include "export/ResultMarkers.h"
 #include "transaction.h"
 
 #include <nlohmann/json.hpp>
@@ -106,7 +107,7 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& errors)
     int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)
-        throw std::runtime_error(args[0] + ": cannot start an export: " + std::strerror(rc));
+        throw AppError(std::string("cannot start an export: ") + std::strerror(rc), args[0]);
     children.insert(pid);
     return pid;
 }
@@ -124,21 +125,19 @@ std::pair<pid_t, int> WaitForChild()
 }
 
 // The options of the batch, read once: the children start from a full copy of them in
-// the scratch directory. False, said on standard error, when they cannot be read.
-bool CopyOptions(const Request& r, const std::string& scratch)
+// the scratch directory. Why not, when they cannot be read or copied.
+std::optional<AppError> CopyOptions(const Request& r, const std::string& scratch)
 {
     std::error_code ec;
     if (!fs::exists(r.OptionsPath(), ec))
-        return true; // the first export creates the defaults
+        return std::nullopt; // the first export creates the defaults
     ExportOptions options;
-    if (!ReadOptionsFile(r.OptionsPath(), options)) {
-        std::fprintf(stderr, "vekexport: %s: cannot read the options: %s\n", r.OptionsPath().c_str(),
-                     std::strerror(errno));
-        return false;
-    }
-    if (std::string note = OptionsFileLengthNote(r.OptionsPath(), (long long)fs::file_size(r.OptionsPath(), ec));
+    if (!ReadOptionsFile(r.OptionsPath(), options))
+        return AppError(std::string("cannot read the options: ") + std::strerror(errno), r.OptionsPath());
+    if (std::string note =
+            OptionsFileLengthNote(r.OptionsPath(), static_cast<long long>(fs::file_size(r.OptionsPath(), ec)));
         !note.empty())
-        std::fprintf(stderr, "vekexport: %s\n", note.c_str());
+        Tell(Warning(note));
     // Checked: exports from a copy that failed would run with the defaults, and then
     // save them over the user's options.
     return WriteFileStaged(scratch + "/" OPTIONS_FILE_NAME, OptionsFileBytes(options));
@@ -147,17 +146,17 @@ bool CopyOptions(const Request& r, const std::string& scratch)
 // Saves the options the exports ended with, once, as every export saves them; a file
 // that holds them already is left as it is. A new file is dated from the start of the
 // batch, whose exports all ran with these options: their files count as newer than it.
-bool SaveOptions(const Request& r, const std::string& scratch, fs::file_time_type started)
+std::optional<AppError> SaveOptions(const Request& r, const std::string& scratch, fs::file_time_type started)
 {
     std::string bytes = ReadText(scratch + "/" OPTIONS_FILE_NAME);
     if (bytes.empty() || bytes == ReadText(r.OptionsPath()))
-        return true;
+        return std::nullopt;
     std::error_code ec;
     fs::create_directories(r.configDir, ec);
-    if (!WriteFileStaged(r.OptionsPath(), bytes))
-        return false;
+    if (std::optional<AppError> error = WriteFileStaged(r.OptionsPath(), bytes))
+        return error;
     fs::last_write_time(r.OptionsPath(), started, ec);
-    return true;
+    return std::nullopt;
 }
 
 // The triangles of an export's faces, a four-vertex face counting two.
@@ -182,12 +181,12 @@ int Outcome(int status, const nlohmann::ordered_json& report)
     if (status != EXIT_EXTRAS)
         return std::min(status, int(EXIT_NOTHING));
     bool markers = report.is_object() && report.contains("markers") && report["markers"].is_array() &&
-                   !report["markers"].empty() && report["markers"][0] != "#EXPORT_OK";
+                   !report["markers"].empty() && report["markers"][0] != EXPORT_OK_MARKER;
     return markers ? EXIT_MARKERS : EXIT_EXPORTED;
 }
 
-// "; #ERROR_EXPORT_BOX BOX_7, BOX_9; #ERROR_EXPORT_GEOM3D Smoke": the nodes (or
-// materials) of the report's failures by marker, the first dozen of them.
+// "; MARKER BOX_7, BOX_9; MARKER Smoke": the nodes (or materials) of the report's
+// failures after the marker of each, the first dozen of them.
 std::string FailedNodes(const nlohmann::ordered_json& report)
 {
     constexpr int Named = 12;
@@ -216,7 +215,7 @@ std::string Reason(const Job& job, int status, const nlohmann::ordered_json& rep
 {
     std::string why = report.is_object() ? report.value("error", "") : "";
     if (why.empty() && !said.empty())
-        why = said[0].starts_with("vekexport: ") ? said[0].substr(11) : said[0];
+        why = said[0].starts_with(ProgramPrefix) ? said[0].substr(ProgramPrefix.size()) : said[0];
     if (why.empty())
         why = status > 128 ? "the export process was ended by signal " + std::to_string(status - 128)
                            : "the export process ended with status " + std::to_string(status);
@@ -242,7 +241,8 @@ void PrintOutcome(const Request& r, const Job& job, int status, const nlohmann::
     }
     std::fflush(stdout);
     for (const std::string& line : said)
-        if (line != "vekexport: " + reason && line != "vekexport: " + job.scene + ": " + reason)
+        if (line != std::string(ProgramPrefix) + reason &&
+            line != std::string(ProgramPrefix) + AppError(reason, job.scene).what())
             std::fprintf(stderr, "       %s\n", line.c_str());
 }
 
@@ -356,8 +356,9 @@ int RunJobs(const Request& r, const std::string& scratch, std::vector<Job>& jobs
         reports.push_back(std::move(report));
     if (!r.quiet) {
         std::string fresh = tally.upToDate ? ", " + std::to_string(tally.upToDate) + " up to date" : "";
-        std::printf("vekexport: %zu scenes: %d exported, %d with failure markers, %d not exported%s; %lld triangles\n",
-                    jobs.size(), tally.counts[0], tally.counts[1], tally.counts[2], fresh.c_str(), tally.triangles);
+        std::printf("%s%zu scenes: %d exported, %d with failure markers, %d not exported%s; %lld triangles\n",
+                    std::string(ProgramPrefix).c_str(), jobs.size(), tally.counts[0], tally.counts[1], tally.counts[2],
+                    fresh.c_str(), tally.triangles);
     }
     return tally.worst;
 }
@@ -370,36 +371,38 @@ int RunBatch(const Request& r)
     const fs::file_time_type started = fs::file_time_type::clock::now();
     std::error_code ec;
     fs::create_directories(r.outputDir, ec);
-    if (ec) {
-        std::fprintf(stderr, "vekexport: %s: cannot create the output directory: %s\n", r.outputDir.c_str(),
-                     ec.message().c_str());
-        return EXIT_NOTHING;
-    }
+    if (ec)
+        return Told(AppError("cannot create the output directory: " + ec.message(), r.outputDir));
     std::string scratch = (fs::temp_directory_path() / "vekexport-XXXXXX").string();
-    if (!mkdtemp(scratch.data())) {
-        std::fprintf(stderr, "vekexport: %s: %s\n", scratch.c_str(), std::strerror(errno));
-        return EXIT_NOTHING;
-    }
+    if (!mkdtemp(scratch.data()))
+        return Told(AppError(std::strerror(errno), scratch));
     std::vector<Job> jobs = PlanJobs(r, scratch);
     int worst = EXIT_NOTHING;
     nlohmann::ordered_json reports = nlohmann::ordered_json::array();
-    if (jobs.empty())
-        std::fprintf(stderr, "vekexport: no scene to export\n");
-    else if (CopyOptions(r, scratch)) {
+    if (jobs.empty()) {
+        Tell(AppError("no scene to export"));
+    } else if (std::optional<AppError> error = CopyOptions(r, scratch)) {
+        Tell(*error);
+    } else {
         worst = RunJobs(r, scratch, jobs, reports);
         bool anyExported = std::any_of(reports.begin(), reports.end(), [](const nlohmann::ordered_json& j) {
             int status = j.value("status", int(EXIT_NOTHING));
             return (status <= EXIT_MARKERS || status == EXIT_EXTRAS) && !j.value("upToDate", false);
         });
-        if (anyExported && !r.noSave && !SaveOptions(r, scratch, started))
+        if (std::optional<AppError> unsaved =
+                anyExported && !r.noSave ? SaveOptions(r, scratch, started) : std::nullopt) {
+            Tell(*unsaved);
             worst = std::max(worst, int(EXIT_EXTRAS)); // the scenes' files stay in place
+        }
     }
     fs::remove_all(scratch, ec);
     if (!r.reportPath.empty()) {
         double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         nlohmann::ordered_json all = {{"status", worst}, {"seconds", seconds}, {"scenes", reports}};
-        if (!WriteFileStaged(r.reportPath, all.dump(2) + "\n"))
+        if (std::optional<AppError> error = WriteFileStaged(r.reportPath, all.dump(2) + "\n")) {
+            Tell(*error);
             worst = std::max(worst, int(worst <= EXIT_MARKERS ? EXIT_EXTRAS : EXIT_NOTHING));
+        }
     }
     return worst;
 }

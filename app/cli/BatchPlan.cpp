@@ -60,7 +60,7 @@ void AddFolder(const Request& r, const fs::path& root, std::vector<PlannedScene>
         if (IsSceneFile(file.string()))
             scenes.push_back(file);
     if (scenes.empty())
-        std::fprintf(stderr, "vekexport: %s: no scene in this folder\n", root.string().c_str());
+        Tell(Warning("no scene in this folder", root.string()));
     // Scenes of one folder sharing a stem keep their whole names, so that they cannot
     // be written to one file.
     std::map<std::pair<fs::path, std::string>, int> stems;

@@ -1,9 +1,11 @@
 #include "cli/CommandLine.h"
 
 #include "cli/ModuleHost.h"
+#include "export/ResultMarkers.h"
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <thread>
@@ -19,6 +21,18 @@ std::string DefaultConfigDir()
         return std::string(xdg) + "/vekexport";
     const char* home = std::getenv("HOME");
     return std::string(home && *home ? home : ".") + "/.config/vekexport";
+}
+
+// What every failure marker begins with.
+std::string FailureMarkerStem()
+{
+    std::string stem = resultMarkers[0].text;
+    for (const ResultMarker& marker : resultMarkers) {
+        const std::string_view text = marker.text;
+        const auto differ = std::mismatch(stem.begin(), stem.end(), text.begin(), text.end()).first;
+        stem.erase(differ, stem.end());
+    }
+    return stem;
 }
 
 // The end of --help: the options --set takes, where they are kept, the exit statuses.
@@ -37,8 +51,12 @@ std::string HelpFooter()
         s += limits + ", default " + std::to_string(DefaultExportOptions[k]) + "\n";
     }
     s += "\nExit status:\n"
-         "  0    exported; the file ends with #EXPORT_OK\n"
-         "  1    exported with failure markers (#ERROR_EXPORT_...) at the end of the file\n"
+         "  0    exported; the file ends with " +
+         std::string(EXPORT_OK_MARKER) +
+         "\n"
+         "  1    exported with failure markers (" +
+         FailureMarkerStem() +
+         "...) at the end of the file\n"
          "  2    nothing written: bad command line, refused output or --set value, a scene that\n"
          "       does not load (its reader refused it, crashed or overran --import-timeout), a file\n"
          "       that cannot be written (the message names it and why)\n"
@@ -64,36 +82,38 @@ int StandardStream(const std::string& output)
     return 0;
 }
 
-// What the parsed options ask for, or why they cannot be taken.
-std::string Complete(Request& r, const std::vector<std::string>& files, const std::vector<std::string>& setArgs)
+// A mistake in what was parsed: it ends the run, with a hint.
+[[noreturn]] void Mistake(const std::string& what) { throw AppError(what + "\nRun with --help for more information."); }
+
+// What the parsed options ask for; a mistake when they cannot be taken.
+void Complete(Request& r, const std::vector<std::string>& files, const std::vector<std::string>& setArgs)
 {
     for (const std::string& arg : setArgs) {
         OptionSetting setting;
         std::string error;
         if (!ParseOptionSetting(arg, setting, error))
-            return error;
+            Mistake(error);
         r.settings.push_back(setting);
     }
     if (r.action != Request::Action::Export)
-        return "";
+        return;
     if (!r.outputDir.empty()) {
         if (files.empty())
-            return "--output-dir: no scene to export";
+            Mistake("--output-dir: no scene to export");
         r.action = Request::Action::Batch;
         r.scenes = files;
-        return "";
+        return;
     }
     if (files.size() != 2)
-        return files.size() < 2 ? "expected a SCENE and an OUTPUT.vek (or SCENE... --output-dir DIR)"
-                                : "one SCENE and one OUTPUT.vek; several scenes go with --output-dir DIR";
+        Mistake(files.size() < 2 ? "expected a SCENE and an OUTPUT.vek (or SCENE... --output-dir DIR)"
+                                 : "one SCENE and one OUTPUT.vek; several scenes go with --output-dir DIR");
     r.scenes = {files[0]};
     r.output = files[1];
     r.outputStream = StandardStream(r.output);
     if (r.outputStream && !r.render.preview.empty())
-        return "--preview draws a file, and the Vek file goes to a stream: give an output file";
+        Mistake("--preview draws a file, and the Vek file goes to a stream: give an output file");
     if (r.outputStream == 1 && r.reportPath == "-")
-        return "the Vek file and the report cannot both go to standard output";
-    return "";
+        Mistake("the Vek file and the report cannot both go to standard output");
 }
 
 // The options that hold a value or a flag, whatever the action.
@@ -130,6 +150,128 @@ void AddSettings(const Request& r, std::vector<std::string>& args)
     const render::RenderSettings& picture = r.render.settings;
     if (picture.width != render::RenderSettings{}.width || picture.height != render::RenderSettings{}.height)
         args.insert(args.end(), {"--size", std::to_string(picture.width) + "x" + std::to_string(picture.height)});
+}
+
+// What the parser fills in, from which the request is then made.
+struct Parsed {
+    Request r;
+    bool about = false, showOptions = false, version = false, listFormats = false;
+    std::vector<std::string> setArgs, files;
+    std::string upAxis = "auto";
+    std::uint64_t maxMemory = 0, maxOutput = 0;
+    unsigned importTimeout = 0;
+    CLI::Option* maxMemoryOption = nullptr;
+    CLI::Option* maxOutputOption = nullptr;
+    CLI::Option* importTimeoutOption = nullptr;
+};
+
+// The options of an export and of a batch: the dialog, the options, the report, where
+// the files go, the module, the texture root and a model's axes and scale.
+void AddExportOptions(CLI::App& app, Parsed& p)
+{
+    Request& r = p.r;
+    app.add_flag("--no-prompt", r.noPrompt, "Export without showing the preferences dialog");
+    app.add_flag("--selected-only", r.selectedOnly, "Export only the selected nodes");
+    app.add_option("--set", p.setArgs,
+                   "Set an option as in the preferences dialog, within its limits, and confirm it "
+                   "(e.g. decimals=3; repeatable; names below)")
+        ->allow_extra_args(false)
+        ->type_name("NAME=VALUE");
+    app.add_flag("--no-save", r.noSave, "Export with the --set values without saving the options");
+    app.add_flag("--quiet,-q", r.quiet, "Print only errors: no summary, message boxes only when nothing is written");
+    app.add_option("--report", r.reportPath,
+                   "Write the export's figures and failures to FILE.json (- for standard output)")
+        ->type_name("FILE.json");
+    app.add_option("--output-dir", r.outputDir,
+                   "Export every SCENE to DIR/<stem>.vek, and the scenes of every FOLDER to the same places under "
+                   "DIR, each in its own process")
+        ->type_name("DIR");
+    app.add_flag("--force", r.force, "In a batch, export the scenes whose outputs are up to date as well");
+    app.add_option("-j,--jobs", r.jobs, "Exports of a batch running at once (default: the number of cores)")
+        ->check(CLI::Range(1, 1024));
+    app.add_option("--config-dir", r.configDir, "Directory of the options file (default below)")->type_name("DIR");
+    app.add_option("--module", r.modulePath,
+                   "Export module to load (default: the ExportToVek.dle installed with vekexport)");
+    app.add_option("--texture-root", r.textureRoot,
+                   "Write the paths of textures under DIR relative to it, as those inside a Partition directory")
+        ->type_name("DIR");
+    app.add_option("--up", p.upAxis, "Up axis of a model file (default: its format's convention)")
+        ->check(CLI::IsMember({"auto", "y", "z"}));
+    app.add_option("--scale", r.scale,
+                   "Multiply a model's scene by FACTOR, once it is in metres or its own unit (e.g. 100 for a "
+                   "level built in centimetres)")
+        ->check(CLI::PositiveNumber & CLI::Range(1e-6, 1e6))
+        ->type_name("FACTOR");
+}
+
+// The limits of a run, each kept apart from its default until it is given.
+void AddLimitOptions(CLI::App& app, Parsed& p)
+{
+    p.maxMemoryOption =
+        app.add_option("--max-memory", p.maxMemory,
+                       "Memory the run may take, e.g. 4G (0: no limit; default: the larger of 2G and 48 times "
+                       "the scene file's size)")
+            ->transform(CLI::AsSizeValue(false))
+            ->type_name("SIZE");
+    p.maxOutputOption = app.add_option("--max-output", p.maxOutput,
+                                       "Largest .box file an export may write, e.g. 1G (default: the memory budget)")
+                            ->transform(CLI::AsSizeValue(false))
+                            ->type_name("SIZE");
+    p.importTimeoutOption =
+        app.add_option("--import-timeout", p.importTimeout,
+                       "Seconds a model's reader may run before the file is taken as one it never finishes (0: no "
+                       "limit; default: 60 plus 2 per MiB of the file)")
+            ->type_name("SECONDS");
+}
+
+// The actions other than an export, and the files an export or a batch names.
+void AddActionOptions(CLI::App& app, Parsed& p)
+{
+    app.add_option("--check", p.r.checkPath, "Check a Vek file and the .box file beside it; exit 1 on findings")
+        ->type_name("FILE.vek");
+    app.add_option("--recover", p.r.recoverDir,
+                   "Finish or undo what exports that died while putting their files in place left in DIR, and "
+                   "remove their temporary files (every export does so beside its output)")
+        ->type_name("DIR");
+    app.add_flag("--show-options", p.showOptions, "Print the saved options, one NAME=VALUE a line");
+    app.add_flag("--about", p.about, "Show the exporter's about box");
+    app.add_flag("--version", p.version, "Print the versions of vekexport and of its export module");
+    app.add_flag("--list-formats", p.listFormats, "Print the scene and model formats that can be read");
+    app.add_option("files", p.files,
+                   "SCENE OUTPUT.vek, or the scenes and folders of a batch; a scene is a JSON scene description, "
+                   "an ASCII scene export (.ase) or any model Assimp reads")
+        ->type_name("");
+}
+
+// The request the parsed options make: the action they name (the first of --recover,
+// --check, --render, --version, --list-formats, --show-options, --about; else an
+// export), the limits given, the defaults of what was not.
+Request Settle(Parsed& p)
+{
+    Request& r = p.r;
+    if (p.maxMemoryOption->count())
+        r.maxMemory = p.maxMemory;
+    if (p.importTimeoutOption->count())
+        r.importTimeout = p.importTimeout;
+    if (p.maxOutputOption->count())
+        r.maxOutput = p.maxOutput;
+    using A = Request::Action;
+    r.action = !r.recoverDir.empty()     ? A::Recover
+               : !r.checkPath.empty()    ? A::Check
+               : !r.render.files.empty() ? A::Render
+               : p.version               ? A::Version
+               : p.listFormats           ? A::ListFormats
+               : p.showOptions           ? A::ShowOptions
+               : p.about                 ? A::About
+                                         : A::Export;
+    r.up = p.upAxis == "y" ? ImportOptions::Up::Y : p.upAxis == "z" ? ImportOptions::Up::Z : ImportOptions::Up::Auto;
+    r.render.settings.textureRoot = r.textureRoot; // pictures find textures where the paths point
+    if (r.configDir.empty())
+        r.configDir = DefaultConfigDir();
+    if (r.modulePath.empty())
+        r.modulePath = DefaultModulePath();
+    Complete(r, p.files, p.setArgs);
+    return std::move(r);
 }
 
 } // namespace
@@ -175,110 +317,20 @@ std::optional<Request> ParseCommandLine(int argc, char** argv, int& status)
                  "  vekexport --check FILE.vek | --show-options | --about | --version | --list-formats",
                  "vekexport"};
     app.footer(HelpFooter());
-    Request r;
-    bool about = false, showOptions = false, version = false, listFormats = false;
-    std::vector<std::string> setArgs, files;
-    std::string upAxis = "auto";
-    r.jobs = int(std::max(1u, std::thread::hardware_concurrency()));
-    app.add_flag("--no-prompt", r.noPrompt, "Export without showing the preferences dialog");
-    app.add_flag("--selected-only", r.selectedOnly, "Export only the selected nodes");
-    app.add_option("--set", setArgs,
-                   "Set an option as in the preferences dialog, within its limits, and confirm it "
-                   "(e.g. decimals=3; repeatable; names below)")
-        ->allow_extra_args(false)
-        ->type_name("NAME=VALUE");
-    app.add_flag("--no-save", r.noSave, "Export with the --set values without saving the options");
-    app.add_flag("--quiet,-q", r.quiet, "Print only errors: no summary, message boxes only when nothing is written");
-    app.add_option("--report", r.reportPath,
-                   "Write the export's figures and failures to FILE.json (- for standard output)")
-        ->type_name("FILE.json");
-    app.add_option("--output-dir", r.outputDir,
-                   "Export every SCENE to DIR/<stem>.vek, and the scenes of every FOLDER to the same places under "
-                   "DIR, each in its own process")
-        ->type_name("DIR");
-    app.add_flag("--force", r.force, "In a batch, export the scenes whose outputs are up to date as well");
-    app.add_option("-j,--jobs", r.jobs, "Exports of a batch running at once (default: the number of cores)")
-        ->check(CLI::Range(1, 1024));
-    app.add_option("--config-dir", r.configDir, "Directory of the options file (default below)")->type_name("DIR");
-    app.add_option("--module", r.modulePath,
-                   "Export module to load (default: the ExportToVek.dle installed with vekexport)");
-    app.add_option("--texture-root", r.textureRoot,
-                   "Write the paths of textures under DIR relative to it, as those inside a Partition directory")
-        ->type_name("DIR");
-    app.add_option("--up", upAxis, "Up axis of a model file (default: its format's convention)")
-        ->check(CLI::IsMember({"auto", "y", "z"}));
-    app.add_option("--scale", r.scale,
-                   "Multiply a model's scene by FACTOR, once it is in metres or its own unit (e.g. 100 for a "
-                   "level built in centimetres)")
-        ->check(CLI::PositiveNumber & CLI::Range(1e-6, 1e6))
-        ->type_name("FACTOR");
-    render::AddRenderOptions(app, r.render);
-    std::uint64_t maxMemory = 0;
-    CLI::Option* maxMemoryOption =
-        app.add_option("--max-memory", maxMemory,
-                       "Memory the run may take, e.g. 4G (0: no limit; default: the larger of 2G and 48 times "
-                       "the scene file's size)")
-            ->transform(CLI::AsSizeValue(false))
-            ->type_name("SIZE");
-    std::uint64_t maxOutput = 0;
-    CLI::Option* maxOutputOption =
-        app.add_option("--max-output", maxOutput,
-                       "Largest .box file an export may write, e.g. 1G (default: the memory budget)")
-            ->transform(CLI::AsSizeValue(false))
-            ->type_name("SIZE");
-    unsigned importTimeout = 0;
-    CLI::Option* importTimeoutOption =
-        app.add_option("--import-timeout", importTimeout,
-                       "Seconds a model's reader may run before the file is taken as one it never finishes (0: no "
-                       "limit; default: 60 plus 2 per MiB of the file)")
-            ->type_name("SECONDS");
-    app.add_option("--check", r.checkPath, "Check a Vek file and the .box file beside it; exit 1 on findings")
-        ->type_name("FILE.vek");
-    app.add_option("--recover", r.recoverDir,
-                   "Finish or undo what exports that died while putting their files in place left in DIR, and "
-                   "remove their temporary files (every export does so beside its output)")
-        ->type_name("DIR");
-    app.add_flag("--show-options", showOptions, "Print the saved options, one NAME=VALUE a line");
-    app.add_flag("--about", about, "Show the exporter's about box");
-    app.add_flag("--version", version, "Print the versions of vekexport and of its export module");
-    app.add_flag("--list-formats", listFormats, "Print the scene and model formats that can be read");
-    app.add_option("files", files,
-                   "SCENE OUTPUT.vek, or the scenes and folders of a batch; a scene is a JSON scene description, "
-                   "an ASCII scene export (.ase) or any model Assimp reads")
-        ->type_name("");
+    Parsed p;
+    p.r.jobs = int(std::max(1u, std::thread::hardware_concurrency()));
+    // --help lists the options in the order they are added.
+    AddExportOptions(app, p);
+    render::AddRenderOptions(app, p.r.render);
+    AddLimitOptions(app, p);
+    AddActionOptions(app, p);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         status = app.exit(e) == 0 ? EXIT_EXPORTED : EXIT_NOTHING;
         return std::nullopt;
     }
-    if (maxMemoryOption->count())
-        r.maxMemory = maxMemory;
-    if (importTimeoutOption->count())
-        r.importTimeout = importTimeout;
-    if (maxOutputOption->count())
-        r.maxOutput = maxOutput;
-    using A = Request::Action;
-    r.action = !r.recoverDir.empty()     ? A::Recover
-               : !r.checkPath.empty()    ? A::Check
-               : !r.render.files.empty() ? A::Render
-               : version                 ? A::Version
-               : listFormats             ? A::ListFormats
-               : showOptions             ? A::ShowOptions
-               : about                   ? A::About
-                                         : A::Export;
-    r.up = upAxis == "y" ? ImportOptions::Up::Y : upAxis == "z" ? ImportOptions::Up::Z : ImportOptions::Up::Auto;
-    r.render.settings.textureRoot = r.textureRoot; // pictures find textures where the paths point
-    if (r.configDir.empty())
-        r.configDir = DefaultConfigDir();
-    if (r.modulePath.empty())
-        r.modulePath = DefaultModulePath();
-    if (std::string error = Complete(r, files, setArgs); !error.empty()) {
-        std::fprintf(stderr, "vekexport: %s\nRun with --help for more information.\n", error.c_str());
-        status = EXIT_NOTHING;
-        return std::nullopt;
-    }
-    return r;
+    return Settle(p);
 }
 
 } // namespace vek

@@ -1,6 +1,7 @@
 // The command line of vekexport: what a run is asked to do.
 #pragma once
 
+#include "cli/AppError.h"
 #include "cli/PreferencesScript.h"
 #include "render/RenderCommand.h"
 #include "scene/Scene.h"
@@ -11,16 +12,6 @@
 #include <vector>
 
 namespace vek {
-
-// The statuses of a run; the README's table tells what each means for the files.
-enum ExitStatus {
-    EXIT_EXPORTED = 0,
-    EXIT_MARKERS = 1,
-    EXIT_NOTHING = 2,
-    EXIT_CANCELLED = 3,
-    EXIT_EXTRAS = 4, // exported, but something after the commit failed: options, preview, report
-    EXIT_NO_PREVIEW = EXIT_EXTRAS,
-};
 
 struct Request {
     enum class Action { Export, Batch, Check, Render, ShowOptions, About, Version, ListFormats, Recover };
@@ -51,8 +42,9 @@ struct Request {
     bool operator==(const Request&) const = default;
 };
 
-// Parses the command line into a request. Without one (help printed, or the mistake
-// reported on standard error) `status` is the exit status to end with.
+// Parses the command line into a request. Without one (help printed, or the parser's
+// own message on standard error) `status` is the exit status to end with. A mistake it
+// finds in what was parsed throws AppError, which ends with a hint to run --help.
 std::optional<Request> ParseCommandLine(int argc, char** argv, int& status);
 
 // The arguments (after the program's name) that ParseCommandLine turns back into `r`:

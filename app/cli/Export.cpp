@@ -1,11 +1,12 @@
 #include "cli/Export.h"
 
+#include "cli/ExportSession.h"
 #include "cli/ImportGuard.h"
 #include "cli/Interrupts.h"
 #include "cli/MemoryBudget.h"
 #include "cli/ModuleHost.h"
 #include "cli/SelectionCheck.h"
-#include "terminal/Terminal.h"
+#include "export/ResultMarkers.h"
 #include "transaction.h"
 
 #include <nlohmann/json.hpp>
@@ -45,31 +46,32 @@ std::string FileKind(mode_t mode)
     return "not a regular file";
 }
 
-// Why an export to `output` is refused before anything is read; "" when it is not.
-std::string OutputRefusal(const std::string& scene, const std::string& output)
+// Refuses an export to `output` before anything is read, saying why.
+void RefuseOutput(const std::string& scene, const std::string& output)
 {
     std::error_code ec;
     if (output.ends_with("/") || fs::is_directory(output, ec))
-        return output + ": is a directory; the output is a file";
+        throw AppError("is a directory; the output is a file", output);
     if (fs::equivalent(scene, output, ec) ||
         fs::absolute(scene, ec).lexically_normal() == fs::absolute(output, ec).lexically_normal())
-        return output + ": is the scene itself; it would be overwritten";
+        throw AppError("is the scene itself; it would be overwritten", output);
     // A link is kept and the file it names replaced; a link to nothing names no file.
     struct stat st;
     char target[PATH_MAX];
     if (lstat(output.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && !realpath(output.c_str(), target))
-        return output + (errno == ELOOP ? ": is a symbolic link that loops; it names no file to write"
-                                        : ": is a symbolic link to a file that cannot be reached (" +
-                                              std::string(std::strerror(errno)) + ")");
+        throw AppError(errno == ELOOP ? "is a symbolic link that loops; it names no file to write"
+                                      : "is a symbolic link to a file that cannot be reached (" +
+                                            std::string(std::strerror(errno)) + ")",
+                       output);
     // A device, pipe or socket is written to by whoever opened it, not replaced: the
     // export would rename a regular file over it.
-    if (struct stat st; stat(output.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-        return output + ": is " + FileKind(st.st_mode) +
-               ", not a regular file; it is never replaced (- writes the Vek file to standard output)";
+    if (struct stat found; stat(output.c_str(), &found) == 0 && !S_ISREG(found.st_mode))
+        throw AppError("is " + FileKind(found.st_mode) +
+                           ", not a regular file; it is never replaced (- writes the Vek file to standard output)",
+                       output);
     // The ".box" file takes the output's name with its extension replaced.
     if (output.ends_with(".box"))
-        return output + ": the \".box\" collision file of this output would be the output itself";
-    return "";
+        throw AppError("the \".box\" collision file of this output would be the output itself", output);
 }
 
 // Says so when the options file is not 72 bytes long: it is then read only in part.
@@ -77,9 +79,9 @@ void NoteOptionsFileLength(const std::string& path)
 {
     std::error_code ec;
     auto bytes = fs::file_size(path, ec);
-    std::string note = ec ? "" : OptionsFileLengthNote(path, (long long)bytes);
+    std::string note = ec ? "" : OptionsFileLengthNote(path, static_cast<long long>(bytes));
     if (!note.empty())
-        std::fprintf(stderr, "vekexport: %s\n", note.c_str());
+        Tell(Warning(note));
 }
 
 // Writes the embedded textures of a model beside the output, staged with the export.
@@ -94,14 +96,6 @@ bool WriteExtraFiles(const Scene& scene)
             return false;
     }
     return true;
-}
-
-// The dialog on the terminal; a terminal that cannot show it gets the behaviour of no
-// terminal at all: the default button is pressed.
-void TerminalFrontEnd(DialogSession& session)
-{
-    if (!term::Terminal::Get().RunDialog(session))
-        PressDefaultButton(session);
 }
 
 std::unique_ptr<Scene> LoadScene(const Request& request)
@@ -132,40 +126,6 @@ std::unique_ptr<Scene> LoadScene(const Request& request)
                                   : request.textureRoot);
     scene->Activate();
     return scene;
-}
-
-// A message box on the terminal, or on standard error as "Caption: text".
-void ShowBox(bool terminal, const std::string& caption, const std::string& text)
-{
-    if (!terminal || !term::Terminal::Get().ShowMessageBox(text.c_str(), caption.c_str())) {
-        const char* erase = isatty(STDERR_FILENO) ? "\r\033[K" : ""; // a progress bar's line
-        std::fprintf(stderr, "%s%s: %s\n", erase, caption.c_str(), text.c_str());
-    }
-}
-
-// The message boxes of an export, and those held back.
-struct Boxes {
-    bool terminal = false, quiet = false;
-    std::vector<std::string> held;                           // with --quiet: told only when nothing is written
-    std::vector<std::pair<std::string, std::string>> result; // the result, told once the files are in place
-};
-
-// Message boxes go to the terminal, or to standard error; with --quiet they are held,
-// to be told only when the export fails. The exporter's result ("Message" or
-// "Warning") waits until the files are in place: before, it could announce files that
-// are then not written, and an interrupt at it would discard what it announced.
-void ShowMessageBoxes(Boxes& boxes)
-{
-    SetMessageBoxHandler([&boxes](HWND, const char* text, const char* caption, UINT) {
-        const std::string c = caption;
-        if (c == "Message" || c == "Warning")
-            boxes.result.emplace_back(c, text);
-        else if (boxes.quiet)
-            boxes.held.push_back(c + ": " + text);
-        else
-            ShowBox(boxes.terminal, c, text);
-        return IDOK;
-    });
 }
 
 // A bar on standard error, when it is a terminal, for an export that runs longer than a
@@ -267,47 +227,50 @@ void TakeOptionsUsed(const Request& request, ExportResult& result)
     }
 }
 
-// Why the staged files must not be put in place; "" when they can be. Sets the status
-// they would have.
-std::string Refusal(const Request& request, int exporterResult, const ScriptResult& script, ExportResult& result)
+// Why the staged files must not be put in place; none when they can be. Sets the
+// status they would have.
+std::optional<AppError> Refusal(const Request& request, int exporterResult, const ScriptResult& script,
+                                ExportResult& result)
 {
     std::vector<std::string> staged = StagedFiles();
     bool written = std::find(staged.begin(), staged.end(), request.output) != staged.end();
     if (script.refused || !exporterResult || !written) {
         result.status = exporterResult && !script.refused ? EXIT_CANCELLED : EXIT_NOTHING;
-        std::string error = script.refused ? script.message : FileTransactionError();
-        if (result.status == EXIT_NOTHING && error.empty())
-            error = request.output + ": the export stopped";
-        return error;
+        if (std::string error = script.refused ? script.message : FileTransactionError(); !error.empty())
+            return AppError(error);
+        if (result.status == EXIT_NOTHING)
+            return AppError("the export stopped", request.output);
+        return std::nullopt;
     }
     if (std::string error = FileTransactionError(); !error.empty()) // a write failed
-        return error;
+        return AppError(error);
     // A file the checker would refuse is not one to put in place (a name longer than
     // it reads, say).
     if (std::string finding = CountStaged(request.output, result); !finding.empty())
-        return finding + " (the file written does not pass its check)";
+        return AppError(finding + " (the file written does not pass its check)");
     result.status = StatusFromMarkers(result.figures);
     if (result.status == EXIT_NOTHING)
-        return request.output + ": the file does not end with its result markers";
-    return "";
+        return AppError("the file does not end with its result markers", request.output);
+    return std::nullopt;
 }
 
 // Writes the staged Vek file to the stream the output names, whole, and takes it out
 // of the transaction: the other files (the options) are then put in place as usual.
 // Files that need a place beside the Vek file (a ".box" file, textures) are refused
-// before a byte is written. "" or why nothing was written.
-std::string StreamOutput(const Request& request, ExportResult& result)
+// before a byte is written. Why nothing was written, when nothing was.
+std::optional<AppError> StreamOutput(const Request& request, ExportResult& result)
 {
     const char* stream = request.outputStream == 1 ? "standard output" : "standard error";
     for (const std::string& name : StagedFiles())
         if (name != request.output && fs::path(name).filename() != OPTIONS_FILE_NAME)
-            return std::string(stream) + ": the export also writes " +
-                   (name.ends_with(".box") ? std::string("a \".box\" collision file")
-                                           : "the texture " + fs::path(name).filename().string()) +
-                   ", which needs a place beside the Vek file: give an output file";
+            return AppError("the export also writes " +
+                                (name.ends_with(".box") ? std::string("a \".box\" collision file")
+                                                        : "the texture " + fs::path(name).filename().string()) +
+                                ", which needs a place beside the Vek file: give an output file",
+                            stream);
     std::FILE* in = _tfopen(request.output.c_str(), "rb");
     if (!in)
-        return FileTransactionError();
+        return AppError(FileTransactionError());
     std::fflush(request.outputStream == 1 ? stdout : stderr);
     long long total = 0;
     char buf[1 << 16];
@@ -328,28 +291,31 @@ std::string StreamOutput(const Request& request, ExportResult& result)
         err = EIO;
     std::fclose(in);
     if (err)
-        return std::string(stream) + ": " + std::strerror(err);
+        return AppError(std::strerror(err), stream);
     DiscardStagedFile(request.output);
     result.files.push_back({stream, total});
-    return "";
+    return std::nullopt;
 }
 
-// Commits the staged files when the exporter ran to its end; otherwise nothing stays
-// behind. Once they are in place an interrupt no longer undoes them.
+// Commits the staged files when the exporter ran to its end; otherwise they stay
+// staged, for the session to remove. Once they are in place an interrupt no longer undoes them.
 void Conclude(const Request& request, int exporterResult, const ScriptResult& script, ExportResult& result)
 {
     std::vector<std::string> staged = StagedFiles();
-    if (std::string refusal = Refusal(request, exporterResult, script, result); !refusal.empty()) {
-        AbortFileTransaction();
-        result.status = result.status == EXIT_CANCELLED ? EXIT_CANCELLED : EXIT_NOTHING;
-        result.error = result.status == EXIT_CANCELLED ? "" : refusal;
+    std::optional<AppError> refusal = Refusal(request, exporterResult, script, result);
+    // A cancelled export has nothing to put in place: what comes after the files (the
+    // preview) must not take it for one that wrote them.
+    if (result.status == EXIT_CANCELLED)
+        return;
+    if (refusal) {
+        result.status = EXIT_NOTHING;
+        result.error = std::move(refusal);
         return;
     }
     if (request.outputStream) {
-        if (std::string error = StreamOutput(request, result); !error.empty()) {
-            AbortFileTransaction();
+        if (std::optional<AppError> error = StreamOutput(request, result)) {
             result.status = EXIT_NOTHING;
-            result.error = error;
+            result.error = std::move(error);
             return;
         }
     }
@@ -360,7 +326,7 @@ void Conclude(const Request& request, int exporterResult, const ScriptResult& sc
         InterruptsHeld held;
         if (!CommitFileTransaction()) {
             result.status = EXIT_NOTHING;
-            result.error = FileTransactionError();
+            result.error = AppError(FileTransactionError());
             return;
         }
         result.committed = true;
@@ -373,70 +339,51 @@ void Conclude(const Request& request, int exporterResult, const ScriptResult& sc
     for (const std::string& name : staged) {
         std::error_code ec;
         if (fs::path(name).filename() != OPTIONS_FILE_NAME && !(request.outputStream && name == request.output))
-            result.files.push_back({name, (long long)fs::file_size(name, ec)});
+            result.files.push_back({name, static_cast<long long>(fs::file_size(name, ec))});
     }
 }
 
-// Recovers what runs that died left beside the output, and says so; "" or why not.
-std::string RecoverOutputDirectory(const std::string& output)
+// Recovers what runs that died left beside the output, and says so; throws when it cannot.
+void RecoverOutputDirectory(const std::string& output)
 {
     std::string dir = fs::path(output).parent_path().string();
+    if (dir.empty())
+        dir = ".";
     std::string said;
-    std::string error = RecoverFiles(dir.empty() ? "." : dir, said);
+    std::string error = RecoverFiles(dir, said);
     std::istringstream lines(said);
     for (std::string line; std::getline(lines, line);)
-        std::fprintf(stderr, "vekexport: %s: %s\n", dir.empty() ? "." : dir.c_str(), line.c_str());
-    return error;
+        Tell(Warning(line, dir));
+    if (!error.empty())
+        throw AppError(error);
 }
 
 // The scene loaded and the preferences settled: the export through the module, its
 // files put in place when it ran to its end.
 void ExportScene(const Request& request, Scene& scene, ExportResult& result)
 {
-    // --set values go through the dialog's own procedure, unseen, with or without --no-prompt.
-    Boxes boxes;
-    boxes.terminal = term::HaveTerminal() && !request.noPrompt && request.settings.empty();
-    boxes.quiet = request.quiet;
-    ScriptResult script;
-    if (!request.settings.empty())
-        SetDialogFrontEnd(PreferencesScript(request.settings, script));
-    else if (boxes.terminal)
-        SetDialogFrontEnd(TerminalFrontEnd);
-    ShowMessageBoxes(boxes);
     NoteOptionsFileLength(request.OptionsPath());
-
-    // The exporter reports each failure with its node in the application's log, for the
-    // summary; its other entries are told as message boxes are.
-    SetLogHandler([&result, &boxes](DWORD, const char* title, const char* text) {
-        if (std::string(title).starts_with("#ERROR_EXPORT_"))
-            result.failures.push_back({title, text});
-        else if (boxes.quiet)
-            boxes.held.push_back(std::string(title) + ": " + text);
-        else
-            std::fprintf(stderr, "%s: %s\n", title, text);
-    });
-    CommitLast(request.OptionsPath());
-    BeginFileTransaction();
-    if (!WriteExtraFiles(scene))
-        throw std::runtime_error(FileTransactionError());
-    int exporterResult;
+    std::vector<std::string> held;
     {
-        // Not over a dialog or message box drawn on the terminal.
-        ProgressBar bar(scene, request.output, !request.quiet && !boxes.terminal);
-        exporterResult = CallExporter(request, scene, request.noPrompt && request.settings.empty());
+        ExportSession session(request);
+        if (!WriteExtraFiles(scene))
+            throw AppError(FileTransactionError());
+        int exporterResult;
+        {
+            // Not over a dialog or message box drawn on the terminal.
+            ProgressBar bar(scene, request.output, !request.quiet && !session.OnTerminal());
+            exporterResult = CallExporter(request, scene, request.noPrompt && request.settings.empty());
+        }
+        result.failures = session.TakeFailures();
+        if (exporterResult && !session.Script().refused)
+            TakeOptionsUsed(request, result);
+        Conclude(request, exporterResult, session.Script(), result);
+        if (result.committed && !request.quiet)
+            session.TellResult();
+        held = session.TakeHeld();
     }
-    SetLogHandler(nullptr);
-    SetMessageBoxHandler(nullptr);
-    SetDialogFrontEnd(nullptr);
-    if (exporterResult && !script.refused)
-        TakeOptionsUsed(request, result);
-    Conclude(request, exporterResult, script, result);
-    if (result.committed && !request.quiet)
-        for (const auto& [caption, text] : boxes.result)
-            ShowBox(boxes.terminal, caption, text);
-    term::Terminal::Get().Close();
     if (result.status == EXIT_NOTHING)
-        for (const std::string& box : boxes.held)
+        for (const std::string& box : held)
             std::fprintf(stderr, "%s\n", box.c_str());
 }
 
@@ -464,11 +411,8 @@ struct StreamScratch {
 
 void Export(const Request& asked, ExportResult& result)
 {
-    if (std::string refusal = asked.outputStream ? "" : OutputRefusal(asked.scenes[0], asked.output);
-        !refusal.empty()) {
-        result.error = refusal;
-        return;
-    }
+    if (!asked.outputStream)
+        RefuseOutput(asked.scenes[0], asked.output);
     // A symbolic link stays: the file it names is written, with its ".box" file and
     // textures beside that file.
     Request request = asked;
@@ -479,15 +423,11 @@ void Export(const Request& asked, ExportResult& result)
     if (fs::is_symlink(asked.output, ec) && realpath(asked.output.c_str(), target))
         request.output = target;
     fs::create_directories(request.configDir, ec);
-    if (ec) {
-        result.error = request.configDir + ": cannot create the configuration directory: " + ec.message();
-        return;
-    }
+    if (ec)
+        throw AppError("cannot create the configuration directory: " + ec.message(), request.configDir);
     // A stream has no directory of its own whose dead runs to recover.
-    if (std::string error = asked.outputStream ? "" : RecoverOutputDirectory(request.output); !error.empty()) {
-        result.error = error;
-        return;
-    }
+    if (!asked.outputStream)
+        RecoverOutputDirectory(request.output);
     const std::uint64_t budget = request.maxMemory ? *request.maxMemory : DefaultMemoryBudget(request.scenes[0]);
     LimitMemory(request.scenes[0], budget);
     SetOutputLimit(request.maxOutput ? *request.maxOutput : budget);
@@ -495,22 +435,18 @@ void Export(const Request& asked, ExportResult& result)
     result.warnings = scene->Warnings();
     for (const std::string& warning : result.warnings)
         if (!request.quiet)
-            std::fprintf(stderr, "vekexport: %s: %s\n", request.scenes[0].c_str(), warning.c_str());
-    if (request.selectedOnly && !CheckSelection(*scene, request.scenes[0]))
-        return; // said on standard error
+            Tell(Warning(warning, request.scenes[0]));
+    if (request.selectedOnly)
+        CheckSelection(*scene, request.scenes[0]);
     // The module writes a file: for a stream it is staged in a private directory, made
     // only now, by the process that goes on with the run (a model is read by a new one).
     StreamScratch scratch;
     if (asked.outputStream) {
-        if (!scene->ExtraFiles().empty()) {
-            result.error = std::string(asked.outputStream == 1 ? "standard output" : "standard error") +
-                           ": the model embeds textures, which need a place beside the Vek file: give an output file";
-            return;
-        }
-        if (!scratch.Make()) {
-            result.error = scratch.path + ": " + std::strerror(errno);
-            return;
-        }
+        if (!scene->ExtraFiles().empty())
+            throw AppError("the model embeds textures, which need a place beside the Vek file: give an output file",
+                           asked.outputStream == 1 ? "standard output" : "standard error");
+        if (!scratch.Make())
+            throw AppError(std::strerror(errno), scratch.path);
         request.output = scratch.path + "/stream.vek";
     }
     ExportScene(request, *scene, result);
@@ -531,43 +467,37 @@ std::string ChangedOptions(const ExportOptions& options)
     return s.empty() ? "all at their defaults" : s + "; the others at their defaults";
 }
 
-// Nothing of an export that did not end stays behind.
-void Abandon(ExportResult& result, std::string error)
+// What an export that did not end comes to; the session took down what it installed,
+// and nothing of it stays staged.
+void Abandon(ExportResult& result, const AppError& error)
 {
-    AbortFileTransaction();
-    SetMessageBoxHandler(nullptr);
-    SetDialogFrontEnd(nullptr);
-    SetLogHandler(nullptr);
-    term::Terminal::Get().Close();
     if (result.committed) { // the files stay; only what came after failed
-        result.extrasFailed.push_back(std::move(error));
+        result.extrasFailed.emplace_back(error.what());
         result.status = EXIT_EXTRAS;
         return;
     }
-    result.status = EXIT_NOTHING;
-    result.error = std::move(error);
+    result.status = error.Status();
+    result.error = error;
 }
 
 } // namespace
 
-bool WriteFileStaged(const std::string& path, const std::string& bytes)
+std::optional<AppError> WriteFileStaged(const std::string& path, const std::string& bytes)
 {
     if (path == "-") {
         std::fwrite(bytes.data(), 1, bytes.size(), stdout);
         if (std::fflush(stdout) == 0 && !std::ferror(stdout))
-            return true;
-        std::fprintf(stderr, "vekexport: standard output: %s\n", std::strerror(errno));
-        return false;
+            return std::nullopt;
+        return AppError(std::strerror(errno), "standard output");
     }
-    BeginFileTransaction();
+    FileTransaction transaction;
     if (std::FILE* f = _tfopen(path.c_str(), "wb")) {
         std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f); // a failed write or close is kept by the transaction
     }
     if (CommitFileTransaction())
-        return true;
-    std::fprintf(stderr, "vekexport: %s\n", FileTransactionError().c_str());
-    return false;
+        return std::nullopt;
+    return AppError(FileTransactionError());
 }
 
 int RunRecover(const Request& request)
@@ -577,8 +507,7 @@ int RunRecover(const Request& request)
     std::fputs(said.empty() ? (request.recoverDir + ": nothing to recover\n").c_str() : said.c_str(), stdout);
     if (error.empty())
         return EXIT_EXPORTED;
-    std::fprintf(stderr, "vekexport: %s\n", error.c_str());
-    return EXIT_NOTHING;
+    return Told(AppError(error));
 }
 
 ExportResult RunExport(const Request& request)
@@ -587,10 +516,12 @@ ExportResult RunExport(const Request& request)
     ExportResult result;
     try {
         Export(request, result);
+    } catch (const AppError& e) {
+        Abandon(result, e);
     } catch (const std::bad_alloc&) {
-        Abandon(result, MemoryExceededMessage());
-    } catch (const std::exception& e) {
-        Abandon(result, e.what());
+        Abandon(result, AppError(MemoryExceededMessage()));
+    } catch (const std::exception& e) { // the scene loaders': they name their file and place
+        Abandon(result, AppError(e.what()));
     }
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return result;
@@ -600,7 +531,7 @@ std::string FormatSummary(const ExportResult& r)
 {
     if (r.files.empty())
         return "";
-    std::string s = "vekexport: wrote";
+    std::string s = std::string(ProgramPrefix) + "wrote";
     for (size_t k = 0; k < r.files.size(); k++)
         s += (k == 0                    ? " "
               : k + 1 == r.files.size() ? " and "
@@ -622,7 +553,7 @@ std::string FormatSummary(const ExportResult& r)
     for (const std::string& marker : f.markers) {
         s += "  " + marker;
         for (const ExportFailure& failure : r.failures)
-            if (failure.marker == marker)
+            if (failure.marker == FindResultMarker(marker))
                 s += " " + failure.name;
         s += "\n";
     }
@@ -638,8 +569,8 @@ std::string FormatJsonReport(const Request& request, const ExportResult& r)
     j["scene"] = request.scenes.empty() ? "" : request.scenes[0];
     j["output"] = request.output;
     j["status"] = r.status;
-    if (!r.error.empty())
-        j["error"] = r.error;
+    if (r.error)
+        j["error"] = r.error->what();
     j["seconds"] = r.seconds;
     j["files"] = nlohmann::ordered_json::array();
     for (const auto& [path, bytes] : r.files)
@@ -655,12 +586,13 @@ std::string FormatJsonReport(const Request& request, const ExportResult& r)
     j["topologies"] = f.topologies;
     j["animations"] = f.animations;
     j["collisionBoxes"] = f.boxes;
-    j["markers"] = f.ok ? std::vector<std::string>{"#EXPORT_OK"} : f.markers;
+    j["markers"] = f.ok ? std::vector<std::string>{EXPORT_OK_MARKER} : f.markers;
     j["warnings"] = r.warnings;
     j["failures"] = nlohmann::ordered_json::array();
-    for (const ExportFailure& failure : r.failures)
-        j["failures"].push_back(
-            {{"marker", failure.marker}, {failure.marker == "#ERROR_EXPORT_MTL" ? "material" : "node", failure.name}});
+    for (const ExportFailure& failure : r.failures) {
+        const ResultMarker& marker = resultMarkers[failure.marker];
+        j["failures"].push_back({{"marker", marker.text}, {marker.subject, failure.name}});
+    }
     if (r.options) {
         nlohmann::ordered_json& options = j["options"] = nlohmann::ordered_json::object();
         for (int k = 0; k < ExportOptions::Count; k++)

@@ -4,6 +4,7 @@
 
 #include "check/VekCheck.h"
 #include "cli/CommandLine.h"
+#include "cli/ExportSession.h"
 
 #include <optional>
 #include <string>
@@ -11,17 +12,11 @@
 
 namespace vek {
 
-// A failure the exporter reported, with the node (or, for a material, the material) it concerns.
-struct ExportFailure {
-    std::string marker; // "#ERROR_EXPORT_GEOM3D"
-    std::string name;
-};
-
 struct ExportResult {
-    int status = EXIT_NOTHING; // the exit status: EXIT_EXTRAS once something after the commit failed
-    bool committed = false;    // the files are in place: whatever comes after, they stay
-    std::string error;         // why nothing was written; "" when the files are in place or the user cancelled
-    VekFigures figures;        // what the Vek and ".box" files hold
+    int status = EXIT_NOTHING;     // the exit status: EXIT_EXTRAS once something after the commit failed
+    bool committed = false;        // the files are in place: whatever comes after, they stay
+    std::optional<AppError> error; // why nothing was written; none when the files are in place or the user cancelled
+    VekFigures figures;            // what the Vek and ".box" files hold
     std::vector<std::pair<std::string, long long>> files; // the files written (not the options), with their bytes
     std::vector<ExportFailure> failures;
     std::vector<std::string> warnings;     // what the scene's loader could not bring in as the file means it
@@ -42,7 +37,7 @@ ExportResult RunExport(const Request& request);
 
 // --recover DIR: finishes or undoes what exports that died while putting their files
 // in place left in DIR, removes their temporary files, and says what was done.
-// EXIT_EXPORTED, or EXIT_NOTHING when it could not (said on standard error).
+// EXIT_EXPORTED, or EXIT_NOTHING when it could not (told on standard error).
 int RunRecover(const Request& request);
 
 // The lines that tell a user what was written: files, figures, failures, and the
@@ -53,9 +48,8 @@ std::string FormatSummary(const ExportResult& result);
 std::string FormatJsonReport(const Request& request, const ExportResult& result);
 
 // Writes a whole file (a report, the options of a batch) as an export writes its own:
-// staged beside it and renamed into place once every byte is written. False, with
-// "vekexport: PATH: reason" on standard error, when it could not be; the old file then
-// stays as it was. "-" is standard output.
-bool WriteFileStaged(const std::string& path, const std::string& bytes);
+// staged beside it and renamed into place once every byte is written. Why it could not
+// be, when it could not (the old file then stays as it was). "-" is standard output.
+std::optional<AppError> WriteFileStaged(const std::string& path, const std::string& bytes);
 
 } // namespace vek

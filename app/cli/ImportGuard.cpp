@@ -1,5 +1,7 @@
 #include "cli/ImportGuard.h"
 
+#include "cli/AppError.h"
+
 #include "transaction.h"
 
 #include <fcntl.h>
@@ -21,7 +23,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <stdexcept>
 #include <string_view>
 #include <vector>
 
@@ -170,19 +171,18 @@ std::string SignalName(int signal)
 }
 
 // Why the run ended, for a child ended by `signal` (none when it overran its time).
-std::string Outcome(const std::string& file, const Watch& watch, int signal, unsigned timeoutSeconds)
+std::string Outcome(const Watch& watch, int signal, unsigned timeoutSeconds)
 {
     const std::string why = ": it is damaged or of a kind it cannot read";
     if (signal == 0)
-        return file + ": the model reader did not finish within " + std::to_string(timeoutSeconds) + " s" + why +
+        return "the model reader did not finish within " + std::to_string(timeoutSeconds) + " s" + why +
                " (see --import-timeout)";
     const std::string name = SignalName(signal);
     if (watch.importEnded)
-        return file + ": the export crashed (" + name + ") after the model was read: a fault of vekexport, " +
-               "not of the file";
+        return "the export crashed (" + name + ") after the model was read: a fault of vekexport, not of the file";
     if (signal == SIGKILL) // by the system, short of memory, or by a user
-        return file + ": the model reader was killed (" + name + ") while reading this file";
-    return file + ": the model reader crashed (" + name + ") on this file" + why;
+        return "the model reader was killed (" + name + ") while reading this file";
+    return "the model reader crashed (" + name + ") on this file" + why;
 }
 
 // The child's wait status. The watcher of interrupts may be waiting for it too, without
@@ -192,7 +192,7 @@ int Reap(const std::string& file, pid_t pid)
     int raw = 0;
     while (waitpid(pid, &raw, 0) < 0)
         if (errno != EINTR)
-            throw std::runtime_error(file + ": the export process was lost: " + std::strerror(errno));
+            throw AppError(std::string("the export process was lost: ") + std::strerror(errno), file);
     childPid = 0;
     return raw;
 }
@@ -255,7 +255,7 @@ void ContinueInChild(const std::string& file, unsigned timeoutSeconds)
         unlink(path.c_str()); // those renamed into place are no longer there
     if (terminal)             // as a dialog the child drew left it
         tcsetattr(STDIN_FILENO, TCSANOW, &settings);
-    throw std::runtime_error(Outcome(file, watch, inTime ? WTERMSIG(raw) : 0, timeoutSeconds));
+    throw AppError(Outcome(watch, inTime ? WTERMSIG(raw) : 0, timeoutSeconds), file);
 }
 
 void ImportEnded()

@@ -26,7 +26,7 @@ void KeepCommandLine(char** argv);
 // the child ended by itself, never returns: the process ends with the child's status.
 // When the child was ended by a signal, or had not called ImportEnded after
 // `timeoutSeconds` (0: no limit; it is then killed), the temporary files it staged are
-// removed and std::runtime_error says, naming `file`, what happened. When no child can
+// removed and AppError says, naming `file`, what happened. When no child can
 // be started, returns, and the run goes on in this process.
 void ContinueInChild(const std::string& file, unsigned timeoutSeconds);
 

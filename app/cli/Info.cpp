@@ -1,6 +1,7 @@
 #include "cli/Info.h"
 
 #include "check/VekCheck.h"
+#include "cli/ExportSession.h"
 #include "cli/ModuleHost.h"
 #include "terminal/Terminal.h"
 
@@ -39,8 +40,9 @@ int WarnMissingTextures(const std::string& vek, const std::string& root)
         std::error_code ec;
         if (file.empty() || std::filesystem::is_regular_file(p.is_absolute() ? p : root / p, ec))
             continue;
-        std::fprintf(stderr, "vekexport: %s:%d: %s %s: no such file under %s\n", vek.c_str(), number, word.c_str(),
-                     file.c_str(), root.c_str());
+        std::string reason = word;
+        reason.append(" ").append(file).append(": no such file under ").append(root);
+        Tell(AppError(reason, vek, std::to_string(number), EXIT_EXPORTED));
         missing++;
     }
     return missing;
@@ -105,14 +107,16 @@ int RunCheck(const Request& request)
 {
     CheckReport report = CheckVekFile(request.checkPath);
     if (report.unreadable) { // an error of the run, not a finding in a file
-        std::fprintf(stderr, "vekexport: %s", FormatReport(report).c_str());
-        return EXIT_NOTHING;
+        std::string text = FormatReport(report);
+        if (text.ends_with('\n'))
+            text.pop_back();
+        return Told(AppError(text));
     }
     std::fputs(FormatReport(report).c_str(), stdout);
     if (!request.textureRoot.empty())
         if (int missing = WarnMissingTextures(request.checkPath, request.textureRoot))
-            std::fprintf(stderr, "vekexport: %s: %d %s not found\n", request.checkPath.c_str(), missing,
-                         missing == 1 ? "texture" : "textures");
+            Tell(Warning(std::to_string(missing) + (missing == 1 ? " texture" : " textures") + " not found",
+                         request.checkPath));
     if (report.Clean())
         std::printf("%s: no finding\n", request.checkPath.c_str());
     return report.Clean() ? 0 : 1;
@@ -124,14 +128,13 @@ int ShowOptions(const Request& request)
     ExportOptions options = DefaultExportOptions;
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) {
-        std::fprintf(stderr, "vekexport: %s does not exist yet: the first export creates it with these defaults\n",
-                     path.c_str());
+        Tell(Warning(path + " does not exist yet: the first export creates it with these defaults"));
     } else if (!ReadOptionsFile(path, options)) {
-        std::fprintf(stderr, "vekexport: %s: cannot read the options: %s\n", path.c_str(), std::strerror(errno));
-        return EXIT_NOTHING;
-    } else if (std::string note = OptionsFileLengthNote(path, (long long)std::filesystem::file_size(path, ec));
+        return Told(AppError(std::string("cannot read the options: ") + std::strerror(errno), path));
+    } else if (std::string note =
+                   OptionsFileLengthNote(path, static_cast<long long>(std::filesystem::file_size(path, ec)));
                !note.empty()) {
-        std::fprintf(stderr, "vekexport: %s\n", note.c_str());
+        Tell(Warning(note));
     }
     std::fputs(FormatOptions(options).c_str(), stdout);
     return EXIT_EXPORTED;
@@ -142,12 +145,10 @@ int ShowAbout(const Request& request)
     ExportModule module(request.modulePath);
     std::unique_ptr<SceneExport> exporter = module.CreateExporter();
     if (term::HaveTerminal() && !request.noPrompt) {
-        SetDialogFrontEnd([](DialogSession& session) {
-            if (!term::Terminal::Get().RunDialog(session))
-                PressDefaultButton(session);
-        });
+        HeldTerminal screen;
+        SetDialogFrontEnd(TerminalFrontEnd);
         exporter->ShowAbout(GetApplicationWindow());
-        term::Terminal::Get().Close();
+        SetDialogFrontEnd(nullptr);
         return EXIT_EXPORTED;
     }
     // Without a terminal the box is not drawn: its texts are printed, with what the

@@ -1,5 +1,6 @@
 #include "cli/Interrupts.h"
 
+#include "cli/AppError.h"
 #include "transaction.h"
 
 #include <pthread.h>
@@ -48,7 +49,7 @@ void WatchInterrupts(std::function<bool(int signal)> restore)
         }
         const bool childCarries = restore && restore(sig);
         if (committed >= 0) {
-            std::fprintf(stderr, "vekexport: interrupted; the exported files are in place\n");
+            Tell(AppError("interrupted; the exported files are in place", "", "", committed));
             std::fflush(nullptr);
             _exit(committed);
         }

@@ -1,9 +1,9 @@
 #include "cli/ModuleHost.h"
 
+#include "cli/AppError.h"
+
 #include <limits.h>
 #include <unistd.h>
-
-#include <stdexcept>
 
 #ifndef VEK_INSTALLED_MODULE_DIR
 #define VEK_INSTALLED_MODULE_DIR "../lib/vekexport"
@@ -19,12 +19,12 @@ ExportModule::ExportModule(const std::string& path)
 {
     module = LoadLibrary(path.c_str());
     if (!module)
-        throw std::runtime_error(path + ": cannot load the export module: " + GetLastErrorText());
+        throw AppError(std::string("cannot load the export module: ") + GetLastErrorText(), path);
     auto numberClasses = reinterpret_cast<LibNumberClassesFn>(GetProcAddress(module, "LibNumberClasses"));
     auto classDesc = reinterpret_cast<LibClassDescFn>(GetProcAddress(module, "LibClassDesc"));
     if (!numberClasses || !classDesc) {
         FreeLibrary(module);
-        throw std::runtime_error(path + ": not an export module (LibNumberClasses or LibClassDesc missing)");
+        throw AppError("not an export module (LibNumberClasses or LibClassDesc missing)", path);
     }
     int n = numberClasses();
     for (int k = 0; k < n && !desc; k++) {
@@ -34,7 +34,7 @@ ExportModule::ExportModule(const std::string& path)
     }
     if (!desc) {
         FreeLibrary(module);
-        throw std::runtime_error(path + ": the module offers no scene exporter");
+        throw AppError("the module offers no scene exporter", path);
     }
 }
 

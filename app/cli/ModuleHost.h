@@ -11,7 +11,7 @@ namespace vek {
 // One loaded module and the scene exporter class it offers.
 class ExportModule {
 public:
-    // Loads the module at path; throws std::runtime_error naming the file and the reason.
+    // Loads the module at path; throws AppError naming the file and the reason.
     explicit ExportModule(const std::string& path);
     ~ExportModule();
     ExportModule(const ExportModule&) = delete;

@@ -1,6 +1,7 @@
 #include "cli/SelectionCheck.h"
 
-#include <cstdio>
+#include "cli/AppError.h"
+
 #include <vector>
 
 namespace vek {
@@ -24,18 +25,12 @@ bool AnySelected(INode* root)
 
 } // namespace
 
-bool CheckSelection(Scene& scene, const std::string& file)
+void CheckSelection(Scene& scene, const std::string& file)
 {
-    if (!scene.HoldsSelection()) {
-        std::fprintf(stderr,
-                     "vekexport: %s: a model file records no selection: --selected-only has nothing to export\n",
-                     file.c_str());
-        return false;
-    }
+    if (!scene.HoldsSelection())
+        throw AppError("a model file records no selection: --selected-only has nothing to export", file);
     if (!AnySelected(scene.GetRootNode()))
-        std::fprintf(stderr, "vekexport: %s: no node is selected: --selected-only exports none of them\n",
-                     file.c_str());
-    return true;
+        Tell(Warning("no node is selected: --selected-only exports none of them", file));
 }
 
 } // namespace vek

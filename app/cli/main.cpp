@@ -21,7 +21,6 @@
 #include "cli/Info.h"
 #include "cli/Interrupts.h"
 #include "terminal/Terminal.h"
-#include "transaction.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -38,7 +37,7 @@ bool StandardOutputWritten()
 {
     if (std::fflush(stdout) == 0 && !std::ferror(stdout))
         return true;
-    std::fprintf(stderr, "vekexport: standard output: %s\n", std::strerror(errno ? errno : EIO));
+    vek::Tell(vek::AppError(std::strerror(errno ? errno : EIO), "standard output"));
     return false;
 }
 
@@ -64,28 +63,36 @@ void Extras(const vek::Request& request, vek::ExportResult& result)
     }
 }
 
+// The report's status is the exit status: it is written last, and only its own
+// failure can change the status after it.
+void WriteReport(const vek::Request& request, vek::ExportResult& result)
+{
+    std::optional<vek::AppError> error =
+        vek::WriteFileStaged(request.reportPath, vek::FormatJsonReport(request, result));
+    if (!error)
+        return;
+    vek::Tell(*error);
+    if (result.committed) {
+        result.extrasFailed.emplace_back("the report could not be written");
+        result.status = vek::EXIT_EXTRAS;
+    } else {
+        result.status = std::max(result.status, int(vek::EXIT_NOTHING));
+    }
+}
+
 int Export(const vek::Request& request)
 {
     vek::ExportResult result = vek::RunExport(request);
-    if (!result.error.empty())
-        std::fprintf(stderr, "vekexport: %s\n", result.error.c_str());
+    if (result.error)
+        vek::Tell(*result.error);
     if (result.committed)
         Extras(request, result);
     else if (!request.quiet && request.reportPath != "-")
         std::fputs(vek::FormatSummary(result).c_str(), request.outputStream == 1 ? stderr : stdout);
-    // The report's status is the exit status: it is written last, and only its own
-    // failure can change the status after it.
-    if (!request.reportPath.empty() &&
-        !vek::WriteFileStaged(request.reportPath, vek::FormatJsonReport(request, result))) {
-        if (result.committed) {
-            result.extrasFailed.emplace_back("the report could not be written");
-            result.status = vek::EXIT_EXTRAS;
-        } else {
-            result.status = std::max(result.status, int(vek::EXIT_NOTHING));
-        }
-    }
+    if (!request.reportPath.empty())
+        WriteReport(request, result);
     for (const std::string& failed : result.extrasFailed)
-        std::fprintf(stderr, "vekexport: exported; %s\n", failed.c_str());
+        vek::Tell(vek::AppError("exported; " + failed, "", "", vek::EXIT_EXTRAS));
     vek::SetStatusOnInterrupt(result.committed ? result.status : -1);
     return result.status;
 }
@@ -149,14 +156,13 @@ int main(int argc, char** argv)
         else if (request->action != A::Export && !StandardOutputWritten())
             status = std::max(status, int(vek::EXIT_NOTHING));
         return status;
-    } catch (const std::exception& e) {
-        AbortFileTransaction();
-        vek::term::Terminal::Get().Close();
-        std::fprintf(stderr, "vekexport: %s\n", e.what());
+    } catch (const vek::AppError& e) {
+        vek::Tell(e);
+        return e.Status();
+    } catch (const std::exception& e) { // out of memory, or another layer's
+        vek::Tell(vek::AppError(e.what()));
     } catch (...) {
-        AbortFileTransaction();
-        vek::term::Terminal::Get().Close();
-        std::fprintf(stderr, "vekexport: unexpected failure\n");
+        vek::Tell(vek::AppError("unexpected failure"));
     }
     return vek::EXIT_NOTHING;
 }
