@@ -134,6 +134,8 @@ struct Case {
     bool load;
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.scene; }
+
 class AllocationFailure : public testing::TestWithParam<Case> {
 protected:
     static void SetUpTestSuite()
