@@ -188,15 +188,15 @@ TEST_P(AllocationFailure, EveryRunEndsWholeOrWithBadAllocAndLeavesNothingStaged)
             break; // the run needed fewer allocations than n
         failures++;
     }
-    EXPECT_GT(failures, 50); // the count reaches the runs' allocations
+    EXPECT_GT(failures, 20); // the count reaches into the runs' allocations
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenes, AllocationFailure,
                          testing::Values(Case{"examples/crate.scene.json", false},
                                          Case{"tests/golden/ase-multi-material/scene.ase", true},
                                          Case{"tests/golden/model-obj-quad/scene.obj", false}),
-                         [](const testing::TestParamInfo<Case>& info) {
-                             return fs::path(info.param.scene).extension().string().substr(1);
+                         [](const testing::TestParamInfo<Case>& param) {
+                             return fs::path(param.param.scene).extension().string().substr(1);
                          });
 
 } // namespace
