@@ -139,16 +139,17 @@ bool ParseJournal(const std::string& text, std::vector<Entry>& entries)
 // Writes the journal beside the first target, whole or not at all (staged and renamed).
 std::string WriteJournal(const std::string& dir, const std::vector<Entry>& entries)
 {
+    const std::string text = JournalText(entries), path = dir + JournalName;
     std::string temp = dir + JournalStagedPrefix + "XXXXXX";
     int fd = MakeTemp(temp);
     if (fd < 0)
-        return Reason(dir + JournalName, errno);
-    int err = WriteSyncClose(fd, JournalText(entries));
-    if (!err && Rename(temp.c_str(), (dir + JournalName).c_str()) != 0)
+        return Reason(path, errno);
+    int err = WriteSyncClose(fd, text);
+    if (!err && Rename(temp.c_str(), path.c_str()) != 0)
         err = errno;
     if (err) {
         Unlink(temp.c_str());
-        return Reason(dir + JournalName, err);
+        return Reason(path, err);
     }
     return "";
 }
@@ -197,15 +198,16 @@ std::string RollBack(const std::vector<Entry>& entries, size_t renamed, const st
 }
 
 // Backups of the targets that exist; "" or the failure (the backups made are removed).
+// Every backup is named before any is made, so that undoing them allocates nothing.
 std::string BackUp(std::vector<Entry>& entries)
 {
-    for (size_t k = 0; k < entries.size(); k++) {
-        Entry& e = entries[k];
-        if (!Exists(e.target))
+    for (size_t k = 0; k < entries.size(); k++)
+        if (Exists(entries[k].target))
+            entries[k].backup = DirectoryOf(entries[k].target) + BackupPrefix + std::to_string(k);
+    for (const Entry& e : entries) {
+        if (e.backup.empty())
             continue;
-        e.backup = DirectoryOf(e.target) + BackupPrefix + std::to_string(k);
         if (std::string error = MakeBackup(e.target, e.backup); !error.empty()) {
-            e.backup.clear();
             RemoveBackups(entries);
             return error;
         }
@@ -321,6 +323,36 @@ std::string DirectoryLocks::Take(std::vector<std::string> dirs)
     return "";
 }
 
+namespace {
+
+// The steps of CommitAll once the entries are known; `renamed` counts the files put in
+// place so far.
+std::string CommitEntries(std::vector<Entry>& entries, const std::string& journalDir, size_t& renamed,
+                          bool& journalKept)
+{
+    if (std::string error = BackUp(entries); !error.empty())
+        return error;
+    if (std::string error = WriteJournal(journalDir, entries); !error.empty()) {
+        RemoveBackups(entries);
+        return error;
+    }
+    for (const std::string& dir : Directories(entries))
+        if (SyncDirectory(dir) != 0)
+            return RollBack(entries, 0, journalDir, Reason(dir.empty() ? "." : dir, errno), journalKept);
+    for (; renamed < entries.size(); renamed++)
+        if (Rename(entries[renamed].temp.c_str(), entries[renamed].target.c_str()) != 0)
+            return RollBack(entries, renamed, journalDir, Reason(entries[renamed].target, errno), journalKept);
+    // Every file is in place: from here on a failure cannot change that, and a journal
+    // left behind is rolled forward.
+    for (const std::string& dir : Directories(entries))
+        SyncDirectory(dir);
+    if (Unlink((journalDir + JournalName).c_str()) == 0)
+        RemoveBackups(entries);
+    return "";
+}
+
+} // namespace
+
 std::string CommitAll(const std::vector<CommitFile>& files, bool& journalKept)
 {
     journalKept = false;
@@ -331,26 +363,20 @@ std::string CommitAll(const std::vector<CommitFile>& files, bool& journalKept)
     entries.reserve(files.size());
     for (const CommitFile& f : files)
         entries.push_back({Absolute(f.temp), Absolute(f.target), ""});
-    const std::string journalDir = DirectoryOf(entries[0].target);
-    if (std::string error = BackUp(entries); !error.empty())
-        return error;
-    if (std::string error = WriteJournal(journalDir, entries); !error.empty()) {
-        RemoveBackups(entries);
-        return error;
+    const std::string journalDir = DirectoryOf(entries[0].target), journal = journalDir + JournalName;
+    size_t renamed = 0;
+    try {
+        return CommitEntries(entries, journalDir, renamed, journalKept);
+    } catch (...) {
+        // Memory ran out part-way (a name, a reason): undone with calls that allocate
+        // nothing, or left to the journal when a file cannot be put back.
+        journalKept = !PutBack(entries, renamed);
+        if (!journalKept) {
+            RemoveBackups(entries);
+            Unlink(journal.c_str());
+        }
+        throw;
     }
-    for (const std::string& dir : Directories(entries))
-        if (SyncDirectory(dir) != 0)
-            return RollBack(entries, 0, journalDir, Reason(dir.empty() ? "." : dir, errno), journalKept);
-    for (size_t k = 0; k < entries.size(); k++)
-        if (Rename(entries[k].temp.c_str(), entries[k].target.c_str()) != 0)
-            return RollBack(entries, k, journalDir, Reason(entries[k].target, errno), journalKept);
-    // Every file is in place: from here on a failure cannot change that, and a journal
-    // left behind is rolled forward.
-    for (const std::string& dir : Directories(entries))
-        SyncDirectory(dir);
-    if (Unlink((journalDir + JournalName).c_str()) == 0)
-        RemoveBackups(entries);
-    return "";
 }
 
 std::string ReplaceOne(const CommitFile& file)

@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <vector>
 
 namespace {
@@ -481,9 +482,17 @@ bool CommitLocked(Transaction& t)
             f->temp.clear();
     if (!t.error.empty())
         return false;
-    for (const hostfs::CommitFile& f : last)
-        if (std::string error = hostfs::ReplaceOne(f); !error.empty() && t.error.empty())
-            t.error = error;
+    // The first files are in place whatever happens here: running out of memory while
+    // the last one is put in place is that file's failure, not the commit's.
+    for (const hostfs::CommitFile& f : last) {
+        try {
+            if (std::string error = hostfs::ReplaceOne(f); !error.empty() && t.error.empty())
+                t.error = error;
+        } catch (const std::bad_alloc&) {
+            if (t.error.empty())
+                t.error = "out of memory"; // short enough to need no allocation
+        }
+    }
     return true;
 }
 

@@ -7,9 +7,8 @@
 // Counted are the allocations through operator new and new[], replaced in this binary,
 // from the load (where Case says) to the end of the module's export: those of the
 // loaders, the scene, the module (linked in), the file transaction's staging and the
-// standard library. Not counted: malloc (the C library's streams, zlib, simdjson's
-// aligned buffers), nothrow and aligned new, and the commit that puts the files in
-// place.
+// standard library, and the commit that puts the files in place. Not counted: malloc
+// (the C library's streams, zlib, simdjson's aligned buffers), nothrow and aligned new.
 #include "export/SceneExporter.h"
 #include "plugin/Plugin.h"
 #include "scene/Scene.h"
@@ -119,8 +118,9 @@ void LoadAndExport(const fs::path& scenePath, const fs::path& config, const fs::
         [[maybe_unused]] ModuleLeaksIgnored ignored;
         result = exporter.DoExport((out / "out.vek").c_str(), &ei, scene.get(), TRUE, 0);
     }
-    countdown = -1; // the commit is not counted
-    if (!result || !CommitFileTransaction())
+    const bool committed = result && CommitFileTransaction();
+    countdown = -1;
+    if (!committed)
         throw std::runtime_error("the export stopped: " + FileTransactionError());
 }
 
