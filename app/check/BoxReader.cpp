@@ -1,9 +1,9 @@
 // The ".box" collision file: the number of boxes, each box (head line, centre, six
 // planes), then the pairs of boxes that touch, in order, ended by "-1 -1".
+#include "check/BoxReader.h"
 #include "check/Fields.h"
 #include "check/Findings.h"
 #include "check/LineReader.h"
-#include "check/VekCheck.h"
 
 #include <array>
 #include <string>
@@ -27,15 +27,15 @@ std::array<float, 4> PlaneValues(const std::vector<std::string_view>& t)
     return plane;
 }
 
-class BoxChecker {
+class BoxReader {
 public:
-    BoxChecker(CheckReport& r, const std::string& name, VekDocument* d) : report(r), out(r, name), document(d) {}
+    explicit BoxReader(VekConsumer& consumer) : to(consumer) {}
 
     void Run(std::FILE* in)
     {
         LineReader r(in);
         while (r.Next()) {
-            if (!out.LineEnds(r))
+            if (!LineEndFindings(r, to))
                 continue;
             if (!Line(r.number, r.line))
                 return;
@@ -44,9 +44,7 @@ public:
     }
 
 private:
-    CheckReport& report;
-    Reporter out;
-    VekDocument* document;
+    VekConsumer& to;
     enum { Count, Head, Centre, Planes, Pairs, End } state = Count;
     long long boxes = 0, box = 0;
     int plane = 0;
@@ -61,7 +59,7 @@ private:
         const size_t lead = std::min(line.find_first_not_of(' '), line.size());
         // A box head where the pairs begin: the count said more boxes than there are.
         if (state == Head && lead == 0) {
-            out.Add(n, "the count says " + std::to_string(boxes) + " boxes, the file holds " + std::to_string(box));
+            to.Finding(n, "the count says " + std::to_string(boxes) + " boxes, the file holds " + std::to_string(box));
             state = Pairs;
         }
         switch (state) {
@@ -72,7 +70,7 @@ private:
             break;
         case Centre:
             if (lead != 2 || t.size() != 3 || !IsHex(t[0], 8) || !IsHex(t[1], 8) || !IsHex(t[2], 8))
-                out.Add(n, "centre line should be two blanks and three hexadecimal numbers");
+                to.Finding(n, "centre line should be two blanks and three hexadecimal numbers");
             state = Planes;
             plane = 0;
             break;
@@ -83,7 +81,7 @@ private:
             PairLine(n, lead, line);
             break;
         case End:
-            out.Add(n, "line after the terminator \"-1 -1\"");
+            to.Finding(n, "line after the terminator \"-1 -1\"");
             return false;
         }
         return true;
@@ -92,11 +90,11 @@ private:
     bool CountLine(long n, size_t lead)
     {
         if (t.size() != 1 || lead != 0 || !Digits(t[0]) || t[0].size() > 9) {
-            out.Add(n, "the file should begin with the number of boxes");
+            to.Finding(n, "the file should begin with the number of boxes");
             return false;
         }
         boxes = ToLong(t[0]);
-        report.figures.boxes = boxes;
+        to.BoxCount(boxes);
         state = boxes > 0 ? Head : Pairs;
         return true;
     }
@@ -104,20 +102,19 @@ private:
     void HeadLine(long n, size_t lead)
     {
         if (lead != 1 || t.size() != 2 || !IsInt(t[0]) || !IsInt(t[1]))
-            out.Add(n, "box head line should be one blank, the id and the inner radius");
+            to.Finding(n, "box head line should be one blank, the id and the inner radius");
         else if (ToLong(t[1]) < -1)
-            out.Add(n, "inner radius below -1");
-        if (document)
-            document->boxes.push_back({t.empty() ? 0 : static_cast<int>(ToLong(t[0])), {}});
+            to.Finding(n, "inner radius below -1");
+        to.Box(t.empty() ? 0 : static_cast<int>(ToLong(t[0])));
         state = Centre;
     }
 
     void PlaneLine(long n, size_t lead)
     {
         if (lead != 2 || t.size() != 4 || !IsHex(t[0], 4) || !IsHex(t[1], 4) || !IsHex(t[2], 4) || !IsHex(t[3], 8))
-            out.Add(n, "plane line should be two blanks, three 16-bit and one 32-bit hexadecimal numbers");
-        else if (document)
-            document->boxes.back().planes[static_cast<size_t>(plane)] = PlaneValues(t);
+            to.Finding(n, "plane line should be two blanks, three 16-bit and one 32-bit hexadecimal numbers");
+        else
+            to.BoxPlane(static_cast<size_t>(plane), PlaneValues(t));
         if (++plane == 6)
             state = ++box < boxes ? Head : Pairs;
     }
@@ -130,22 +127,22 @@ private:
         }
         if (lead > 0) {
             if (!extraBoxes)
-                out.Add(n, "more boxes than the " + std::to_string(boxes) + " the count announces");
+                to.Finding(n, "more boxes than the " + std::to_string(boxes) + " the count announces");
             extraBoxes = true;
             return;
         }
         if (t.size() != 2 || !Digits(t[0]) || !Digits(t[1]) || t[0].size() > 9 || t[1].size() > 9) {
-            out.Add(n, "expected a pair of box positions or the terminator \"-1 -1\"");
+            to.Finding(n, "expected a pair of box positions or the terminator \"-1 -1\"");
             return;
         }
         const long long i = ToLong(t[0]), j = ToLong(t[1]);
         const std::string pair = "pair " + std::to_string(i) + " " + std::to_string(j);
         if (i <= j)
-            out.Add(n, pair + ": the first position must be the larger");
+            to.Finding(n, pair + ": the first position must be the larger");
         if (i >= boxes || j >= boxes)
-            out.Add(n, pair + " names a box beyond the " + std::to_string(boxes) + " of the file");
+            to.Finding(n, pair + " names a box beyond the " + std::to_string(boxes) + " of the file");
         if (i < lastI || (i == lastI && j <= lastJ))
-            out.Add(n, "pairs out of order or repeated");
+            to.Finding(n, "pairs out of order or repeated");
         lastI = i;
         lastJ = j;
     }
@@ -153,19 +150,16 @@ private:
     void Finish(long lastLine)
     {
         if (state == Count)
-            out.Add(lastLine, "empty file");
+            to.Finding(lastLine, "empty file");
         else if (state != End && state != Pairs)
-            out.Add(lastLine, "the file ends inside box " + std::to_string(box) + " of " + std::to_string(boxes));
+            to.Finding(lastLine, "the file ends inside box " + std::to_string(box) + " of " + std::to_string(boxes));
         else if (state == Pairs)
-            out.Add(lastLine, "the file ends without the terminator \"-1 -1\"");
+            to.Finding(lastLine, "the file ends without the terminator \"-1 -1\"");
     }
 };
 
 } // namespace
 
-void CheckBoxStream(std::FILE* in, const std::string& name, CheckReport& report, VekDocument* document)
-{
-    BoxChecker(report, name, document).Run(in);
-}
+void ReadBox(std::FILE* in, VekConsumer& to) { BoxReader(to).Run(in); }
 
 } // namespace vek
