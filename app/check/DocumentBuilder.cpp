@@ -130,8 +130,11 @@ void DocumentBuilder::Face(const FaceEvent& f)
     VekFace face;
     face.corners = f.corners;
     face.material = stack.back().faceMaterial;
-    if (f.textured && (face.uv = UvStart(*mesh, face.material)) >= 0)
-        mesh->uvs.insert(mesh->uvs.end(), f.uvs.begin(), f.uvs.begin() + (f.quad ? 8 : 6));
+    if (f.uvs && (face.uv = UvStart(*mesh, face.material)) >= 0) {
+        std::array<int32_t, 8> uvs{};
+        f.uvs->Read(uvs);
+        mesh->uvs.insert(mesh->uvs.end(), uvs.begin(), uvs.begin() + (f.quad ? 8 : 6));
+    }
     mesh->faces.push_back(face);
 }
 

@@ -19,7 +19,7 @@ void Reporter::Add(long line, std::string text)
         report.findings.push_back({file, line, std::move(text)});
 }
 
-bool LineEndFindings(const LineReader& r, VekConsumer& to)
+bool LineEndFaults(const LineReader& r, VekConsumer& to)
 {
     if (r.bareLf)
         to.Finding(r.number, "line ends with a line feed alone (expected carriage return + line feed)");

@@ -35,7 +35,12 @@ private:
 // The findings about the end and the bytes of the line `r` has just read, common to
 // both kinds of file, told to `to`; false when the line is not to be interpreted
 // further.
-bool LineEndFindings(const LineReader& r, VekConsumer& to);
+bool LineEndFaults(const LineReader& r, VekConsumer& to);
+inline bool LineEndFindings(const LineReader& r, VekConsumer& to)
+{
+    // Nearly every line is sound: that is decided here, where the reader's loop is.
+    return !(r.bareLf || r.noEnd || r.strayCr || r.tooLong || r.binary) || LineEndFaults(r, to);
+}
 
 // The findings of a Vek or ".box" stream, into the report. Beyond the readers' own,
 // it checks what only the whole file shows: the result markers (one "#EXPORT_OK"
@@ -45,6 +50,7 @@ class FindingKeeper final : public VekConsumer {
 public:
     FindingKeeper(CheckReport& report, const std::string& file) : out(report, file), start(out.Here()) {}
 
+    bool TakesGeometry() const override { return false; }
     void Finding(long line, const std::string& text) override { out.Add(line, text); }
     void Explained(int marker, long line, const std::string& text) override;
     void NotVek() override;

@@ -9,15 +9,6 @@
 
 namespace vek {
 
-bool LineReader::Next()
-{
-    tooLong = bareLf = strayCr = noEnd = binary = false;
-    if (!InBuffer() && !Spanning())
-        return false;
-    number++;
-    return true;
-}
-
 // The next line when its end is in the buffer: one look at each byte finds the
 // line feed and any carriage return or NUL byte before it, sixteen bytes at a time
 // where the processor can.

@@ -20,7 +20,14 @@ public:
     // The next line into `line`, without its end, which the flags describe; false at
     // the end of the stream (or on a read error, or for a null stream). `line` stays
     // valid until the next call.
-    bool Next();
+    bool Next()
+    {
+        tooLong = bareLf = strayCr = noEnd = binary = false;
+        if (!InBuffer() && !Spanning())
+            return false;
+        number++;
+        return true;
+    }
 
     std::string_view line;
     long number = 0;      // of the line, from 1

@@ -31,14 +31,24 @@ struct BlockEvent {
     long line;
 };
 
+// The texture coordinates of a face line, read only for a consumer that asks for them
+// (most do not): u and v of each corner in turn, of the first mapping channel, as the
+// file writes them.
+class FaceUvs {
+public:
+    virtual void Read(std::array<int32_t, 8>& uvs) const = 0;
+
+protected:
+    ~FaceUvs() = default;
+};
+
 // A face line of a mesh or topology block, read as far as its vertex indices are whole
 // numbers within the vertices the face can use (`usable`); it is counted either way.
 struct FaceEvent {
     bool quad = false;
     bool usable = false;
     std::array<int32_t, 4> corners{-1, -1, -1, -1};
-    bool textured = false;        // with texture coordinates for each corner
-    std::array<int32_t, 8> uvs{}; // u and v of each corner in turn, of the first mapping channel
+    const FaceUvs* uvs = nullptr; // of a usable face written with texture coordinates; valid during the event
 };
 
 class VekConsumer {
@@ -47,6 +57,10 @@ public:
     VekConsumer(const VekConsumer&) = delete;
     VekConsumer& operator=(const VekConsumer&) = delete;
     virtual ~VekConsumer() = default;
+
+    // Whether the consumer takes the Vertex and Face events, which come once for each
+    // line of the bulk of a file: one that does not is not called for them.
+    virtual bool TakesGeometry() const { return true; }
 
     // A fault of the file at `line` (0 for the whole file).
     virtual void Finding(long /*line*/, const std::string& /*text*/) {}
@@ -84,7 +98,12 @@ public:
 // Every event passed on to each consumer, in the order given.
 class ConsumerList final : public VekConsumer {
 public:
-    explicit ConsumerList(std::vector<VekConsumer*> all) : to(std::move(all)) {}
+    explicit ConsumerList(std::vector<VekConsumer*> all) : to(std::move(all))
+    {
+        for (VekConsumer* c : to)
+            if (c->TakesGeometry())
+                geometry.push_back(c);
+    }
 
     void Finding(long line, const std::string& text) override
     {
@@ -106,9 +125,17 @@ public:
         Each(&VekConsumer::MaterialLine, key, value);
     }
     void TopologyReference(std::string_view name) override { Each(&VekConsumer::TopologyReference, name); }
-    void Vertex(const VekVector& v) override { Each(&VekConsumer::Vertex, v); }
+    void Vertex(const VekVector& v) override
+    {
+        for (VekConsumer* c : geometry)
+            c->Vertex(v);
+    }
     void FaceMaterial(long line, std::string_view name) override { Each(&VekConsumer::FaceMaterial, line, name); }
-    void Face(const FaceEvent& f) override { Each(&VekConsumer::Face, f); }
+    void Face(const FaceEvent& f) override
+    {
+        for (VekConsumer* c : geometry)
+            c->Face(f);
+    }
     void Marker(long line, int marker) override { Each(&VekConsumer::Marker, line, marker); }
     void End(long lastLine) override { Each(&VekConsumer::End, lastLine); }
     void BoxCount(long long count) override { Each(&VekConsumer::BoxCount, count); }
@@ -119,7 +146,7 @@ public:
     }
 
 private:
-    std::vector<VekConsumer*> to;
+    std::vector<VekConsumer*> to, geometry;
 
     template <typename Event, typename... Args> void Each(Event event, const Args&... args)
     {

@@ -1,5 +1,6 @@
 #include "check/VekReader.h"
 #include "check/Fields.h"
+#include "check/Findings.h"
 #include "check/LineReader.h"
 #include "export/ResultMarkers.h"
 
@@ -42,6 +43,44 @@ struct Block {
     bool unknown = false; // of an unknown keyword: followed as a shell to balance its braces
 };
 
+// The texture coordinates of a face line split into words: those after each vertex
+// index, the larger than an int can hold cut to it.
+class WordUvs final : public FaceUvs {
+public:
+    WordUvs(const std::vector<std::string_view>& w, size_t s) : words(w), stride(s) {}
+    void Read(std::array<int32_t, 8>& uvs) const override
+    {
+        for (size_t k = 0, uv = 0; k < words.size() && uv < uvs.size(); k += stride)
+            for (size_t j = k + 1; j < k + 3; j++)
+                uvs[uv++] = static_cast<int32_t>(std::clamp<long long>(ToLong(words[j]), -INT32_MAX, INT32_MAX));
+    }
+
+private:
+    const std::vector<std::string_view>& words;
+    size_t stride;
+};
+
+// The texture coordinates of a face line read as the exporter writes it: its fields'
+// values and signs.
+class FieldUvs final : public FaceUvs {
+public:
+    FieldUvs(const std::array<long long, 20>& f, const std::array<bool, 20>& s, size_t c, size_t st)
+        : field(f), sign(s), count(c), stride(st)
+    {
+    }
+    void Read(std::array<int32_t, 8>& uvs) const override
+    {
+        for (size_t k = 0, uv = 0; k < count && uv < uvs.size(); k += stride)
+            for (size_t j = k + 1; j < k + 3; j++)
+                uvs[uv++] = static_cast<int32_t>(std::min<long long>(field[j], INT32_MAX)) * (sign[j] ? -1 : 1);
+    }
+
+private:
+    const std::array<long long, 20>& field;
+    const std::array<bool, 20>& sign;
+    size_t count, stride;
+};
+
 class VekReader;
 using Opening = void (VekReader::*)(long n, Block& b, Block* parent);
 using DataLine = void (VekReader::*)(long n, Block& b, int lead, std::string_view content);
@@ -68,7 +107,7 @@ public:
     {
         LineReader r(in);
         while (r.Next()) {
-            if (LineEnds(r))
+            if (LineEndFindings(r, to))
                 Line(r.number, r.line);
             if (r.number == HeaderProbe && !sawVersion)
                 return to.NotVek();
@@ -102,27 +141,6 @@ private:
     bool sawVersion = false; // among the first HeaderProbe lines
 
     void Add(long line, const std::string& text) { to.Finding(line, text); }
-
-    // Checks of the line end and content; false when the line is not to be
-    // interpreted further.
-    bool LineEnds(const LineReader& r)
-    {
-        if (r.bareLf)
-            Add(r.number, "line ends with a line feed alone (expected carriage return + line feed)");
-        if (r.noEnd)
-            Add(r.number, "last line has no line end");
-        if (r.strayCr)
-            Add(r.number, "carriage return inside the line");
-        if (r.tooLong) {
-            Add(r.number, "line longer than " + std::to_string(MaxLine) + " characters");
-            return false;
-        }
-        if (r.binary) {
-            Add(r.number, "binary data (NUL byte) in the line");
-            return false;
-        }
-        return true;
-    }
 
     // A number field, its value into `value`. A NaN or an infinity is written like a
     // number but the engine cannot read it: Data reports it once for the line.
@@ -251,7 +269,7 @@ private:
     bool CheckLead(long n, const Block& b, int lead, int padding)
     {
         if (Is(b, Kind::Material) || b.loose)
-            return Expect(n, lead, 1 + padding, padding);
+            return lead == 1 + padding || Misplaced(n, lead, 1 + padding, padding);
         if (size < 0) {
             size = lead - padding - b.lead;
             if (size < 0 || size > 64) {
@@ -261,13 +279,13 @@ private:
             }
             return true;
         }
-        return Expect(n, lead, b.lead + size + padding, padding);
+        const int expected = b.lead + size + padding;
+        return lead == expected || Misplaced(n, lead, expected, padding);
     }
 
-    bool Expect(long n, int lead, int expected, int padding = 0)
+    // The finding of a line indented otherwise than expected; false.
+    bool Misplaced(long n, int lead, int expected, int padding)
     {
-        if (lead == expected)
-            return true;
         if (padding > 0 && lead == expected - padding) {
             // The line stands where its block puts it; only the blanks that widen a
             // short first number to its field are missing.
@@ -682,6 +700,8 @@ private:
         if ((stride > 1) != (content.back() == ' '))
             Add(n, stride > 1 ? "textured face line should end with a blank" : "face line ends with a blank");
         face.usable = FaceCorners(n, FaceLimit(b), stride, face);
+        const WordUvs uvs(words, stride);
+        face.uvs = face.usable && stride > 1 ? &uvs : nullptr;
         to.Face(face);
     }
 
@@ -708,10 +728,6 @@ private:
                     return false;
                 }
         }
-        face.textured = stride > 1;
-        for (size_t k = 0, uv = 0; face.textured && k < t.size(); k += stride)
-            for (size_t j = k + 1; j < k + 3; j++)
-                face.uvs[uv++] = static_cast<int32_t>(std::clamp<long long>(ToLong(t[j]), -INT32_MAX, INT32_MAX));
         return true;
     }
 
@@ -834,10 +850,8 @@ private:
         CheckLead(n, b, lead, 0);
         face.quad = count / stride == 4;
         face.usable = true;
-        face.textured = stride > 1;
-        for (size_t k = 0, uv = 0; face.textured && k < count; k += stride)
-            for (size_t j = k + 1; j < k + 3; j++)
-                face.uvs[uv++] = static_cast<int32_t>(std::min<long long>(field[j], INT32_MAX)) * (sign[j] ? -1 : 1);
+        const FieldUvs uvs(field, sign, count, stride);
+        face.uvs = stride > 1 ? &uvs : nullptr;
         to.Face(face);
         return true;
     }
