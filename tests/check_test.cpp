@@ -392,7 +392,8 @@ TEST(Checker, EveryBlockOpenedIsClosed)
             std::string part = bytes.substr(0, cut);
             std::FILE* f = fmemopen(part.data(), part.size(), "rb");
             Balance b;
-            ReadVek(f, b);
+            ConsumerList to({&b});
+            ReadVek(f, to);
             std::fclose(f);
             ASSERT_EQ(b.depth, 0) << "cut at " << cut;
             ASSERT_EQ(b.worst, 0) << "cut at " << cut;

@@ -9,6 +9,13 @@ void FigureCounter::BlockOpened(const BlockEvent& e)
         (figures.*e.kind->figure)++;
 }
 
+void FigureCounter::BlockClosed(const BlockEvent& e)
+{
+    figures.vertices += e.vertices;
+    figures.quads += e.quads;
+    figures.triangles += e.triangles;
+}
+
 void FigureCounter::Marker(long /*line*/, int marker)
 {
     if (marker < 0)

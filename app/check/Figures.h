@@ -10,9 +10,9 @@ class FigureCounter final : public VekConsumer {
 public:
     explicit FigureCounter(VekFigures& f) : figures(f) {}
 
+    bool TakesGeometry() const override { return false; } // counted by the blocks that hold them
     void BlockOpened(const BlockEvent& e) override;
-    void Vertex(const VekVector&) override { figures.vertices++; }
-    void Face(const FaceEvent& f) override { (f.quad ? figures.quads : figures.triangles)++; }
+    void BlockClosed(const BlockEvent& e) override;
     void Marker(long line, int marker) override;
     void BoxCount(long long count) override { figures.boxes = count; }
 

@@ -57,12 +57,12 @@ std::FILE* OpenChecked(const std::string& path, CheckReport& report, bool mayBeA
 
 void CheckVekStream(std::FILE* in, const std::string& name, CheckReport& report, VekDocument* document)
 {
-    Gather(name, report, document, [in](VekConsumer& to) { ReadVek(in, to); });
+    Gather(name, report, document, [in](ConsumerList& to) { ReadVek(in, to); });
 }
 
 void CountVekStream(std::FILE* in, const std::string& name, CheckReport& report)
 {
-    Gather(name, report, nullptr, [in](VekConsumer& to) { ReadVek(in, to, true); });
+    Gather(name, report, nullptr, [in](ConsumerList& to) { ReadVek(in, to, true); });
 }
 
 void CheckBoxStream(std::FILE* in, const std::string& name, CheckReport& report, VekDocument* document)

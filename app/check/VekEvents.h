@@ -29,6 +29,9 @@ struct BlockEvent {
     const BlockKind* kind; // null for an unknown keyword: a block followed only to balance its braces
     std::string_view name;
     long line;
+    // When it closes: the vertex lines and the four- and three-vertex face lines it
+    // held itself.
+    long long vertices = 0, quads = 0, triangles = 0;
 };
 
 // The texture coordinates of a face line, read only for a consumer that asks for them
@@ -75,7 +78,8 @@ public:
     virtual void Transform(const std::array<float, 7>&) {}
     // A camera's projection line: its first number and its third (the half width).
     virtual void Projection(float /*focal*/, float /*halfWidth*/) {}
-    // A line of a material block that the file spells well: its key and the rest.
+    // A line of a material block that the file spells well: its key and its value (the
+    // six digits of a colour, the rest of the line otherwise).
     virtual void MaterialLine(std::string_view /*key*/, std::string_view /*value*/) {}
     // A topology block that a mesh block uses as its body.
     virtual void TopologyReference(std::string_view /*name*/) {}
@@ -115,6 +119,7 @@ public:
         for (VekConsumer* c : to)
             c->Explained(marker, line, text);
     }
+    bool TakesGeometry() const override { return !geometry.empty(); }
     void NotVek() override { Each(&VekConsumer::NotVek); }
     void BlockOpened(const BlockEvent& e) override { Each(&VekConsumer::BlockOpened, e); }
     void BlockClosed(const BlockEvent& e) override { Each(&VekConsumer::BlockClosed, e); }

@@ -39,7 +39,8 @@ struct Block {
     bool sawMaterial = false;
     bool sawRotation = false;
     bool hasChildren = false;
-    bool loose = false;   // an animation block standing in for its node's block
+    long long vertexLines = 0, quads = 0, triangles = 0; // told when it closes
+    bool loose = false;                                  // an animation block standing in for its node's block
     bool unknown = false; // of an unknown keyword: followed as a shell to balance its braces
 };
 
@@ -101,7 +102,10 @@ struct KindRow {
 
 class VekReader {
 public:
-    VekReader(VekConsumer& consumer, bool skimming) : to(consumer), skim(skimming) {}
+    VekReader(ConsumerList& consumers, bool skimming)
+        : to(consumers), skim(skimming), geometry(consumers.TakesGeometry())
+    {
+    }
 
     void Run(std::FILE* in)
     {
@@ -121,8 +125,9 @@ public:
     static constexpr size_t KindCount = 7;
 
 private:
-    VekConsumer& to;
-    bool skim; // vertex and face lines counted, their numbers not read
+    ConsumerList& to;
+    bool skim;     // vertex and face lines counted, their numbers not read
+    bool geometry; // whether a consumer takes the Vertex and Face events
     std::vector<Block> stack;
     std::vector<std::string_view> words; // of the current line
     int size = -1;                       // blanks per nesting level, once known
@@ -178,7 +183,25 @@ private:
     static bool IsNode(const Block& b) { return b.row->is.role == BlockKind::Role::Node; }
     static bool HasBody(const Block& b) { return Is(b, Kind::Mesh) || Is(b, Kind::Topo); }
 
-    BlockEvent Event(const Block& b) const { return {b.unknown ? nullptr : &b.row->is, b.name, b.line}; }
+    BlockEvent Event(const Block& b) const
+    {
+        return {b.unknown ? nullptr : &b.row->is, b.name, b.line, b.vertexLines, b.quads, b.triangles};
+    }
+
+    // A vertex or face line of b, counted in it (the figures are told when it closes:
+    // one event for each line costs more than the rest of the count).
+    void Vertex(Block& b, const VekVector& v)
+    {
+        b.vertexLines++;
+        if (geometry)
+            to.Vertex(v);
+    }
+    void Face(Block& b, const FaceEvent& f)
+    {
+        (f.quad ? b.quads : b.triangles)++;
+        if (geometry)
+            to.Face(f);
+    }
 
     void Header(long n, std::string_view line)
     {
@@ -458,7 +481,8 @@ private:
 
     // ---- the lines inside blocks ----
 
-    void Data(long n, int lead, std::string_view content)
+    // Kept out of Run, whose loop over the lines then stays small: measurably faster.
+    [[gnu::noinline]] void Data(long n, int lead, std::string_view content)
     {
         if (QuickData(n, lead, content))
             return;
@@ -670,7 +694,7 @@ private:
         VekVector v{};
         if (words.size() != 3 || !AllNumbers(words, v.data()))
             Add(n, "vertex line should hold 3 numbers");
-        to.Vertex(v);
+        Vertex(b, v);
         b.vertexCount++;
     }
 
@@ -702,7 +726,7 @@ private:
         face.usable = FaceCorners(n, FaceLimit(b), stride, face);
         const WordUvs uvs(words, stride);
         face.uvs = face.usable && stride > 1 ? &uvs : nullptr;
-        to.Face(face);
+        Face(b, face);
     }
 
     // Each corner of a face line: its vertex index, then its texture coordinates, into
@@ -752,7 +776,7 @@ private:
     {
         b.step++;
         b.vertexCount++;
-        to.Vertex({});
+        Vertex(b, {});
         return true;
     }
 
@@ -767,7 +791,7 @@ private:
         if (!face.quad && std::find(std::begin(Triangle), std::end(Triangle), count) == std::end(Triangle))
             return false;
         b.step++;
-        to.Face(face);
+        Face(b, face);
         return true;
     }
 
@@ -789,7 +813,7 @@ private:
             return false;
         b.step++;
         CheckLead(n, b, lead, width < 4 ? 4 - width : 0);
-        to.Vertex(v);
+        Vertex(b, v);
         b.vertexCount++;
         return true;
     }
@@ -803,12 +827,13 @@ private:
         size_t count = 0;
         const char* p = content.data();
         const char* end = p + content.size();
-        trailing = false;
+        bool blank = false; // kept apart from `trailing` until the end: a store to `sign` may be one to it
         while (p < end) {
             if (count == field.size())
                 return 0;
-            sign[count] = *p == '-';
-            p += sign[count];
+            const bool negative = *p == '-';
+            sign[count] = negative;
+            p += negative;
             const char* first = p;
             long long v = 0;
             uint64_t run = 0;
@@ -822,8 +847,9 @@ private:
             if (p == first || (p < end && *p != ' '))
                 return 0;
             field[count++] = v;
-            trailing = p < end && ++p == end;
+            blank = p < end && ++p == end;
         }
+        trailing = blank;
         return count;
     }
 
@@ -852,7 +878,7 @@ private:
         face.usable = true;
         const FieldUvs uvs(field, sign, count, stride);
         face.uvs = stride > 1 ? &uvs : nullptr;
-        to.Face(face);
+        Face(b, face);
         return true;
     }
 };
@@ -912,6 +938,6 @@ static_assert(std::size(VekReader::Kinds) == VekReader::KindCount);
 
 } // namespace
 
-void ReadVek(std::FILE* in, VekConsumer& to, bool skim) { VekReader(to, skim).Run(in); }
+void ReadVek(std::FILE* in, ConsumerList& to, bool skim) { VekReader(to, skim).Run(in); }
 
 } // namespace vek

@@ -11,11 +11,10 @@
 namespace vek {
 
 // Reads the Vek stream `in` to its end and tells `to` what it holds, line by line,
-// then End. A stream whose first lines are not a Vek header gives NotVek and is read
-// no further. With `skim`, vertex and face lines shaped as the exporter writes them
-// are counted by their shape, their numbers not read (the Vertex events are zero, the
-// Face events not usable): the figures of a file this program has just written, at a
-// fraction of the cost, with the findings about those lines left out.
-void ReadVek(std::FILE* in, VekConsumer& to, bool skim = false);
+// then End; Vertex and Face events only when one of them takes them. A stream whose first lines are not a Vek header
+// gives NotVek and is read no further. With `skim`, vertex and face lines shaped as the exporter writes them are
+// counted by their shape, their numbers not read (the Vertex events are zero, the Face events not usable): the figures
+// of a file this program has just written, at a fraction of the cost, with the findings about those lines left out.
+void ReadVek(std::FILE* in, ConsumerList& to, bool skim = false);
 
 } // namespace vek
