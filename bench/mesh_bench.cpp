@@ -19,11 +19,16 @@
 // of that export, to compare with the CPU column, and render_per_export the ratio of
 // the two (the render is to take well under the export's time).
 //
+// BM_CheckPlane/mode:<0|1|2>: the checker alone on the same 1 M-triangle file: the
+// whole check (0, --check), the export summary's count (1), and the check that also
+// fills the document a picture is drawn from (2).
+//
 // The same plane scene is in plane-2m.scene.json, for timing the command-line host
 // (with a configuration whose mergeVertices is on):
 //   /usr/bin/time -f "%e s %U user %S sys %M KB" build/vekexport --no-prompt
 //       --config-dir CFG bench/plane-2m.scene.json /tmp/plane.vek
 #include "bench_util.h"
+#include "check/VekCheck.h"
 #include "export/SceneExporter.h"
 #include "render/PngFile.h"
 #include "render/VekRender.h"
@@ -131,6 +136,44 @@ void BM_PlaneRender(benchmark::State& state)
     fs::remove(picture);
 }
 BENCHMARK(BM_PlaneRender)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_CheckPlane(benchmark::State& state)
+{
+    const int segs = 708;
+    fs::path dir = fs::temp_directory_path() / "vek-bench-check";
+    fs::create_directories(dir);
+    WriteOptionsFile(dir, DefaultExportOptions);
+    auto scene = vek::LoadSceneJson(PlaneScene(segs, 1), "plane.json");
+    scene->SetPluginConfigDir(dir.string());
+    scene->Activate();
+    const std::string out = (dir / "plane.vek").string();
+    {
+        SceneExporter exporter;
+        exporter.DoExport(out.c_str(), nullptr, scene.get(), TRUE, 0);
+    }
+    for (auto _ : state) {
+        std::FILE* f = std::fopen(out.c_str(), "rb");
+        vek::CheckReport report;
+        vek::VekDocument document;
+        if (state.range(0) == 1)
+            vek::CountVekStream(f, out, report);
+        else
+            vek::CheckVekStream(f, out, report, state.range(0) == 2 ? &document : nullptr);
+        std::fclose(f);
+        benchmark::DoNotOptimize(report.figures.quads);
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * (2 * segs * segs + 2));
+    fs::remove(out);
+}
+BENCHMARK(BM_CheckPlane)
+    ->ArgName("mode")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 class BodyWriter : public MeshWriter {
 public:

@@ -1,10 +1,12 @@
 // The Vek and .box file checker: a file holding every kind of block passes, and each
 // kind of damage gives its finding at the right line.
 #include "check/VekCheck.h"
+#include "check/VekReader.h"
 #include "export_run.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -138,7 +140,8 @@ TEST(Checker, CountingGivesTheCheckFigures)
 {
     auto figures = [](const VekFigures& f) {
         return std::vector<long long>({f.shells, f.meshes, f.lights, f.cameras, f.materials, f.topologies, f.animations,
-                                       f.vertices, f.quads, f.triangles, f.ok ? 1 : 0, (long long)f.markers.size()});
+                                       f.vertices, f.quads, f.triangles, f.ok ? 1 : 0,
+                                       static_cast<long long>(f.markers.size())});
     };
     int files = 0;
     for (const auto& entry :
@@ -371,6 +374,30 @@ TEST(Checker, FindingsAreCappedButCounted)
     EXPECT_EQ(r.findings.size(), CheckReport::MaxFindings);
     EXPECT_GT(r.total, 3000);
     EXPECT_NE(FormatReport(r).find("more findings"), std::string::npos);
+}
+
+// Whatever a file holds or lacks, every block the reader opens it also closes, so a
+// consumer's own nesting (the document's nodes) stays in step with the file's.
+TEST(Checker, EveryBlockOpenedIsClosed)
+{
+    struct Balance : VekConsumer {
+        long open = 0, depth = 0, worst = 0;
+        void BlockOpened(const BlockEvent&) override { open++, depth++; }
+        void BlockClosed(const BlockEvent&) override { worst = std::min(worst, --depth); }
+    };
+    std::vector<std::string> unknown = ValidVek;
+    Set(unknown, 57, "  mash Pebble {");
+    for (const std::string& bytes : {Join(ValidVek), Join(unknown)})
+        for (size_t cut = 1; cut <= bytes.size(); cut += 5) {
+            std::string part = bytes.substr(0, cut);
+            std::FILE* f = fmemopen(part.data(), part.size(), "rb");
+            Balance b;
+            ConsumerList to({&b});
+            ReadVek(f, to);
+            std::fclose(f);
+            ASSERT_EQ(b.depth, 0) << "cut at " << cut;
+            ASSERT_EQ(b.worst, 0) << "cut at " << cut;
+        }
 }
 
 // ---- .box files ----

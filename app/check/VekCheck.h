@@ -6,8 +6,10 @@
 // file's size. Damaged or hostile input (truncated, binary, enormous lines, huge
 // counts) only gives findings.
 //
-// The same reading fills, on request, the document model of VekDocument.h: one
-// grammar for the checks and for whoever draws or inspects the file.
+// One reader for each kind of file (VekReader.h, BoxReader.h) tells consumers what
+// the file holds (VekEvents.h); these entry points gather the findings, the figures
+// and, on request, the document model of VekDocument.h: one grammar for the checks
+// and for whoever draws or inspects the file.
 #pragma once
 
 #include "check/VekDocument.h"
