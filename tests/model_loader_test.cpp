@@ -424,7 +424,7 @@ TEST_P(ModelCorpus, EveryModelExportsCleanlyOrIsRefused)
 }
 
 INSTANTIATE_TEST_SUITE_P(Assimp, ModelCorpus, testing::ValuesIn(CorpusFolders()),
-                         [](const testing::TestParamInfo<std::string>& info) { return ParamName(info.param); });
+                         [](const testing::TestParamInfo<std::string>& param) { return ParamName(param.param); });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ModelCorpus);
 
 } // namespace

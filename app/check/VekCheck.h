@@ -15,6 +15,7 @@
 #include "check/VekDocument.h"
 
 #include <cstdio>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,31 @@ struct VekFigures {
     bool ok = false;                                  // the file ends with "#EXPORT_OK"
     std::vector<std::string> markers;                 // the failure markers it ends with, in order
 };
+
+// The counts of VekFigures as the summary and the report name them, in their order.
+// The summary writes `separator` after each ("1 shell, 2 meshes, 0 lights, 0 cameras;
+// ..."), the report uses `key`.
+struct FigureName {
+    long long VekFigures::*count;
+    const char* key;
+    const char* one;
+    const char* many;
+    const char* separator;
+};
+inline constexpr FigureName figureNames[] = {
+    {&VekFigures::shells, "shells", "shell", "shells", ", "},
+    {&VekFigures::meshes, "meshes", "mesh", "meshes", ", "},
+    {&VekFigures::lights, "lights", "light", "lights", ", "},
+    {&VekFigures::cameras, "cameras", "camera", "cameras", "; "},
+    {&VekFigures::vertices, "vertices", "vertex", "vertices", ", "},
+    {&VekFigures::quads, "quads", "four-vertex face", "four-vertex faces", ", "},
+    {&VekFigures::triangles, "triangles", "triangle", "triangles", "; "},
+    {&VekFigures::materials, "materials", "material", "materials", ", "},
+    {&VekFigures::topologies, "topologies", "topology block", "topology blocks", ", "},
+    {&VekFigures::animations, "animations", "animation", "animations", ", "},
+    {&VekFigures::boxes, "collisionBoxes", "collision box", "collision boxes", ""},
+};
+static_assert(std::size(figureNames) == 11);
 
 struct CheckReport {
     std::vector<Finding> findings; // the first MaxFindings of them

@@ -541,13 +541,10 @@ std::string FormatSummary(const ExportResult& r)
     std::snprintf(seconds, sizeof(seconds), "%.2f", r.seconds);
     s += std::string(" in ") + seconds + " s\n";
     const VekFigures& f = r.figures;
-    s += "  " + Plural(f.shells, "shell", "shells") + ", " + Plural(f.meshes, "mesh", "meshes") + ", " +
-         Plural(f.lights, "light", "lights") + ", " + Plural(f.cameras, "camera", "cameras") + "; " +
-         Plural(f.vertices, "vertex", "vertices") + ", " + Plural(f.quads, "four-vertex face", "four-vertex faces") +
-         ", " + Plural(f.triangles, "triangle", "triangles") + "; " + Plural(f.materials, "material", "materials") +
-         ", " + Plural(f.topologies, "topology block", "topology blocks") + ", " +
-         Plural(f.animations, "animation", "animations") + ", " + Plural(f.boxes, "collision box", "collision boxes") +
-         "\n";
+    s += "  ";
+    for (const FigureName& name : figureNames)
+        s += Plural(f.*name.count, name.one, name.many) + name.separator;
+    s += "\n";
     for (const std::string& warning : r.warnings)
         s += "  " + warning + "\n";
     for (const std::string& marker : f.markers) {
@@ -575,17 +572,8 @@ std::string FormatJsonReport(const Request& request, const ExportResult& r)
     j["files"] = nlohmann::ordered_json::array();
     for (const auto& [path, bytes] : r.files)
         j["files"].push_back({{"path", path}, {"bytes", bytes}});
-    j["shells"] = f.shells;
-    j["meshes"] = f.meshes;
-    j["lights"] = f.lights;
-    j["cameras"] = f.cameras;
-    j["vertices"] = f.vertices;
-    j["quads"] = f.quads;
-    j["triangles"] = f.triangles;
-    j["materials"] = f.materials;
-    j["topologies"] = f.topologies;
-    j["animations"] = f.animations;
-    j["collisionBoxes"] = f.boxes;
+    for (const FigureName& name : figureNames)
+        j[name.key] = f.*name.count;
     j["markers"] = f.ok ? std::vector<std::string>{EXPORT_OK_MARKER} : f.markers;
     j["warnings"] = r.warnings;
     j["failures"] = nlohmann::ordered_json::array();
