@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <set>
 
 namespace hostfs {
@@ -254,13 +255,14 @@ bool RemoveIfAbandoned(const std::string& path)
 // Removes the staged files, backups and journals of dead runs in dir; how many.
 int RemoveLeftovers(const std::string& dir)
 {
-    DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+    // Closed on every way out: a name that cannot be held (out of memory) throws.
+    std::unique_ptr<DIR, int (*)(DIR*)> d(opendir(dir.empty() ? "." : dir.c_str()), closedir);
     if (!d)
         return 0;
     std::vector<std::string> names;
-    while (const dirent* e = readdir(d))
+    while (const dirent* e = readdir(d.get()))
         names.emplace_back(e->d_name);
-    closedir(d);
+    d.reset();
     int removed = 0;
     for (const std::string& name : names) {
         if (name.starts_with(StagedPrefix))
