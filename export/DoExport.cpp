@@ -153,14 +153,19 @@ ErrorFlags SceneExporter::WriteMaterialBlocks()
 ErrorFlags SceneExporter::WriteTopologyBlocks()
 {
     TopologyWriter writer(outFile, ip, 0, instanceNodes);
-    writer.SetTime(ExportTime());
-    writer.SetIndentation(options.indentation);
+    ConfigureMeshWriter(writer, ExportTime());
+    return writer.Export(nullptr);
+}
+
+void SceneExporter::ConfigureMeshWriter(MeshWriter& writer, TimeValue t) const
+{
+    writer.SetTime(t);
     writer.SetDecimals(options.decimals);
+    writer.SetIndentation(options.indentation);
     writer.SetMaterials(options.exportMaterials);
     writer.SetMerge(options.mergeVertices, options.mergePrecision);
     writer.SetLegacyFormat(options.legacyFormat);
     writer.SetQuadFaces(options.quadFaces);
-    return writer.Export(nullptr);
 }
 
 bool SceneExporter::WriteBoxFile(const TCHAR* name, HWND parent, ErrorFlags& errors)

@@ -111,13 +111,7 @@ ErrorFlags SceneExporter::WriteGeometryBlock(INode* node, Interface* i, int dept
 {
     GeometryWriter writer(outFile, i, depth, instanceNodes);
     writer.SetGeometry(options.exportGeometry);
-    writer.SetTime(t);
-    writer.SetDecimals(options.decimals);
-    writer.SetMerge(options.mergeVertices, options.mergePrecision);
-    writer.SetIndentation(options.indentation);
-    writer.SetMaterials(options.exportMaterials);
-    writer.SetLegacyFormat(options.legacyFormat);
-    writer.SetQuadFaces(options.quadFaces);
+    ConfigureMeshWriter(writer, t);
     writer.SetTopology(options.exportTopology);
     writer.SetAnimation(options.exportAnimation);
     writer.SetInstanceIndex(&instanceIndex);

@@ -12,6 +12,7 @@
 #include <unordered_map>
 
 class MaterialList;
+class MeshWriter;
 class BoxList;
 
 // One representative node per distinct object reference, in the order met.
@@ -85,6 +86,8 @@ private:
     ErrorFlags WriteScene();
     ErrorFlags WriteMaterialBlocks();
     ErrorFlags WriteTopologyBlocks();
+    // The options every mesh block is written with (topology and geometry blocks alike).
+    void ConfigureMeshWriter(MeshWriter& writer, TimeValue t) const;
     // The ".box" file beside name, when boxes were found (otherwise the user is told);
     // its failures are added to errors. False, the user told, when it cannot be created.
     bool WriteBoxFile(const TCHAR* name, HWND parent, ErrorFlags& errors);
