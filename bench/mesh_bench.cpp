@@ -160,7 +160,7 @@ void BM_CheckPlane(benchmark::State& state)
         else
             vek::CheckVekStream(f, out, report, state.range(0) == 2 ? &document : nullptr);
         std::fclose(f);
-        benchmark::DoNotOptimize(report.figures.quads);
+        benchmark::DoNotOptimize(report.figures.counts);
     }
     state.SetItemsProcessed(int64_t(state.iterations()) * (2 * segs * segs + 2));
     fs::remove(out);

@@ -4,20 +4,23 @@
 
 #include "check/VekEvents.h"
 
+#include <cstddef>
+
 namespace vek {
 
 class FigureCounter final : public VekConsumer {
 public:
-    explicit FigureCounter(VekFigures& f) : figures(f) {}
+    explicit FigureCounter(VekFigures& f);
 
     bool TakesGeometry() const override { return false; } // counted by the blocks that hold them
     void BlockOpened(const BlockEvent& e) override;
     void BlockClosed(const BlockEvent& e) override;
     void Marker(long line, int marker) override;
-    void BoxCount(long long count) override { figures.boxes = count; }
+    void BoxCount(long long count) override;
 
 private:
     VekFigures& figures;
+    size_t vertices, quads, triangles, boxes; // their places in the figures
 };
 
 } // namespace vek

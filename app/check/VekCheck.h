@@ -15,8 +15,8 @@
 #include "check/VekDocument.h"
 
 #include <cstdio>
-#include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vek {
@@ -27,40 +27,35 @@ struct Finding {
     std::string text;
 };
 
-// What the files hold, counted while they are checked.
-struct VekFigures {
-    long long shells = 0, meshes = 0, lights = 0, cameras = 0; // node blocks
-    long long materials = 0, topologies = 0, animations = 0;
-    long long vertices = 0, quads = 0, triangles = 0; // lines of mesh and topology blocks
-    long long boxes = 0;                              // the count of the ".box" file
-    bool ok = false;                                  // the file ends with "#EXPORT_OK"
-    std::vector<std::string> markers;                 // the failure markers it ends with, in order
-};
+struct BlockKind;
 
-// The counts of VekFigures as the summary and the report name them, in their order.
-// The summary writes `separator` after each ("1 shell, 2 meshes, 0 lights, 0 cameras;
-// ..."), the report uses `key`.
+// A figure of the summary and of the report: the report's `key`, the summary's names
+// for one and for many, and what the summary writes after it ("1 shell, 2 meshes,
+// 0 lights, 0 cameras; ..."). A figure that counts blocks names their `kind`.
 struct FigureName {
-    long long VekFigures::*count;
     const char* key;
     const char* one;
     const char* many;
     const char* separator;
+    const BlockKind* kind = nullptr;
 };
-inline constexpr FigureName figureNames[] = {
-    {&VekFigures::shells, "shells", "shell", "shells", ", "},
-    {&VekFigures::meshes, "meshes", "mesh", "meshes", ", "},
-    {&VekFigures::lights, "lights", "light", "lights", ", "},
-    {&VekFigures::cameras, "cameras", "camera", "cameras", "; "},
-    {&VekFigures::vertices, "vertices", "vertex", "vertices", ", "},
-    {&VekFigures::quads, "quads", "four-vertex face", "four-vertex faces", ", "},
-    {&VekFigures::triangles, "triangles", "triangle", "triangles", "; "},
-    {&VekFigures::materials, "materials", "material", "materials", ", "},
-    {&VekFigures::topologies, "topologies", "topology block", "topology blocks", ", "},
-    {&VekFigures::animations, "animations", "animation", "animations", ", "},
-    {&VekFigures::boxes, "collisionBoxes", "collision box", "collision boxes", ""},
+
+// The figures, in the order the summary writes them and the report lists them: the
+// node blocks of each kind, the vertex and face lines, the other kinds of block, the
+// collision boxes. The kinds of block are those the reader knows, so a new kind is
+// counted, summed up and reported as soon as the reader reads it.
+const std::vector<FigureName>& FigureNames();
+
+// What the files hold, counted while they are checked.
+struct VekFigures {
+    std::vector<long long> counts = std::vector<long long>(FigureNames().size()); // in the order of FigureNames()
+    bool ok = false;                                                              // the file ends with "#EXPORT_OK"
+    std::vector<std::string> markers; // the failure markers it ends with, in order
+
+    // The count of the figure of report key `key` ("shells", "vertices", ...);
+    // std::out_of_range for a key that names none.
+    long long operator[](std::string_view key) const;
 };
-static_assert(std::size(figureNames) == 11);
 
 struct CheckReport {
     std::vector<Finding> findings; // the first MaxFindings of them

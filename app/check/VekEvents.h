@@ -21,8 +21,12 @@ struct BlockKind {
     // A node of the scene (shell, mesh, light, camera), a topology (a mesh body that
     // mesh blocks share), a material, or the animation of the enclosing node.
     enum class Role { Node, Topology, Material, Animation } role;
-    VekNode::Kind node;            // for a node block
-    long long VekFigures::*figure; // the figure that counts such blocks
+    VekNode::Kind node; // for a node block
+    // The figure that counts such blocks: its key in the report, and its names in the
+    // summary for one block and for several.
+    const char* figure;
+    const char* one;
+    const char* many;
 };
 
 struct BlockEvent {

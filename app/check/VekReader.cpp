@@ -23,7 +23,7 @@ constexpr const char* MaterialFlags[] = {"GOURAUD",  "FLAT",         "LIGHT",  "
 static_assert(std::size(MaterialFlags) == 8);
 
 // The kinds of block, in the order of VekReader::Kinds.
-enum class Kind { Shell, Mesh, Light, Camera, Topo, Anim, Material };
+enum class Kind { Shell, Mesh, Light, Camera, Material, Topo, Anim };
 
 struct KindRow;
 
@@ -885,53 +885,53 @@ private:
 
 const KindRow VekReader::Kinds[] = {
     {Kind::Shell,
-     {"shell", BlockKind::Role::Node, VekNode::Kind::Shell, &VekFigures::shells},
+     {"shell", BlockKind::Role::Node, VekNode::Kind::Shell, "shells", "shell", "shells"},
      "shell",
      "transform",
      &VekReader::OpenNode,
      &VekReader::ShellData,
      nullptr},
     {Kind::Mesh,
-     {"mesh", BlockKind::Role::Node, VekNode::Kind::Mesh, &VekFigures::meshes},
+     {"mesh", BlockKind::Role::Node, VekNode::Kind::Mesh, "meshes", "mesh", "meshes"},
      "mesh",
      "transform",
      &VekReader::OpenNode,
      &VekReader::MeshData,
      &VekReader::CompleteMesh},
     {Kind::Light,
-     {"colorlight", BlockKind::Role::Node, VekNode::Kind::Light, &VekFigures::lights},
+     {"colorlight", BlockKind::Role::Node, VekNode::Kind::Light, "lights", "light", "lights"},
      "light",
      "transform",
      &VekReader::OpenNode,
      &VekReader::LightData,
      &VekReader::CompleteLight},
     {Kind::Camera,
-     {"camera", BlockKind::Role::Node, VekNode::Kind::Camera, &VekFigures::cameras},
+     {"camera", BlockKind::Role::Node, VekNode::Kind::Camera, "cameras", "camera", "cameras"},
      "camera",
      nullptr,
      &VekReader::OpenNode,
      &VekReader::CameraData,
      &VekReader::CompleteCamera},
+    {Kind::Material,
+     {"material", BlockKind::Role::Material, VekNode::Kind::Shell, "materials", "material", "materials"},
+     "material",
+     "\"color\"",
+     &VekReader::OpenMaterial,
+     &VekReader::MaterialData,
+     nullptr},
     {Kind::Topo,
-     {"topo", BlockKind::Role::Topology, VekNode::Kind::Shell, &VekFigures::topologies},
+     {"topo", BlockKind::Role::Topology, VekNode::Kind::Shell, "topologies", "topology block", "topology blocks"},
      "topology",
      nullptr,
      &VekReader::OpenTopology,
      &VekReader::MeshData,
      &VekReader::CompleteTopology},
     {Kind::Anim,
-     {"anim", BlockKind::Role::Animation, VekNode::Kind::Shell, &VekFigures::animations},
+     {"anim", BlockKind::Role::Animation, VekNode::Kind::Shell, "animations", "animation", "animations"},
      "animation",
      "length",
      &VekReader::OpenAnimation,
      &VekReader::AnimData,
-     nullptr},
-    {Kind::Material,
-     {"material", BlockKind::Role::Material, VekNode::Kind::Shell, &VekFigures::materials},
-     "material",
-     "\"color\"",
-     &VekReader::OpenMaterial,
-     &VekReader::MaterialData,
      nullptr},
 };
 static_assert(std::size(VekReader::Kinds) == VekReader::KindCount);
@@ -939,5 +939,13 @@ static_assert(std::size(VekReader::Kinds) == VekReader::KindCount);
 } // namespace
 
 void ReadVek(std::FILE* in, ConsumerList& to, bool skim) { VekReader(to, skim).Run(in); }
+
+std::vector<const BlockKind*> BlockKinds()
+{
+    std::vector<const BlockKind*> kinds;
+    for (const KindRow& row : VekReader::Kinds)
+        kinds.push_back(&row.is);
+    return kinds;
+}
 
 } // namespace vek

@@ -7,6 +7,7 @@
 #include "check/VekEvents.h"
 
 #include <cstdio>
+#include <vector>
 
 namespace vek {
 
@@ -16,5 +17,8 @@ namespace vek {
 // counted by their shape, their numbers not read (the Vertex events are zero, the Face events not usable): the figures
 // of a file this program has just written, at a fraction of the cost, with the findings about those lines left out.
 void ReadVek(std::FILE* in, ConsumerList& to, bool skim = false);
+
+// The kinds of block the reader knows, in the order of its table.
+std::vector<const BlockKind*> BlockKinds();
 
 } // namespace vek

@@ -542,8 +542,9 @@ std::string FormatSummary(const ExportResult& r)
     s += std::string(" in ") + seconds + " s\n";
     const VekFigures& f = r.figures;
     s += "  ";
-    for (const FigureName& name : figureNames)
-        s += Plural(f.*name.count, name.one, name.many) + name.separator;
+    const std::vector<FigureName>& names = FigureNames();
+    for (size_t k = 0; k < names.size(); k++)
+        s += Plural(f.counts[k], names[k].one, names[k].many) + names[k].separator;
     s += "\n";
     for (const std::string& warning : r.warnings)
         s += "  " + warning + "\n";
@@ -572,8 +573,9 @@ std::string FormatJsonReport(const Request& request, const ExportResult& r)
     j["files"] = nlohmann::ordered_json::array();
     for (const auto& [path, bytes] : r.files)
         j["files"].push_back({{"path", path}, {"bytes", bytes}});
-    for (const FigureName& name : figureNames)
-        j[name.key] = f.*name.count;
+    const std::vector<FigureName>& names = FigureNames();
+    for (size_t k = 0; k < names.size(); k++)
+        j[names[k].key] = f.counts[k];
     j["markers"] = f.ok ? std::vector<std::string>{EXPORT_OK_MARKER} : f.markers;
     j["warnings"] = r.warnings;
     j["failures"] = nlohmann::ordered_json::array();
