@@ -108,16 +108,24 @@ void BM_PlaneExport(benchmark::State& state)
 // runs of two exports is the figure to read.
 BENCHMARK(BM_PlaneExport)->Unit(benchmark::kMillisecond)->Iterations(2)->Repetitions(5)->ReportAggregatesOnly(true);
 
-void BM_PlaneRender(benchmark::State& state)
+// The plane of 2 x segs x segs triangles made the active scene, with the default
+// options saved in the scratch folder `dir`.
+auto ActivePlane(const fs::path& dir, int segs)
 {
-    const int segs = 708;
-    vek::test::LinkedModule(); // the keywords' string table
-    fs::path dir = fs::temp_directory_path() / "vek-bench-render";
     fs::create_directories(dir);
     WriteOptionsFile(dir, DefaultExportOptions);
     auto scene = vek::LoadSceneJson(PlaneScene(segs, 1), "plane.json");
     scene->SetPluginConfigDir(dir.string());
     scene->Activate();
+    return scene;
+}
+
+void BM_PlaneRender(benchmark::State& state)
+{
+    const int segs = 708;
+    vek::test::LinkedModule(); // the keywords' string table
+    fs::path dir = fs::temp_directory_path() / "vek-bench-render";
+    auto scene = ActivePlane(dir, segs);
     const std::string out = (dir / "plane.vek").string(), picture = (dir / "plane.png").string();
     std::clock_t start = std::clock();
     {
@@ -141,11 +149,7 @@ void BM_CheckPlane(benchmark::State& state)
 {
     const int segs = 708;
     fs::path dir = fs::temp_directory_path() / "vek-bench-check";
-    fs::create_directories(dir);
-    WriteOptionsFile(dir, DefaultExportOptions);
-    auto scene = vek::LoadSceneJson(PlaneScene(segs, 1), "plane.json");
-    scene->SetPluginConfigDir(dir.string());
-    scene->Activate();
+    auto scene = ActivePlane(dir, segs);
     const std::string out = (dir / "plane.vek").string();
     {
         SceneExporter exporter;

@@ -52,47 +52,41 @@ private:
     int onLine = 0;
 };
 
+// The value of key i of `keys`, read as a key of type Key.
+template <typename Key, typename Value> void ReadKeyValue(IKeyControl* keys, int i, Value& value)
+{
+    Key key;
+    keys->GetKey(i, &key);
+    value = Value(key.val);
+}
+
 // Key i of a position controller of class cls; false, value untouched, for a class
 // whose keys cannot be read.
 bool ReadPositionKey(const Class_ID& cls, IKeyControl* keys, int i, Point3& value)
 {
-    if (cls == Class_ID(TCBINTERP_POSITION_CLASS_ID, 0)) {
-        ITCBPoint3Key key;
-        keys->GetKey(i, &key);
-        value = key.val;
-    } else if (cls == Class_ID(HYBRIDINTERP_POSITION_CLASS_ID, 0)) {
-        IBezPoint3Key key;
-        keys->GetKey(i, &key);
-        value = key.val;
-    } else if (cls == Class_ID(LININTERP_POSITION_CLASS_ID, 0)) {
-        ILinPoint3Key key;
-        keys->GetKey(i, &key);
-        value = key.val;
-    } else {
+    if (cls == Class_ID(TCBINTERP_POSITION_CLASS_ID, 0))
+        ReadKeyValue<ITCBPoint3Key>(keys, i, value);
+    else if (cls == Class_ID(HYBRIDINTERP_POSITION_CLASS_ID, 0))
+        ReadKeyValue<IBezPoint3Key>(keys, i, value);
+    else if (cls == Class_ID(LININTERP_POSITION_CLASS_ID, 0))
+        ReadKeyValue<ILinPoint3Key>(keys, i, value);
+    else
         return false;
-    }
     return true;
 }
 
 // Key i of a rotation controller of class cls; false, q untouched, for a class whose
-// keys cannot be read.
+// keys cannot be read. TCB keys hold an angle and axis, the others a quaternion.
 bool ReadRotationKey(const Class_ID& cls, IKeyControl* keys, int i, Quat& q)
 {
-    if (cls == Class_ID(TCBINTERP_ROTATION_CLASS_ID, 0)) {
-        ITCBRotKey key;
-        keys->GetKey(i, &key);
-        q = Quat(key.val);
-    } else if (cls == Class_ID(HYBRIDINTERP_ROTATION_CLASS_ID, 0)) {
-        IBezQuatKey key;
-        keys->GetKey(i, &key);
-        q = key.val;
-    } else if (cls == Class_ID(LININTERP_ROTATION_CLASS_ID, 0)) {
-        ILinRotKey key;
-        keys->GetKey(i, &key);
-        q = key.val;
-    } else {
+    if (cls == Class_ID(TCBINTERP_ROTATION_CLASS_ID, 0))
+        ReadKeyValue<ITCBRotKey>(keys, i, q);
+    else if (cls == Class_ID(HYBRIDINTERP_ROTATION_CLASS_ID, 0))
+        ReadKeyValue<IBezQuatKey>(keys, i, q);
+    else if (cls == Class_ID(LININTERP_ROTATION_CLASS_ID, 0))
+        ReadKeyValue<ILinRotKey>(keys, i, q);
+    else
         return false;
-    }
     return true;
 }
 
